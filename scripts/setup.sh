@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need (skipping what is there), then configures and
+# builds into build/. Safe to run again: a second run only rebuilds what changed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(g++ cmake make pkg-config qt6-base-dev libqt6sql6-mysql libsqlite3-dev sqlite3
+          libgtest-dev libbenchmark-dev mariadb-server mariadb-client xvfb xauth
+          fonts-dejavu-core clang)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  $sudo_cmd env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  $sudo_cmd env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc)"

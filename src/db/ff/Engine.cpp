@@ -1,0 +1,83 @@
+#include "db/ff/Engine.h"
+
+#include <strings.h>
+
+#include <vector>
+
+#include "db/ff/Errors.h"
+#include "db/ff/Utf8.h"
+
+namespace ff {
+
+namespace {
+
+std::vector<TffCommsEngine*>& engines() {
+  static std::vector<TffCommsEngine*> list;
+  return list;
+}
+
+}  // namespace
+
+const char* ProtocolName(Protocol p) {
+  switch (p) {
+    case Protocol::TcpIp:
+      return "TCP/IP";
+    case Protocol::IpxSpx:
+      return "IPX/SPX";
+    case Protocol::SingleUser:
+      break;
+  }
+  return "Single User";
+}
+
+Protocol ProtocolFromName(const std::string& name) {
+  for (Protocol p : {Protocol::SingleUser, Protocol::TcpIp, Protocol::IpxSpx}) {
+    if (strcasecmp(ProtocolName(p), name.c_str()) == 0) return p;
+  }
+  return Protocol::SingleUser;
+}
+
+TffCommsEngine::TffCommsEngine(std::string name) : name_(std::move(name)) { engines().push_back(this); }
+
+TffCommsEngine::~TffCommsEngine() { std::erase(engines(), this); }
+
+void TffCommsEngine::SetIsDefault(bool d) {
+  if (d) {
+    for (TffCommsEngine* e : engines()) e->isDefault_ = false;
+  }
+  isDefault_ = d;
+}
+
+void TffCommsEngine::SetProtocol(Protocol p) {
+  if (active_) throw Error("Protokollen kan ikke endres mens motoren er tilkoblet");
+  protocol_ = p;
+}
+
+void TffCommsEngine::SetServerName(const std::string& s) {
+  if (active_) throw Error("Servernavnet kan ikke endres mens motoren er tilkoblet");
+  serverName_ = utf8Left(s, 63);
+}
+
+void TffCommsEngine::SetUserName(const std::string& s) {
+  if (active_) throw Error("Brukernavnet kan ikke endres mens motoren er tilkoblet");
+  userName_ = utf8Left(s, 31);
+}
+
+void TffCommsEngine::SetActive(bool active) {
+  if (active == active_) return;
+  if (active && protocol_ != Protocol::SingleUser) {
+    const std::string server = serverName_.empty() ? std::string("(ingen server oppgitt)") : serverName_;
+    throw EConnection("Finner ikke server " + server + " over " + ProtocolName(protocol_) +
+                      ": ingen tjener for denne protokollen er tilgjengelig");
+  }
+  active_ = active;
+}
+
+TffCommsEngine* TffCommsEngine::DefaultEngine() {
+  for (TffCommsEngine* e : engines()) {
+    if (e->isDefault_) return e;
+  }
+  return nullptr;
+}
+
+}  // namespace ff
