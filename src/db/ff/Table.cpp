@@ -228,6 +228,7 @@ void TffTable::SetMasterSource(TDataSource* master) {
   masterSource_ = master;
   if (!masterSource_) {
     masterLink_.reset();
+    masterRange_.clear();
     return;
   }
   if (!masterLink_) masterLink_ = std::make_unique<MasterLink>(*this);
@@ -245,22 +246,27 @@ void TffTable::MasterChanged() {
   TffTable* master = masterSource_ ? masterSource_->DataSet() : nullptr;
   if (master && master->ControlsDisabled()) return;
   checkBrowse();
+  updateMasterRange();
   First();
 }
 
 RowSelection TffTable::selection() const {
   RowSelection sel;
   sel.filter = filter_ ? &*filter_ : nullptr;
+  sel.equal = masterRange_;
+  return sel;
+}
+
+void TffTable::updateMasterRange() {
+  masterRange_.clear();
   TffTable* master = masterSource_ ? masterSource_->DataSet() : nullptr;
-  if (!master || !master->Active()) return sel;
+  if (!master || !master->Active()) return;
   const auto names = splitFieldList(masterFields_);
   for (std::size_t i = 0; i < names.size(); ++i) {
-    int detailField = i < orderFields_.size() ? orderFields_[i] : physicalFieldIndex(storage_->Fields(), names[i]);
+    const int detailField = i < orderFields_.size() ? orderFields_[i] : physicalFieldIndex(storage_->Fields(), names[i]);
     if (detailField < 0) throw ENotFound("Feltet " + names[i] + " finnes ikke i tabellen " + tableName_);
-    const TField& mf = master->FieldByName(names[i]);
-    sel.equal.emplace_back(detailField, master->hasRow_ || master->state_ == DataSetState::Insert ? mf.AsValue() : Value{});
+    masterRange_.emplace_back(detailField, master->FieldByName(names[i]).AsValue());
   }
-  return sel;
 }
 
 // --- Filter ---
@@ -311,6 +317,7 @@ void TffTable::Open() {
   try {
     bindFields();
     resolveOrder();
+    updateMasterRange();
     filter_ = parseFilterIfOn(filterText_, filtered_);
   } catch (...) {
     storage_.reset();
@@ -533,11 +540,9 @@ void TffTable::Append() {
   std::fill(buffer_.begin(), buffer_.end(), Value{});
   state_ = DataSetState::Insert;
   try {
-    if (const TffTable* master = masterSource_ ? masterSource_->DataSet() : nullptr; master && master->Active()) {
-      for (const auto& [field, value] : selection().equal) {
-        for (std::size_t i = 0; i < fields_.size(); ++i) {
-          if (physicalIndex_[i] == field) buffer_[i] = value;
-        }
+    for (const auto& [field, value] : masterRange_) {
+      for (std::size_t i = 0; i < fields_.size(); ++i) {
+        if (physicalIndex_[i] == field) buffer_[i] = value;
       }
     }
     applyDefaults();

@@ -166,6 +166,7 @@ class TffTable {
 
   void bindFields();
   RowSelection selection() const;
+  void updateMasterRange();
   RowOrder order() const;
   RowKey keyOf(const Row& row) const;
   void loadRow(const Row& row);
@@ -198,6 +199,8 @@ class TffTable {
   TDataSource* masterSource_ = nullptr;
   std::string masterFields_;
   std::unique_ptr<MasterLink> masterLink_;
+  // The master's key values the detail currently follows (kept while the source is off).
+  std::vector<std::pair<int, Value>> masterRange_;
   std::string filterText_;
   bool filtered_ = false;
   std::optional<FilterExpression> filter_;
