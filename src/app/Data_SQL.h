@@ -1,0 +1,20 @@
+// Writes the SQL that drops and re-creates a MySQL table matching a table's field list.
+#pragma once
+
+#include <QStringList>
+#include <string>
+
+namespace ff {
+class TffTable;
+}
+
+// Appends to `lines` the drop line, the create line, one line per field of `table` (in field
+// order) with its SQL type, the primary key line and the closing line. Lines already in
+// `lines` stay. Names that MySQL would not take unquoted are written in backticks.
+// An error while reading the field list passes to the caller; the lines appended before it
+// stay. Shows the hourglass while it works.
+void MakeTableSql(QStringList& lines, ff::TffTable& table, const std::string& tableName);
+
+// A table or field name as MySQL must see it: plain identifiers as they stand, anything else
+// (odd characters, a reserved word, digits only) in backticks with inner backticks doubled.
+std::string MySqlName(const std::string& name);
