@@ -1,0 +1,111 @@
+// The table SQL generator on real tables of the store.
+#include "app/Data_SQL.h"
+
+#include <gtest/gtest.h>
+
+#include "db/ff/Session.h"
+#include "db/ff/Table.h"
+#include "settings/ScreenCursor.h"
+#include "support/QtPrint.h"
+#include "support/TempAlias.h"
+
+using namespace ff;
+
+namespace {
+
+class DataSqlTest : public ::testing::Test {
+ protected:
+  QStringList sqlOf(const std::string& table, const std::vector<FieldDef>& fields, QStringList lines = {}) {
+    TffSession::DefaultSession().CreateTable(db.alias(), table, fields, {});
+    TffTable t;
+    t.SetDatabaseName(db.alias());
+    t.SetTableName(table);
+    t.Open();
+    MakeTableSql(lines, t, t.TableName());
+    return lines;
+  }
+
+  TempAlias db;
+};
+
+TEST_F(DataSqlTest, EveryTypeGetsItsSqlTextAndTheSizeRule) {
+  const QStringList lines = sqlOf("ALLE", {{"S", FieldType::String, 40},
+                                           {"SI", FieldType::Smallint},
+                                           {"I", FieldType::Integer},
+                                           {"W", FieldType::Word},
+                                           {"B", FieldType::Boolean},
+                                           {"F", FieldType::Float, 8},
+                                           {"C", FieldType::Currency},
+                                           {"D", FieldType::Date},
+                                           {"T", FieldType::Time},
+                                           {"DT", FieldType::DateTime},
+                                           {"M", FieldType::Memo, 240},
+                                           {"G", FieldType::Graphic},
+                                           {"A", FieldType::AutoInc},
+                                           {"BT", FieldType::Bytes, 16}});
+  const QStringList expected{"DROP TABLE IF EXISTS ALLE;",
+                             "CREATE TABLE ALLE ( id INT NOT NULL AUTO_INCREMENT, ",
+                             "S VARCHAR(40) default NULL,",
+                             "SI SMALLINT default NULL,",
+                             "I INT default NULL,",
+                             "W INT default NULL,",
+                             "B CHAR(1) default NULL,",
+                             "F FLOAT default NULL,",
+                             "C DOUBLE default NULL,",
+                             "D DATE default NULL,",
+                             "T TIME default NULL,",
+                             "DT DATETIME default NULL,",
+                             "M BLOB(240) default NULL,",
+                             "G LONGBLOB default NULL,",
+                             "A INT default NULL,",
+                             "BT BINARY(16) default NULL,",
+                             "PRIMARY KEY (id)",
+                             " )"};
+  EXPECT_EQ(lines, expected);
+}
+
+TEST_F(DataSqlTest, TableWithoutFieldsOrClosedGivesFourLines) {
+  EXPECT_EQ(sqlOf("TOM", {}).size(), 4);
+  TffTable closed;
+  closed.SetTableName("FINNES_IKKE");
+  QStringList lines;
+  MakeTableSql(lines, closed, closed.TableName());
+  EXPECT_EQ(lines, (QStringList{"DROP TABLE IF EXISTS FINNES_IKKE;",
+                                "CREATE TABLE FINNES_IKKE ( id INT NOT NULL AUTO_INCREMENT, ",
+                                "PRIMARY KEY (id)", " )"}));
+  EXPECT_FALSE(ScreenCursorIsHourglass()) << "the cursor is back to the default";
+}
+
+TEST_F(DataSqlTest, LinesAreAppendedBelowWhatIsThere) {
+  const QStringList lines = sqlOf("T", {{"id", FieldType::Integer}}, {"-- før"});
+  ASSERT_EQ(lines.size(), 6);
+  EXPECT_EQ(lines[0], "-- før");
+  EXPECT_EQ(lines[3], "id INT default NULL,") << "a field named id is written like any other";
+}
+
+TEST_F(DataSqlTest, OddAndReservedNamesAreQuotedPlainNamesAreNot) {
+  const QStringList lines = sqlOf("postlist", {{"X-tekst", FieldType::String, 10},
+                                               {"E-mail", FieldType::String, 30},
+                                               {"ORDER", FieldType::Integer},
+                                               {"Kunde`navn", FieldType::String, 5},
+                                               {"Nr_2$", FieldType::Integer},
+                                               {"Ærend", FieldType::String, 5}});
+  EXPECT_EQ(lines[0], "DROP TABLE IF EXISTS postlist;");
+  EXPECT_EQ(lines[2], "`X-tekst` VARCHAR(10) default NULL,");
+  EXPECT_EQ(lines[3], "`E-mail` VARCHAR(30) default NULL,");
+  EXPECT_EQ(lines[4], "`ORDER` INT default NULL,");
+  EXPECT_EQ(lines[5], "`Kunde``navn` VARCHAR(5) default NULL,");
+  EXPECT_EQ(lines[6], "Nr_2$ INT default NULL,");
+  EXPECT_EQ(lines[7], "Ærend VARCHAR(5) default NULL,");
+  EXPECT_EQ(MySqlName("x`; DROP DATABASE y; --"), "`x``; DROP DATABASE y; --`");
+  EXPECT_EQ(MySqlName("123"), "`123`");
+}
+
+TEST_F(DataSqlTest, FieldLinesAreCutAt255Characters) {
+  const std::string longName(250, 'N');
+  const QStringList lines = sqlOf("LANG", {{longName, FieldType::String, 100}});
+  EXPECT_EQ(lines[2].size(), 255);
+  EXPECT_EQ(lines[2].toStdString(), (longName + " VARCHAR(100) default NULL,").substr(0, 255));
+}
+
+}  // namespace

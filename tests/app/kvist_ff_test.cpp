@@ -1,0 +1,80 @@
+// The command-line tool, run as the real binary.
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+#include "support/TempAlias.h"
+
+namespace {
+
+struct ToolRun {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+class KvistFfTest : public ::testing::Test {
+ protected:
+  ToolRun run(const QStringList& args) {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("FF_CONFIG_DIR", QString::fromStdString(db.root() + "/config"));
+    p.setProcessEnvironment(env);
+    p.start(KV_BINARY_DIR "/kvist-ff", args);
+    p.waitForFinished(30000);
+    return {p.exitCode(), p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
+  }
+
+  void createProjects() {
+    ASSERT_EQ(run({"create", "TESTDB", "PROSJEKT", "PROSJEKTNR:Float", "NAVN:String:20", "E-mail:String:30",
+                   "--index", "NAVN:NAVN"})
+                  .code,
+              0);
+    ASSERT_EQ(run({"insert", "TESTDB", "PROSJEKT", "PROSJEKTNR=2", "NAVN=Åsen"}).code, 0);
+    ASSERT_EQ(run({"insert", "TESTDB", "PROSJEKT", "PROSJEKTNR=1,5", "NAVN=Berg"}).code, 0);
+  }
+
+  TempAlias db;
+};
+
+TEST_F(KvistFfTest, CreateInsertDumpAndSql) {
+  createProjects();
+  EXPECT_EQ(run({"tables", "TESTDB"}).out, "PROSJEKT\n");
+  EXPECT_EQ(run({"dump", "TESTDB", "PROSJEKT"}).out, "PROSJEKTNR\tNAVN\tE-mail\n2\tÅsen\t\n1,5\tBerg\t\n");
+  EXPECT_EQ(run({"dump", "TESTDB", "PROSJEKT", "--index", "NAVN", "--filter", "PROSJEKTNR<3"}).out,
+            "PROSJEKTNR\tNAVN\tE-mail\n1,5\tBerg\t\n2\tÅsen\t\n");
+  EXPECT_EQ(run({"sql", "TESTDB", "PROSJEKT"}).out,
+            "DROP TABLE IF EXISTS PROSJEKT;\n"
+            "CREATE TABLE PROSJEKT ( id INT NOT NULL AUTO_INCREMENT, \n"
+            "PROSJEKTNR FLOAT default NULL,\n"
+            "NAVN VARCHAR(20) default NULL,\n"
+            "`E-mail` VARCHAR(30) default NULL,\n"
+            "PRIMARY KEY (id)\n"
+            " )\n");
+  const ToolRun aliases = run({"alias", "list"});
+  EXPECT_EQ(aliases.out.rfind("TESTDB\t", 0), 0u);
+}
+
+TEST_F(KvistFfTest, BadInputGetsAClearMessageAndLosesNothing) {
+  createProjects();
+  const ToolRun badType = run({"create", "TESTDB", "X", "A:Tekst"});
+  EXPECT_EQ(badType.code, 2);
+  EXPECT_NE(badType.err.find("ukjent felttype"), std::string::npos);
+
+  const ToolRun badNumber = run({"insert", "TESTDB", "PROSJEKT", "PROSJEKTNR=tre"});
+  EXPECT_EQ(badNumber.code, 1);
+  EXPECT_NE(badNumber.err.find("tre"), std::string::npos);
+
+  const ToolRun badFilter = run({"dump", "TESTDB", "PROSJEKT", "--filter", "PROSJEKTNR="});
+  EXPECT_EQ(badFilter.code, 1);
+  EXPECT_NE(badFilter.err.find("PROSJEKTNR="), std::string::npos);
+
+  EXPECT_EQ(run({"dump", "TESTDB", "MANGLER"}).code, 1);
+  EXPECT_EQ(run({"create", "TESTDB", "PROSJEKT", "A:Float"}).code, 1) << "an existing table is kept";
+  EXPECT_EQ(run({"tull"}).code, 2);
+  EXPECT_EQ(run({"dump", "TESTDB", "PROSJEKT"}).out, "PROSJEKTNR\tNAVN\tE-mail\n2\tÅsen\t\n1,5\tBerg\t\n");
+  EXPECT_EQ(run({"--help"}).code, 0);
+}
+
+}  // namespace
