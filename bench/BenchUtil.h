@@ -1,0 +1,52 @@
+// Small helpers shared by the benchmark programs: timing, medians and resident memory.
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+// Seconds taken by fn.
+inline double timeOnce(const std::function<void()>& fn) {
+  const auto start = std::chrono::steady_clock::now();
+  fn();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+inline double median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
+}
+
+// Runs candidate and baseline alternately `rounds` times; returns their median times.
+inline std::pair<double, double> compare(int rounds, const std::function<void()>& candidate,
+                                         const std::function<void()>& baseline) {
+  std::vector<double> a, b;
+  for (int i = 0; i < rounds; ++i) {
+    a.push_back(timeOnce(candidate));
+    b.push_back(timeOnce(baseline));
+  }
+  return {median(a), median(b)};
+}
+
+// A value of /proc/self/status in KiB ("VmRSS", "VmHWM"); 0 when unknown.
+inline long procStatusKiB(const std::string& key) {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind(key + ":", 0) == 0) return std::stol(line.substr(key.size() + 1));
+  }
+  return 0;
+}
+
+inline void report(const char* what, double candidate, double baseline, const char* goal) {
+  std::printf("%-44s %9.2f ms  baseline %9.2f ms  ratio %5.2f  (goal %s)\n", what, candidate * 1000,
+              baseline * 1000, candidate / baseline, goal);
+}
+
+}  // namespace bench

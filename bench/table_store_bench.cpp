@@ -1,0 +1,137 @@
+// The table store on a 1,000,000-row table against the SQLite C API doing the same SELECTs on
+// the same file: (a) open, RecordCount, Last; (b) a filter on an indexed field keeping 1% of
+// the rows, walked to the end. Also the resident memory of the cursor.
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "bench/BenchUtil.h"
+#include "db/ff/Aliases.h"
+#include "db/ff/Session.h"
+#include "db/ff/Table.h"
+
+namespace {
+
+constexpr int kRows = 1000000;
+constexpr int kGroups = 100;  // PROSJEKTNR takes 100 values: one keeps 1% of the rows
+const char* kTable = "STOR";
+
+void generate(const std::string& alias) {
+  auto& session = ff::TffSession::DefaultSession();
+  session.CreateTable(alias, kTable,
+                      {{"NR", ff::FieldType::Integer},
+                       {"PROSJEKTNR", ff::FieldType::Float},
+                       {"NAVN", ff::FieldType::String, 30},
+                       {"BELOP", ff::FieldType::Float},
+                       {"DATO", ff::FieldType::DateTime}},
+                      {{"PROSJEKTNR", {"PROSJEKTNR"}, 0}});
+  auto storage = session.OpenTable(alias, kTable, {});
+  storage->BeginBulk();
+  for (int i = 0; i < kRows; ++i) {
+    storage->Insert({ff::Value{std::int64_t{i}}, ff::Value{double(i % kGroups)},
+                     ff::Value{"Rad nummer " + std::to_string(i)}, ff::Value{i * 1.25}, ff::Value{40000.0 + i % 3650}});
+  }
+  storage->EndBulk();
+}
+
+// Generated in a child process, so that its memory does not count against the cursor.
+void ensureTable(const std::string& alias, const std::string& folder) {
+  if (std::filesystem::exists(folder + kTable + ".ffdb")) return;
+  std::printf("generating %d rows in %s ...\n", kRows, folder.c_str());
+  const pid_t child = fork();
+  if (child == 0) {
+    generate(alias);
+    std::_Exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "generation failed\n");
+    std::exit(1);
+  }
+}
+
+struct Sqlite {
+  explicit Sqlite(const std::string& path) { sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr); }
+  ~Sqlite() { sqlite3_close_v2(db); }
+  // Steps through every row of sql, touching the column `col` of each; returns the rows.
+  long steps(const char* sql, int col) const {
+    sqlite3_stmt* s = nullptr;
+    sqlite3_prepare_v2(db, sql, -1, &s, nullptr);
+    long n = 0;
+    double sink = 0;
+    while (sqlite3_step(s) == SQLITE_ROW) {
+      sink += sqlite3_column_double(s, col);
+      ++n;
+    }
+    sqlite3_finalize(s);
+    return sink < 0 ? -1 : n;
+  }
+  sqlite3* db = nullptr;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string root = argc > 1 ? argv[1] : "var/bench";
+  setenv("FF_CONFIG_DIR", (root + "/config").c_str(), 1);
+  const std::string folder = std::filesystem::absolute(root + "/store/").string();
+  ff::AddAlias("BENCH", folder);
+  ensureTable("BENCH", folder);
+  const std::string file = folder + kTable + ".ffdb";
+  const int rounds = 5;
+
+  long storeRows = 0;
+  auto [openStore, openBase] = bench::compare(
+      rounds,
+      [&] {
+        ff::TffTable t;
+        t.SetDatabaseName("BENCH");
+        t.SetTableName(kTable);
+        t.Open();
+        storeRows = static_cast<long>(t.RecordCount());
+        t.Last();
+      },
+      [&] {
+        Sqlite s(file);
+        sqlite3_exec(s.db, "SELECT name, type, size, required FROM _ff_fields", nullptr, nullptr, nullptr);
+        s.steps("SELECT rowid, c0, c1, c2, c3, c4 FROM rows ORDER BY rowid LIMIT 1", 1);
+        s.steps("SELECT count(*) FROM rows", 0);
+        s.steps("SELECT rowid, c0, c1, c2, c3, c4 FROM rows ORDER BY rowid DESC LIMIT 1", 1);
+      });
+
+  long walkedStore = 0, walkedBase = 0;
+  const long rssBefore = bench::procStatusKiB("VmRSS");
+  long rssWalking = 0;
+  auto [filterStore, filterBase] = bench::compare(
+      rounds,
+      [&] {
+        ff::TffTable t;
+        t.SetDatabaseName("BENCH");
+        t.SetTableName(kTable);
+        t.Open();
+        t.SetFilter("PROSJEKTNR=42");
+        t.SetFiltered(true);
+        double sink = 0;
+        walkedStore = 0;
+        for (; !t.Eof(); t.Next(), ++walkedStore) sink += t.FieldByName("BELOP").AsFloat();
+        rssWalking = std::max(rssWalking, bench::procStatusKiB("VmRSS"));
+        if (sink < 0) std::puts("");
+      },
+      [&] {
+        Sqlite s(file);
+        walkedBase = s.steps("SELECT rowid, c0, c1, c2, c3, c4 FROM rows WHERE c1 = 42 ORDER BY rowid", 4);
+      });
+
+  std::printf("rows: %ld; filtered rows walked: store %ld, sqlite %ld\n", storeRows, walkedStore, walkedBase);
+  bench::report("(a) open + RecordCount + Last", openStore, openBase, "<= 1.5");
+  bench::report("(b) filter 1% on an index + walk", filterStore, filterBase, "<= 1.5");
+  std::printf("resident memory: %.1f MiB before the walks, %.1f MiB at most while walking (goal < 64 MiB)\n",
+              rssBefore / 1024.0, rssWalking / 1024.0);
+  return 0;
+}
