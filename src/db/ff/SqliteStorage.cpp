@@ -222,8 +222,9 @@ class ScanSql {
     return where;
   }
 
-  // The statement text and parameters for rows strictly after `from` (or all rows).
-  std::string sql(const std::optional<RowKey>& from, std::vector<Value>& params) const {
+  // The statement text and parameters for rows strictly after `from` (or all rows), after
+  // skipping `skip` rows.
+  std::string sql(const std::optional<RowKey>& from, std::vector<Value>& params, std::int64_t skip = 0) const {
     params = params_;
     std::string where = where_;
     if (from) {
@@ -237,7 +238,17 @@ class ScanSql {
     s += " ORDER BY ";
     const char* dir = ascending_ ? " ASC" : " DESC";
     for (int f : order_.fields) s += term(f) + dir + ", ";
-    return s + "rowid" + dir;
+    s += std::string("rowid") + dir;
+    if (skip > 0) s += " LIMIT -1 OFFSET " + std::to_string(skip);
+    return s;
+  }
+
+  // Counts the rows strictly after `from` in this scan's direction.
+  std::string countSql(const RowKey& from, std::vector<Value>& params) const {
+    params = params_;
+    std::string where = where_;
+    where += (where.empty() ? "" : " AND ") + seekCondition(from, params);
+    return "SELECT count(*) FROM rows WHERE " + where;
   }
 
   const RowOrder& order() const { return order_; }
@@ -293,8 +304,8 @@ class ScanSql {
 class SqliteCursor : public RowCursor {
  public:
   SqliteCursor(std::shared_ptr<SqliteFile> file, const RowSelection& sel, const RowOrder& order,
-               const std::optional<RowKey>& from, ScanDirection dir)
-      : file_(std::move(file)), scan_(*file_, sel, order, dir), last_(from) {
+               const std::optional<RowKey>& from, ScanDirection dir, std::int64_t skip = 0)
+      : file_(std::move(file)), scan_(*file_, sel, order, dir), last_(from), skip_(skip) {
     file_->addCursor(this);
   }
   ~SqliteCursor() override { file_->removeCursor(this); }
@@ -319,7 +330,8 @@ class SqliteCursor : public RowCursor {
  private:
   void seek() {
     std::vector<Value> params;
-    stmt_ = Stmt(file_->db(), scan_.sql(last_, params));
+    // The skip applies to the first seek only; later seeks go on from the last row seen.
+    stmt_ = Stmt(file_->db(), scan_.sql(last_, params, last_ ? 0 : skip_));
     stmt_.bindAll(params);
     generation_ = file_->generation();
   }
@@ -327,6 +339,7 @@ class SqliteCursor : public RowCursor {
   std::shared_ptr<SqliteFile> file_;
   ScanSql scan_;
   std::optional<RowKey> last_;
+  std::int64_t skip_;
   Stmt stmt_;
   std::uint64_t generation_ = 0;
 };
@@ -362,6 +375,19 @@ class SqliteTable : public TableStorage {
   std::unique_ptr<RowCursor> Scan(const RowSelection& sel, const RowOrder& order,
                                   const std::optional<RowKey>& from, ScanDirection dir) override {
     return std::make_unique<SqliteCursor>(file_, sel, order, from, dir);
+  }
+
+  std::unique_ptr<RowCursor> ScanAt(const RowSelection& sel, const RowOrder& order, std::int64_t skip,
+                                    ScanDirection dir) override {
+    return std::make_unique<SqliteCursor>(file_, sel, order, std::nullopt, dir, skip);
+  }
+
+  std::int64_t CountBefore(const RowSelection& sel, const RowOrder& order, const RowKey& key) override {
+    std::vector<Value> params;
+    Stmt s(file_->db(), ScanSql(*file_, sel, order, ScanDirection::Backward).countSql(key, params));
+    s.bindAll(params);
+    s.step();
+    return valueToInt(s.column(0));
   }
 
   bool Read(RowId id, Row& row) override {

@@ -66,6 +66,12 @@ class TableStorage {
   virtual std::unique_ptr<RowCursor> Scan(const RowSelection& sel, const RowOrder& order,
                                           const std::optional<RowKey>& from,
                                           ScanDirection dir) = 0;
+  // Rows of sel in order after skipping `skip` rows from the start (Forward) or the end
+  // (Backward). For grids that jump; costs grow with skip, so callers skip from the nearer end.
+  virtual std::unique_ptr<RowCursor> ScanAt(const RowSelection& sel, const RowOrder& order,
+                                            std::int64_t skip, ScanDirection dir) = 0;
+  // Number of rows of sel that come before `key` in order.
+  virtual std::int64_t CountBefore(const RowSelection& sel, const RowOrder& order, const RowKey& key) = 0;
   // Reads one row; false when it no longer exists.
   virtual bool Read(RowId id, Row& row) = 0;
   // Each write is durable when it returns. Throw EReadOnly, EKeyViolation or Error.

@@ -521,6 +521,51 @@ bool TffTable::GotoRowId(RowId id) {
   return true;
 }
 
+std::vector<std::vector<Value>> TffTable::ReadRows(std::int64_t first, int count, std::vector<RowId>* ids) {
+  checkActive();
+  std::vector<std::vector<Value>> rows;
+  if (first < 0 || count <= 0) return rows;
+  const std::int64_t total = storage_->Count(selection());
+  if (first >= total) return rows;
+  const std::int64_t last = std::min(total, first + count) - 1;
+  const bool fromEnd = first > total - 1 - last;
+  auto cursor = fromEnd ? storage_->ScanAt(selection(), order(), total - 1 - last, ScanDirection::Backward)
+                        : storage_->ScanAt(selection(), order(), first, ScanDirection::Forward);
+  Row row;
+  while (static_cast<std::int64_t>(rows.size()) <= last - first && cursor->Next(row)) {
+    std::vector<Value> values(fields_.size());
+    for (std::size_t i = 0; i < fields_.size(); ++i) {
+      if (physicalIndex_[i] >= 0) values[i] = row.values.at(static_cast<std::size_t>(physicalIndex_[i]));
+    }
+    rows.push_back(std::move(values));
+    if (ids) ids->push_back(row.id);
+  }
+  if (fromEnd) {
+    std::reverse(rows.begin(), rows.end());
+    if (ids) std::reverse(ids->begin(), ids->end());
+  }
+  return rows;
+}
+
+std::int64_t TffTable::RecNo() {
+  checkActive();
+  if (!hasRow_) return -1;
+  return storage_->CountBefore(selection(), order(), keyOf(current_));
+}
+
+bool TffTable::MoveToRecNo(std::int64_t index) {
+  checkBrowse();
+  if (index < 0) return false;
+  Row row;
+  if (!storage_->ScanAt(selection(), order(), index, ScanDirection::Forward)->Next(row)) return false;
+  fire(BeforeScroll);
+  resetCursor();
+  loadRow(row);
+  eof_ = bof_ = false;
+  scrolled();
+  return true;
+}
+
 // --- Changes ---
 
 void TffTable::applyDefaults() {

@@ -120,6 +120,16 @@ class TffTable {
   bool GotoRowId(RowId id);
   RowId CurrentRowId() const { return current_.id; }
 
+  // --- For grids: rows by position, without moving the current row. ---
+  // Values of the data set's fields (calculated ones null) of up to `count` rows starting at
+  // 0-based position `first` in the current order, filter and master range. Reads from the
+  // nearer end, so the last rows of a big table cost no more than the first.
+  std::vector<std::vector<Value>> ReadRows(std::int64_t first, int count, std::vector<RowId>* ids = nullptr);
+  // 0-based position of the current row; -1 when there is none.
+  std::int64_t RecNo();
+  // Makes the row at 0-based position `index` current (fires AfterScroll); false when out of range.
+  bool MoveToRecNo(std::int64_t index);
+
   // --- Changes. ---
   // Appends a new row: BeforeInsert, (defaults, master values), OnNewRecord, AfterInsert,
   // AfterScroll. Insert behaves the same (rows have no physical position to insert at).
