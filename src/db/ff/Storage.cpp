@@ -1,5 +1,6 @@
 #include "db/ff/Storage.h"
 
+#include "db/ff/Ff2Storage.h"
 #include "db/ff/SqliteStorage.h"
 
 namespace ff {
@@ -10,6 +11,7 @@ std::vector<std::unique_ptr<StorageProvider>>& owned() {
   static std::vector<std::unique_ptr<StorageProvider>> providers = [] {
     std::vector<std::unique_ptr<StorageProvider>> v;
     v.push_back(std::make_unique<SqliteProvider>());
+    v.push_back(std::make_unique<Ff2Provider>());
     return v;
   }();
   return providers;
