@@ -462,6 +462,9 @@ TEST_F(TableTest, MissingAliasTableOrSessionFailsToOpen) {
   EXPECT_THROW(t.Open(), ECannotOpen);
   t.SetTableName("prosjekt");
   EXPECT_NO_THROW(t.Open()) << "table names match without regard to case";
+  t.Close();
+  t.SetDatabaseName(db.folder());
+  EXPECT_NO_THROW(t.Open()) << "a folder path serves as a database name";
   EXPECT_THROW(t.SetTableName("X"), Error) << "properties are set while closed";
 }
 

@@ -34,11 +34,15 @@ StorageProvider* providerOf(const std::string& fileName) {
   return nullptr;
 }
 
+// A database name is an alias, or else the path of a folder of tables.
 std::string aliasFolderOrThrow(const std::string& alias) {
   if (alias.empty()) throw ECannotOpen("Databasenavn mangler");
-  const auto folder = AliasFolder(alias);
-  if (!folder) throw ECannotOpen("Databasen " + alias + " finnes ikke");
-  return *folder;
+  if (const auto folder = AliasFolder(alias)) return *folder;
+  std::error_code ec;
+  if (alias.find('/') != std::string::npos && fs::is_directory(alias, ec)) {
+    return alias.back() == '/' ? alias : alias + "/";
+  }
+  throw ECannotOpen("Databasen " + alias + " finnes ikke");
 }
 
 void checkTableName(const std::string& table) {
