@@ -12,3 +12,11 @@ void EndProcess(int code);
 
 // Installs handler for every later EndProcess; an empty function restores the real ending.
 void SetEndProcessHandler(EndProcessHandler handler);
+
+// Asks the application to terminate, as the close of the main window would: the event loop
+// ends as soon as it runs (at once when it is running). Remembered for the rest of the run.
+void RequestTerminate();
+// True once RequestTerminate has been called (start-up skips what a terminating run skips).
+bool TerminateRequested();
+// Forgets an earlier request (tests that start the program several times in one process).
+void ResetTerminateRequest();

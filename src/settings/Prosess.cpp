@@ -66,8 +66,19 @@ void SetProgressText(const std::string& text) {
   currentForm->VisLabel->repaint();
 }
 
+static std::function<void(int)>& positionObserver() {
+  static std::function<void(int)> observer;
+  return observer;
+}
+
 void SetProgressPosition(int percent) {
-  if (currentForm) currentForm->Shape->setValue(std::clamp(percent, 0, 100));
+  if (!currentForm) return;
+  currentForm->Shape->setValue(std::clamp(percent, 0, 100));
+  if (positionObserver()) positionObserver()(percent);
+}
+
+void SetProgressPositionObserver(std::function<void(int percent)> observer) {
+  positionObserver() = std::move(observer);
 }
 
 void CloseProgress() {

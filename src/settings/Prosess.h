@@ -3,6 +3,7 @@
 
 #include <QWidget>
 
+#include <functional>
 #include <string>
 
 class QKeyEvent;
@@ -42,6 +43,10 @@ void SetProgressPosition(int percent);
 // Closes the current window; it is destroyed once pending events are handled. Does nothing
 // without a window.
 void CloseProgress();
+
+// Tells observer of every position set on an open window (tests follow long operations so).
+// An empty function removes it.
+void SetProgressPositionObserver(std::function<void(int percent)> observer);
 
 // Returns the current progress window, or nullptr when none is open.
 TVisProsessForm* VisProsessForm();

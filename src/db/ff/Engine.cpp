@@ -16,6 +16,18 @@ std::vector<TffCommsEngine*>& engines() {
   return list;
 }
 
+class InProcessTransport : public EngineTransport {
+ public:
+  void Connect(Protocol protocol, const std::string& serverName) override {
+    if (protocol == Protocol::SingleUser) return;
+    const std::string server = serverName.empty() ? std::string("(ingen server oppgitt)") : serverName;
+    throw EConnection("Finner ikke server " + server + " over " + ProtocolName(protocol) +
+                      ": ingen tjener for denne protokollen er tilgjengelig");
+  }
+  void Disconnect() override {}
+  void StartSession(const std::string&) override {}
+};
+
 }  // namespace
 
 const char* ProtocolName(Protocol p) {
@@ -37,7 +49,10 @@ Protocol ProtocolFromName(const std::string& name) {
   return Protocol::SingleUser;
 }
 
-TffCommsEngine::TffCommsEngine(std::string name) : name_(std::move(name)) { engines().push_back(this); }
+TffCommsEngine::TffCommsEngine(std::string name)
+    : name_(std::move(name)), transport_(std::make_shared<InProcessTransport>()) {
+  engines().push_back(this);
+}
 
 TffCommsEngine::~TffCommsEngine() { std::erase(engines(), this); }
 
@@ -65,12 +80,17 @@ void TffCommsEngine::SetUserName(const std::string& s) {
 
 void TffCommsEngine::SetActive(bool active) {
   if (active == active_) return;
-  if (active && protocol_ != Protocol::SingleUser) {
-    const std::string server = serverName_.empty() ? std::string("(ingen server oppgitt)") : serverName_;
-    throw EConnection("Finner ikke server " + server + " over " + ProtocolName(protocol_) +
-                      ": ingen tjener for denne protokollen er tilgjengelig");
+  if (active) {
+    transport_->Connect(protocol_, serverName_);
+  } else {
+    transport_->Disconnect();
   }
   active_ = active;
+}
+
+void TffCommsEngine::SetTransport(std::shared_ptr<EngineTransport> transport) {
+  if (active_) throw Error("Transporten kan ikke byttes mens motoren er tilkoblet");
+  transport_ = std::move(transport);
 }
 
 TffCommsEngine* TffCommsEngine::DefaultEngine() {

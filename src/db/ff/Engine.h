@@ -1,11 +1,27 @@
 // The comms engine: how the client reaches its tables (in-process or through a server).
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace ff {
 
 enum class Protocol { SingleUser, TcpIp, IpxSpx };
+
+// How an engine reaches its tables. The built-in one opens alias folders in-process for
+// "Single User" and, having no server back end, fails for the network protocols as an
+// unreachable server does. Another transport (a server back end, or one that fails on
+// demand in tests) can be put in its place.
+class EngineTransport {
+ public:
+  virtual ~EngineTransport() = default;
+  // Throws EConnection when the server cannot be reached.
+  virtual void Connect(Protocol protocol, const std::string& serverName) = 0;
+  // Throws EConnection when the connection cannot be closed.
+  virtual void Disconnect() = 0;
+  // Throws EConnection when the server refuses the session.
+  virtual void StartSession(const std::string& sessionName) = 0;
+};
 
 // "Single User", "TCP/IP", "IPX/SPX".
 const char* ProtocolName(Protocol p);
@@ -39,6 +55,10 @@ class TffCommsEngine {
   // as an unreachable server does (no server back end exists). false disconnects.
   void SetActive(bool active);
 
+  // Replaces how the engine connects. REQUIRES: inactive; transport is not null.
+  void SetTransport(std::shared_ptr<EngineTransport> transport);
+  EngineTransport& Transport() const { return *transport_; }
+
   // The engine marked default, or nullptr.
   static TffCommsEngine* DefaultEngine();
 
@@ -49,6 +69,7 @@ class TffCommsEngine {
   std::string serverName_;
   std::string userName_;
   bool active_ = false;
+  std::shared_ptr<EngineTransport> transport_;
 };
 
 }  // namespace ff

@@ -85,10 +85,11 @@ void TffSession::SetIsDefault(bool d) {
 }
 
 void TffSession::SetActive(bool active) {
-  if (active) {
+  if (active && !active_) {
     const TffCommsEngine* engine = Engine();
     if (!engine) throw EConnection("Sesjonen " + name_ + " har ingen motor");
     if (!engine->Active()) throw EConnection("Sesjonen " + name_ + " kan ikke startes: motoren er ikke tilkoblet");
+    engine->Transport().StartSession(name_);
   }
   active_ = active;
 }
