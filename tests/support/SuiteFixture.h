@@ -5,13 +5,23 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 
 #include "db/SuiteDatabase.h"
+#include "db/SuiteDemoFirm.h"
 #include "db/Tableuni.h"
 #include "db/datafile.h"
 #include "db/ff/Clock.h"
+#include "db/ff/Aliases.h"
 #include "db/ff/Field.h"
 #include "settings/Felles.h"
 #include "settings/ModalSeam.h"
@@ -38,10 +48,9 @@ class SuiteFixture : public ::testing::Test {
       WriteSetting(std::string("Database_") + group + "_Mappe", db.alias());
     }
     ResetTerminateRequest();
+    copySuiteTables();
     module = std::make_unique<TDataFiler>();
     DataFiler = module.get();
-    CreateSuiteTables(DefaultSessionForSetup(), db.alias());
-    if (demo_) FillDemoData(DefaultSessionForSetup(), db.alias());
     SetModalHandler(nullptr);
     module->DataFilerCreate({"-autologon"});
   }
@@ -76,6 +85,49 @@ class SuiteFixture : public ::testing::Test {
       session.SetActive(true);
     }
     return session;
+  }
+
+  // Creating 32 durable tables (and the sample firm) takes seconds, so it is done once per
+  // build into a template folder (named after the schema, so a changed schema gets a new
+  // one) that each test copies.
+  void copySuiteTables() {
+    const std::string source = suiteTemplate();
+    for (const auto& entry : std::filesystem::directory_iterator(source)) {
+      std::filesystem::copy(entry.path(), db.folder() + entry.path().filename().string());
+    }
+  }
+
+  std::string suiteTemplate() {
+    const std::string root = KV_BINARY_DIR "/test-suites/";
+    const std::string folder = root + (demo_ ? "demo-" : "empty-") + schemaFingerprint() + "/";
+    if (std::filesystem::exists(folder)) return folder;
+    std::filesystem::create_directories(root);
+    const int lock = ::open((root + "lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
+    ::flock(lock, LOCK_EX);
+    if (!std::filesystem::exists(folder)) {
+      const std::string building = folder.substr(0, folder.size() - 1) + ".building/";
+      std::filesystem::remove_all(building);
+      ff::AddAlias("KVISTMAL", building);
+      CreateSuiteTables(DefaultSessionForSetup(), "KVISTMAL");
+      if (demo_) FillDemoData(DefaultSessionForSetup(), "KVISTMAL");
+      ff::RemoveAlias("KVISTMAL");
+      std::filesystem::rename(building, folder);
+    }
+    ::close(lock);
+    return folder;
+  }
+
+  static std::string schemaFingerprint() {
+    std::string key;
+    for (const TableSpec& t : BusinessSchema()) {
+      key += t.component + ":" + t.tableName + ";";
+      for (const auto& f : SuiteTableFields(t)) key += f.name + std::to_string(int(f.type)) + "/" + std::to_string(f.size) + ",";
+      for (const auto& ix : SuiteTableIndexes(t)) key += ix.name + "=" + ff::joinFieldList(ix.fields) + ",";
+    }
+    for (const auto& table : DemoFirm()) key += table.component + std::to_string(table.rows.size());
+    char hex[32];
+    std::snprintf(hex, sizeof hex, "%016zx", std::hash<std::string>{}(key));
+    return hex;
   }
 
   bool demo_;

@@ -1,0 +1,38 @@
+// The client configuration: which protocol the client uses and which server it reaches.
+// Kept as a small file ("client.cfg") in the FlashFiler configuration folder.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+namespace ff {
+
+// Longest server name the configuration holds, in characters.
+constexpr std::size_t kMaxServerNameLength = 63;
+
+// Returns the client's protocol names: "Single User", "TCP/IP", "IPX/SPX".
+std::vector<std::string> FFClientConfigGetProtocolNames();
+
+// Returns the stored protocol name as written; "Single User" when none is stored.
+// Throws Error when the configuration exists but cannot be read.
+std::string FFClientConfigReadProtocol();
+
+// Returns the stored server name; empty when none is stored.
+// Throws Error when the configuration exists but cannot be read.
+std::string FFClientConfigReadServerName();
+
+// Stores the server name, keeping the stored protocol. Creates the folder when missing.
+// Throws Error, leaving the stored configuration as it was, when the name is longer than
+// kMaxServerNameLength characters, holds a line break, or the folder cannot be written.
+void FFClientConfigWriteServerName(const std::string& serverName);
+
+// Stores the protocol name as given (free text), keeping the stored server name.
+// Throws Error, leaving the stored configuration as it was, when the name holds a line break
+// or the folder cannot be written.
+void FFClientConfigWriteProtocolName(const std::string& protocolName);
+
+// Full path of the configuration file.
+std::string FFClientConfigFile();
+
+}  // namespace ff
