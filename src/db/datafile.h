@@ -18,6 +18,7 @@
 #include "db/ff/Engine.h"
 #include "db/ff/Session.h"
 #include "db/ff/Table.h"
+#include "settings/TableGroups.h"
 
 class QFileDialog;
 
@@ -27,7 +28,7 @@ struct TffDatabase {
   std::string SessionName;
 };
 
-class TDataFiler : public QObject {
+class TDataFiler : public QObject, public TableGroupControl {
   Q_OBJECT
  public:
   using TableHandler = std::function<void(ff::TffTable&)>;
@@ -46,8 +47,8 @@ class TDataFiler : public QObject {
   void DataFilerCreate(const QStringList& parameters);
   void DataFilerDestroy();
   // Closes everything, then opens the groups the settings enable (silently).
-  void OpenAllFiles();
-  void CloseAllFiles();
+  void OpenAllFiles() override;
+  void CloseAllFiles() override;
   // Sets the automatic close timer from "DataBase_AutoLukk" and "DataBase_AutoTimerSekund".
   void SjekkAutoTimer();
   void FileTimerTimer();

@@ -2,13 +2,16 @@
 // sign-on parameters, exit codes and the automatic close timer.
 #include "db/datafile.h"
 
+#include <QComboBox>
 #include <QDialog>
+#include <QPushButton>
 #include <QLabel>
 #include <QStatusBar>
 
 #include <gtest/gtest.h>
 
 #include "db/ff/Errors.h"
+#include "settings/Dbdialog.h"
 #include "settings/Prosess.h"
 #include "settings/bruker.h"
 #include "support/SuiteFixture.h"
@@ -148,6 +151,28 @@ TEST_F(DataFilerTest, AutoCloseTimer) {
   EXPECT_FALSE(module->FileTimer.isActive());
   module->FileTimerTimer();
   EXPECT_TRUE(openTables().empty());
+}
+
+TEST_F(DataFilerTest, AliasDialogReopensEveryTableOnTheNewAlias) {
+  TempAlias other("ANNEN");
+  ff::AddAlias(db.alias(), db.folder());
+  for (const auto& entry : std::filesystem::directory_iterator(db.folder())) {
+    std::filesystem::copy(entry.path(), other.folder() + entry.path().filename().string());
+  }
+  // Groups whose folder key is empty take the alias the dialog stores.
+  for (const char* group : kSuiteGroups) WriteSetting(std::string("Database_") + group + "_Mappe", "");
+  TAliasdialog dialog(module->Serversession, *module);
+  AnswerModals([](QDialog& d) {
+    auto& dlg = static_cast<TAliasdialog&>(d);
+    dlg.Aliasnavn->setCurrentText("ANNEN");
+    dlg.BrukKnapp->click();
+    return d.result();
+  });
+  EXPECT_EQ(ExecModal(dialog), QDialog::Accepted);
+  EXPECT_EQ(GetNetAlias(), "ANNEN");
+  EXPECT_EQ(ReadSetting("Database_SistBrukt"), "ANNEN");
+  EXPECT_EQ(openTables().size(), 32u);
+  EXPECT_EQ(module->TidTable.DatabaseName(), "ANNEN") << "reopened through GetNetAlias";
 }
 
 // Sign-on is run on a second, fresh module over the same suite database.
