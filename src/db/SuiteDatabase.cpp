@@ -22,6 +22,12 @@ constexpr RuleIndex kRuleIndexes[] = {
     {"VareRegister", "VARENR", "Varenr"},  // looking an item up by its number
     {"VareTable", "VARENR", "VARENR"},     // the binary search over item use; never created there
     {"PosteringTable", "REGNR", "REGNR"},  // the next posting number from the last posting
+    // The roll-ups filter hours, item use, postings, trips and travels on a project's parts.
+    {"TidTable", "PROSJEKTDEL", "PROSJEKTNR;SYSTEMNR"},
+    {"VareTable", "PROSJEKTDEL", "PROSJEKTNR;SYSTEMNR"},
+    {"PosteringTable", "PROSJEKTDEL", "PROSJEKTNR;SYSTEMNR"},
+    {"KmTable", "PROSJEKTDEL", "PROSJEKTNR;SYSTEMNR"},
+    {"ReiseTable", "PROSJEKTDEL", "PROSJEKTNR;SYSTEMNR"},
 };
 
 std::string Capitals(std::string s) {

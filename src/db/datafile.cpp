@@ -334,7 +334,7 @@ bool TDataFiler::signOn(const QStringList& parameters) {
 void TDataFiler::loadWorkingTime() {
   for (int i = 0; i < 4; ++i) {
     const std::string n = std::to_string(i + 1);
-    PauseLength[static_cast<std::size_t>(i)] = ReadSettingInt("Arbeid_PauseLengd" + n);
+    PauseLength[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(ReadSettingInt("Arbeid_PauseLengd" + n));
     PauseStart[static_cast<std::size_t>(i)] = ff::utf8Left(ReadSetting("Arbeid_PauseTid" + n), 5);
   }
   WorkdayEnd = ff::utf8Left(ReadSetting("Arbeid_ArbeidsTidSlutt"), 5);

@@ -89,7 +89,7 @@ class TDataFiler : public QObject, public TableGroupControl {
   // --- Remembered values ---
   double CurrentDate = 0;
   std::array<std::string, 4> PauseStart;
-  std::array<int, 4> PauseLength{};
+  std::array<std::uint16_t, 4> PauseLength{};  // minutes
   std::string WorkdayEnd;
 
   // --- Rules, one area a file ---

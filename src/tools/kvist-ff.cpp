@@ -1,4 +1,5 @@
 // kvist-ff: the table store from the command line, for scripts, tests and headless users.
+#include <QCoreApplication>
 #include <QStringList>
 
 #include <cstdio>
@@ -9,10 +10,12 @@
 #include <vector>
 
 #include "app/Data_SQL.h"
+#include "app/Query.h"
 #include "db/ff/Aliases.h"
 #include "db/ff/Errors.h"
 #include "db/ff/Session.h"
 #include "db/ff/Table.h"
+#include "settings/Felles.h"
 
 namespace {
 
@@ -34,6 +37,9 @@ Bruk:
   kvist-ff dump ALIAS TABELL [--index NAVN] [--filter TEKST]
                                        skriv radene, tabulatordelt, med feltnavn først
   kvist-ff sql ALIAS TABELL...         skriv SQL som lager tabellene i MySQL
+  kvist-ff exec-sql SQLALIAS           kjør SQL-teksten fra standard inn i én forespørsel mot et
+                                       SQL-alias (SQLALIAS.INI i innstillingsmappen; uten
+                                       oppføring er MySQLweb den lokale MariaDB-en)
   kvist-ff --help                      denne teksten
 )";
 
@@ -216,10 +222,27 @@ int cmdSql(Args args) {
   return 0;
 }
 
+int cmdExecSql(Args args) {
+  requireArgs(args, 1, "exec-sql SQLALIAS");
+  int argc = 1;
+  char name[] = "kvist-ff";
+  char* argv[] = {name, nullptr};
+  QCoreApplication app(argc, argv);
+  InitSettingsStore();
+  QStringList lines;
+  for (std::string line; std::getline(std::cin, line);) lines << QString::fromStdString(line);
+  TQuery query;
+  query.SetDatabaseName(QString::fromStdString(args[0]));
+  query.SetSQL(lines);
+  query.ExecSQL();
+  return 0;
+}
+
 const std::map<std::string, std::function<int(Args)>>& commands() {
   static const std::map<std::string, std::function<int(Args)>> table{
       {"alias", cmdAlias}, {"create", cmdCreate}, {"tables", cmdTables},
-      {"insert", cmdInsert}, {"dump", cmdDump}, {"sql", cmdSql}};
+      {"insert", cmdInsert}, {"dump", cmdDump}, {"sql", cmdSql},
+      {"exec-sql", cmdExecSql}};
   return table;
 }
 

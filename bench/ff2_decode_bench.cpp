@@ -1,0 +1,132 @@
+// Decoding speed of the .ff2 reader: every record of every sample table, BLOBs included,
+// decoded repeatedly until at least 200 MB of table file have passed, against a plain
+// sequential read of the same files as many times in the same run.
+// Usage: ff2_decode_bench [samples folder]   (else $FF2_SAMPLES, else the repository's samples)
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "db/ff/Errors.h"
+#include "db/ff/ff2/Ff2File.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::uint64_t kTargetBytes = 200'000'000;
+constexpr double kMegabyte = 1e6;
+
+fs::path samplesFolder(int argc, char** argv) {
+  if (argc > 1) return argv[1];
+  if (const char* env = std::getenv("FF2_SAMPLES"); env && *env) return env;
+  return fs::path(__FILE__).parent_path().parent_path() / "tests" / "ff2" / "samples";
+}
+
+bool isTableFile(const fs::path& p) {
+  std::string ext = p.extension().string();
+  std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+  return ext == ".ff2";
+}
+
+// The readable tables of the folder (refused ones are reported and left out).
+std::vector<fs::path> readableTables(const fs::path& folder) {
+  std::vector<fs::path> tables;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    if (!isTableFile(entry.path())) continue;
+    try {
+      ff::ff2::Ff2File probe(entry.path().string());
+      tables.push_back(entry.path());
+    } catch (const ff::ECannotOpen& e) {
+      std::printf("left out: %s\n", e.what());
+    }
+  }
+  std::sort(tables.begin(), tables.end());
+  return tables;
+}
+
+std::uint64_t fold(const ff::Value& v) {
+  if (const auto* i = std::get_if<std::int64_t>(&v)) return static_cast<std::uint64_t>(*i);
+  if (const auto* d = std::get_if<double>(&v)) return static_cast<std::uint64_t>(*d);
+  if (const auto* s = std::get_if<std::string>(&v)) return s->size() + (s->empty() ? 0 : static_cast<unsigned char>(s->back()));
+  return 1;
+}
+
+std::uint64_t recordsDecoded = 0;
+
+// Decodes every record of the table; returns a checksum of the values.
+std::uint64_t decodeTable(const fs::path& path) {
+  std::uint64_t sum = 0;
+  ff::ff2::Ff2File file(path.string());
+  file.forEachRecord([&](const ff::ff2::Ff2Record& r) {
+    ++recordsDecoded;
+    for (const ff::Value& v : r.values) sum += fold(v);
+  });
+  return sum;
+}
+
+// Reads the file front to back in 64 KiB pieces; returns a checksum of the bytes.
+std::uint64_t readTable(const fs::path& path) {
+  std::uint64_t sum = 0;
+  std::vector<char> buffer(64 * 1024);
+  std::ifstream in(path, std::ios::binary);
+  while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0) {
+    const auto n = static_cast<std::size_t>(in.gcount());
+    for (std::size_t i = 0; i < n; i += 512) sum += static_cast<unsigned char>(buffer[i]);
+  }
+  return sum;
+}
+
+struct Result {
+  std::uint64_t bytes = 0;
+  double seconds = 0;
+  std::uint64_t checksum = 0;
+  double megabytesPerSecond() const { return bytes / kMegabyte / seconds; }
+};
+
+template <typename Work>
+Result timePasses(const std::vector<fs::path>& tables, int passes, Work work) {
+  Result r;
+  const auto start = Clock::now();
+  for (int pass = 0; pass < passes; ++pass) {
+    for (const auto& t : tables) {
+      r.checksum += work(t);
+      r.bytes += fs::file_size(t);
+    }
+  }
+  r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  return r;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const fs::path folder = samplesFolder(argc, argv);
+  const std::vector<fs::path> tables = readableTables(folder);
+  std::uint64_t bytesPerPass = 0;
+  for (const auto& t : tables) bytesPerPass += fs::file_size(t);
+  if (bytesPerPass == 0) {
+    std::fprintf(stderr, "no readable .ff2 tables in %s\n", folder.string().c_str());
+    return 1;
+  }
+  const int passes = static_cast<int>((kTargetBytes + bytesPerPass - 1) / bytesPerPass);
+  std::printf("%zu tables, %.2f MB per pass, %d passes\n", tables.size(), bytesPerPass / kMegabyte, passes);
+
+  readTable(tables.front());  // warm the file cache before either measurement
+  const Result read = timePasses(tables, passes, readTable);
+  const Result decode = timePasses(tables, passes, decodeTable);
+  std::printf("sequential read: %8.1f MB/s (%.0f MB in %.2f s, checksum %llu)\n", read.megabytesPerSecond(),
+              read.bytes / kMegabyte, read.seconds, static_cast<unsigned long long>(read.checksum));
+  std::printf("decode:          %8.1f MB/s (%.0f MB in %.2f s, checksum %llu)\n", decode.megabytesPerSecond(),
+              decode.bytes / kMegabyte, decode.seconds, static_cast<unsigned long long>(decode.checksum));
+  std::printf("records decoded: %llu (%.0f records/s)\n", static_cast<unsigned long long>(recordsDecoded),
+              recordsDecoded / decode.seconds);
+  std::printf("decode / read:   %8.3f\n", decode.megabytesPerSecond() / read.megabytesPerSecond());
+  return 0;
+}

@@ -1,0 +1,277 @@
+// SummerHeleProsjektet on a project of 50 parts, over tables holding 200,000 time rows,
+// 100,000 item-use rows and 50,000 postings (plus trips and travels) of 100 projects, against
+// one pass of the store over the same rows with the same filters. Run twice: on the tables as
+// CreateSuiteTables makes them, and with an index on PROSJEKTNR;SYSTEMNR added to each table
+// that the roll-up filters on a part.
+#include <QApplication>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bench/BenchUtil.h"
+#include "db/SuiteDatabase.h"
+#include "db/datafile.h"
+#include "db/ff/Aliases.h"
+#include "db/ff/Field.h"
+#include "db/ff/Session.h"
+#include "db/ff/Table.h"
+#include "settings/Felles.h"
+
+namespace {
+
+constexpr int kProjects = 100;
+constexpr int kPartsPerProject = 50;
+constexpr int kTimeRows = 200000;
+constexpr int kItemRows = 100000;
+constexpr int kPostings = 50000;
+constexpr int kTrips = 20000;
+constexpr int kTravels = 5000;
+constexpr double kProject = 42;
+
+// The registration tables filtered on a part, and the index the bench adds to them.
+const char* const kPartTables[] = {"TIMER", "VAREUTAK", "POSTER", "KM", "REISER"};
+const char* const kPartIndex = "PROSJEKTDEL";
+
+struct Variant {
+  const char* title;
+  const char* alias;
+  const char* folder;
+  bool partIndexes;
+  int rounds;
+};
+
+using Fields = std::vector<std::pair<const char*, ff::Value>>;
+
+// Bulk-inserts `count` rows made by `make` straight through the storage.
+void Fill(ff::TffSession& session, const std::string& alias, const char* table, int count,
+          const std::function<Fields(int)>& make) {
+  auto storage = session.OpenTable(alias, table, {});
+  std::map<std::string, std::size_t> position;
+  for (std::size_t i = 0; i < storage->Fields().size(); ++i) position[storage->Fields()[i].name] = i;
+  storage->BeginBulk();
+  for (int i = 0; i < count; ++i) {
+    std::vector<ff::Value> values(storage->Fields().size());
+    for (const auto& [field, value] : make(i)) values.at(position.at(field)) = value;
+    storage->Insert(values);
+  }
+  storage->EndBulk();
+}
+
+void Generate(const Variant& v) {
+  ff::TffSession& session = ff::TffSession::DefaultSession();
+  CreateSuiteTables(session, v.alias);
+  if (v.partIndexes) {
+    for (const char* table : kPartTables) {
+      session.OpenTable(v.alias, table, {false, true})->AddIndex({kPartIndex, {"PROSJEKTNR", "SYSTEMNR"}, 0});
+    }
+  }
+  std::mt19937 rng(20240515);
+  const auto pick = [&](int n) { return double(rng() % unsigned(n) + 1); };
+  const auto day = [&] { return ff::encodeDate(2015, 1, 1) + double(rng() % 3650); };
+  const auto amount = [&] { return double(rng() % 100000) / 100; };
+  const auto flag = [&](unsigned oneIn) { return ff::Value{std::int64_t{rng() % oneIn == 0}}; };
+  const auto owner = [&] {
+    return Fields{{"PROSJEKTNR", pick(kProjects)}, {"SYSTEMNR", pick(kPartsPerProject)}};
+  };
+  const auto with = [](Fields fields, const Fields& more) {
+    fields.insert(fields.end(), more.begin(), more.end());
+    return fields;
+  };
+  Fill(session, v.alias, "PROSJEKT", kProjects, [&](int i) {
+    return Fields{{"PROSJEKTNR", double(i + 1)}, {"PROSNAVN", ff::Value{"Prosjekt " + std::to_string(i + 1)}},
+                  {"TIMEPRIS", 650.0}, {"CALTIMEPRI", 600.0}};
+  });
+  Fill(session, v.alias, "SYSTEMER", kProjects * kPartsPerProject, [&](int i) {
+    return Fields{{"PROSJEKTNR", double(i / kPartsPerProject + 1)}, {"SYSTEMNR", double(i % kPartsPerProject + 1)},
+                  {"CALARBEID", 40.0}, {"CALVARER", 5000.0}};
+  });
+  Fill(session, v.alias, "TIMER", kTimeRows, [&](int) {
+    return with(owner(), {{"DATO", day()}, {"TIMER", double(rng() % 9)}, {"OVERTID_50", 0.5}, {"OVERTID_10", 0.0}});
+  });
+  Fill(session, v.alias, "VAREUTAK", kItemRows, [&](int) { return with(owner(), {{"TOTAL", amount()}}); });
+  const double postingTypes[] = {0, 1, 2, 4, 5, 6, 10};
+  Fill(session, v.alias, "POSTER", kPostings, [&](int i) {
+    return with(owner(), {{"REGNR", double(i + 1)}, {"POSTTYPE", postingTypes[rng() % 7]}, {"POSTSUM", amount()}});
+  });
+  Fill(session, v.alias, "KM", kTrips, [&](int) {
+    return with(owner(), {{"KMTOTAL", double(rng() % 300)}, {"HENGER", flag(4)}, {"SKOGSVEI", flag(5)},
+                          {"UTSTYRFRAK", flag(6)}, {"PASSASJERE", ff::Value{std::int64_t(rng() % 3)}}});
+  });
+  Fill(session, v.alias, "REISER", kTravels, [&](int) { return with(owner(), {{"SUMUTGIFT", amount()}}); });
+}
+
+// Generated once per folder, in a child process; a folder without the marker is made anew.
+void EnsureTables(const Variant& v) {
+  const std::string marker = std::string(v.folder) + "generated";
+  if (std::filesystem::exists(marker)) return;
+  std::filesystem::remove_all(v.folder);
+  std::filesystem::create_directories(v.folder);
+  ff::AddAlias(v.alias, v.folder);
+  std::printf("generating the tables in %s ...\n", v.folder);
+  std::fflush(stdout);
+  const pid_t child = fork();
+  if (child == 0) {
+    Generate(v);
+    std::_Exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "generation failed\n");
+    std::exit(1);
+  }
+  std::ofstream(marker) << "ok\n";
+}
+
+void PointSettingsAt(const std::string& alias) {
+  WriteSetting("Net_Alias", alias);
+  WriteSetting("Net_Protokoll", "Single User");
+  for (const char* group : {"Personal", "Utstyr", "Timer", "Dokument", "Varer", "Vareregister", "Firma", "Regnskap",
+                            "Reise", "Prosjekt", "Salg"}) {
+    WriteSetting(std::string("Database_") + group + "_Åpnes", "1");
+    WriteSetting(std::string("Database_") + group + "_Mappe", alias);
+  }
+}
+
+// The same filters and rows as the roll-up, through plain handles of the store: per part the
+// part filter on the hours, item use, postings, trips and travels; then the project filter on
+// trips and travels. Returns Σ hours, for a check against the roll-up.
+class Baseline {
+ public:
+  explicit Baseline(const std::string& alias) {
+    for (const char* name : kPartTables) {
+      auto table = std::make_unique<ff::TffTable>(name);
+      table->SetDatabaseName(alias);
+      table->SetTableName(name);
+      if (std::string(name) == "TIMER") table->SetIndexName("DATO");
+      if (std::string(name) == "POSTER") table->SetIndexName("REGNR");
+      table->Open();
+      tables_[name] = std::move(table);
+    }
+  }
+
+  double Pass() {
+    const std::string project = "PROSJEKTNR=" + std::to_string(int(kProject));
+    double hours = 0;
+    double sink = 0;
+    for (int part = 1; part <= kPartsPerProject; ++part) {
+      const std::string filter = project + " AND SYSTEMNR=" + std::to_string(part);
+      hours += Walk("TIMER", filter, {"DATO", "TIMER", "OVERTID_50", "OVERTID_10"});
+      sink += Walk("VAREUTAK", filter, {"TOTAL"});
+      sink += Walk("POSTER", filter, {"POSTTYPE", "POSTSUM"});
+      sink += Walk("KM", filter, {"KMTOTAL", "HENGER", "PASSASJERE", "SKOGSVEI", "UTSTYRFRAK"});
+      sink += Walk("REISER", filter, {"SUMUTGIFT"});
+    }
+    sink += Walk("KM", project, {"KMTOTAL", "HENGER", "PASSASJERE", "SKOGSVEI", "UTSTYRFRAK"});
+    sink += Walk("REISER", project, {"SUMUTGIFT"});
+    return sink < 0 ? -1 : hours;
+  }
+
+ private:
+  // Filters as the table helper does, walks every row, reading the fields; returns Σ of all
+  // but the first field.
+  double Walk(const char* name, const std::string& filter, const std::vector<const char*>& fields) {
+    ff::TffTable& t = *tables_.at(name);
+    t.SetFiltered(false);
+    t.SetFilter(filter);
+    t.SetFiltered(true);
+    double sum = 0;
+    for (t.First(); !t.Eof(); t.Next()) {
+      for (std::size_t i = 0; i < fields.size(); ++i) {
+        const double value = t.FieldByName(fields[i]).AsFloat();
+        if (i > 0) sum += value;
+      }
+    }
+    return sum;
+  }
+
+  std::map<std::string, std::unique_ptr<ff::TffTable>> tables_;
+};
+
+// Posts the project's parts and the project again, unchanged but for one field each: the
+// durable writes that the roll-up makes and the baseline does not.
+void Rewrite(TDataFiler& module) {
+  const auto rewrite = [](ff::TffTable& t, const char* field) {
+    t.Edit();
+    t.FieldByName(field).SetAsFloat(t.FieldByName(field).AsFloat());
+    t.Post();
+  };
+  for (module.SystemTable.First(); !module.SystemTable.Eof(); module.SystemTable.Next()) {
+    rewrite(module.SystemTable, "ARBEID");
+  }
+  rewrite(module.ProsjektTable, "SUMTIMER");
+}
+
+void Run(const Variant& v) {
+  ff::AddAlias(v.alias, v.folder);
+  PointSettingsAt(v.alias);
+  TDataFiler module;
+  DataFiler = &module;
+  module.DataFilerCreate({"-autologon"});
+  if (!module.ProsjektTable.FindKey({ff::Value{kProject}})) {
+    std::fprintf(stderr, "project %g missing\n", kProject);
+    std::exit(1);
+  }
+  Baseline baseline(v.alias);
+  double baselineHours = 0;
+  // The three alternate, so that the disk's mood weighs on each alike.
+  std::vector<double> rollups, passes, writes;
+  for (int round = 0; round < v.rounds; ++round) {
+    rollups.push_back(bench::timeOnce([&] { module.SummerHeleProsjektet(nullptr); }));
+    passes.push_back(bench::timeOnce([&] { baselineHours = baseline.Pass(); }));
+    writes.push_back(bench::timeOnce([&] { Rewrite(module); }));
+  }
+  const double rollup = bench::median(rollups);
+  const double pass = bench::median(passes);
+  const double write = bench::median(writes);
+  std::printf("%s: SUMTIMER %.1f, baseline hours %.1f, parts %lld, %d rounds\n", v.title,
+              module.ProsjektTable.FieldByName("SUMTIMER").AsFloat(), baselineHours,
+              static_cast<long long>(module.SystemTable.RecordCount()), v.rounds);
+  bench::report(v.title, rollup, pass, "<= 2");
+  std::printf("  its 51 durable row writes alone: %.2f ms; the roll-up less them: %.2f ms, ratio %.2f\n",
+              write * 1000, (rollup - write) * 1000, (rollup - write) / pass);
+  DataFiler = nullptr;
+}
+
+}  // namespace
+
+// Arguments: the bench folder (default var/bench) and, optionally, the alias of the one variant
+// to run (ROLLUPBENCH or ROLLUPBENCHIX).
+int main(int argc, char** argv) {
+  const std::string root = std::filesystem::absolute(argc > 1 ? argv[1] : "var/bench").string();
+  setenv("FF_CONFIG_DIR", (root + "/config").c_str(), 1);
+  const std::string plain = root + "/rollup/";
+  const std::string indexed = root + "/rollup-indexed/";
+  const Variant variants[] = {
+      {"roll-up, indexes of CreateSuiteTables", "ROLLUPBENCH", plain.c_str(), false, 3},
+      {"roll-up, + PROSJEKTNR;SYSTEMNR indexes", "ROLLUPBENCHIX", indexed.c_str(), true, 11},
+  };
+  for (const Variant& v : variants) EnsureTables(v);
+
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  const std::string etc = root + "/rollup-etc/";
+  std::filesystem::create_directories(etc);
+  InitSettingsStore({etc});
+  WriteSetting("Brukernavn", "bench");
+  WriteSetting("Arbeid_KmSumBil", "3,5");
+  WriteSetting("Arbeid_KmSumHenger", "1");
+  WriteSetting("Arbeid_KmSumPassasjer", "0,5");
+  WriteSetting("Arbeid_KmSumUtstyr", "2");
+  const std::string only = argc > 2 ? argv[2] : "";
+  for (const Variant& v : variants) {
+    if (only.empty() || only == v.alias) Run(v);
+  }
+  return 0;
+}

@@ -1,0 +1,314 @@
+#include "app/DataSetModel.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "db/ff/DataSource.h"
+#include "db/ff/Errors.h"
+#include "db/ff/Field.h"
+#include "db/ff/Table.h"
+#include "settings/Application.h"
+
+namespace {
+
+bool isNumeric(ff::FieldType t) {
+  const ff::StorageClass c = ff::storageClassOf(t);
+  return t != ff::FieldType::Boolean && (c == ff::StorageClass::Integer || c == ff::StorageClass::Real) &&
+         t != ff::FieldType::Date && t != ff::FieldType::Time && t != ff::FieldType::DateTime;
+}
+
+// The text a field shows for a stored value of a row that is not current, as the field's
+// DisplayText shows it for the current row.
+std::string displayText(const ff::TField& field, const ff::Value& v) {
+  if (ff::isNull(v)) return {};
+  const ff::FieldType t = field.DataType();
+  switch (t) {
+    case ff::FieldType::Boolean: {
+      const std::string& shown = field.DisplayValues();
+      if (shown.empty()) return ff::valueToInt(v) ? "True" : "False";
+      const auto semi = shown.find(';');
+      const std::string yes = shown.substr(0, semi);
+      const std::string no = semi == std::string::npos ? std::string() : shown.substr(semi + 1);
+      return ff::valueToInt(v) ? yes : no;
+    }
+    case ff::FieldType::Date:
+    case ff::FieldType::Time:
+    case ff::FieldType::DateTime:
+      return ff::formatDateTime(ff::valueToDouble(v), t);
+    default:
+      break;
+  }
+  if (ff::storageClassOf(t) == ff::StorageClass::Bytes) return "(" + std::string(ff::fieldTypeName(t)) + ")";
+  if (ff::storageClassOf(t) == ff::StorageClass::Real ||
+      (ff::storageClassOf(t) == ff::StorageClass::Integer && !field.DisplayFormat().empty())) {
+    return ff::formatNumber(ff::valueToDouble(v), field.DisplayFormat());
+  }
+  return ff::valueToString(v);
+}
+
+// The silent abort ends quietly; any other failure is shown.
+template <typename Fn>
+bool reportFailure(Fn&& fn) {
+  try {
+    fn();
+    return true;
+  } catch (const ff::EAbort&) {
+    return false;
+  } catch (const std::exception& e) {
+    TApplication::ShowException(e.what());
+    return false;
+  }
+}
+
+}  // namespace
+
+class DataSetModel::Link : public ff::DataLink {
+ public:
+  explicit Link(DataSetModel& model) : model_(model) {}
+  void ActiveChanged() override { model_.reset(); }
+  void DataSetChanged() override { model_.reset(); }
+  void DataSetScrolled() override { model_.currentMoved(); }
+  void RecordChanged(ff::TField*) override { model_.currentRowEdited(); }
+  void EditingChanged() override { model_.currentRowEdited(); }
+  void SourceDestroyed() override { model_.sourceGone(); }
+
+ private:
+  DataSetModel& model_;
+};
+
+DataSetModel::DataSetModel(ff::TDataSource& source, QObject* parent)
+    : NavigableModel(parent), source_(&source), link_(std::make_unique<Link>(*this)) {
+  source_->AddLink(link_.get());
+  reset();
+}
+
+DataSetModel::~DataSetModel() {
+  if (source_) source_->RemoveLink(link_.get());
+}
+
+ff::TffTable* DataSetModel::dataSet() const { return source_ ? source_->DataSet() : nullptr; }
+
+ff::TffTable* DataSetModel::table() const {
+  ff::TffTable* t = dataSet();
+  return t && t->Active() ? t : nullptr;
+}
+
+// --- Following the data set ---
+
+void DataSetModel::reset() {
+  beginResetModel();
+  windows_.clear();
+  currentRow_.reset();
+  columns_.clear();
+  count_ = 0;
+  if (ff::TffTable* t = table()) {
+    for (int i = 0; i < t->FieldCount(); ++i) {
+      if (t->Fields(i).Visible()) columns_.push_back(i);
+    }
+    count_ = t->RecordCount();
+  }
+  endResetModel();
+  emit stateChanged();
+}
+
+void DataSetModel::currentMoved() {
+  const std::optional<std::int64_t> old = currentRow_;
+  currentRow_.reset();
+  if (old) emitRowChanged(static_cast<int>(*old));
+  emitRowChanged(currentRow());
+  emit stateChanged();
+}
+
+void DataSetModel::currentRowEdited() {
+  emitRowChanged(currentRow());
+  emit stateChanged();
+}
+
+void DataSetModel::sourceGone() {
+  beginResetModel();
+  source_ = nullptr;
+  windows_.clear();
+  columns_.clear();
+  count_ = 0;
+  currentRow_.reset();
+  endResetModel();
+  emit stateChanged();
+}
+
+void DataSetModel::emitRowChanged(int row) {
+  if (row >= 0 && row < rowCount() && !columns_.empty()) {
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+  }
+}
+
+// --- Rows on demand ---
+
+const DataSetModel::Window& DataSetModel::window(std::int64_t index) const {
+  const auto found = std::find_if(windows_.begin(), windows_.end(), [&](const Window& w) { return w.index == index; });
+  if (found != windows_.end()) {
+    windows_.splice(windows_.begin(), windows_, found);
+    return windows_.front();
+  }
+  Window w;
+  w.index = index;
+  w.rows = table()->ReadRows(index * kWindowRows, kWindowRows, &w.ids);
+  windows_.push_front(std::move(w));
+  if (static_cast<int>(windows_.size()) > kMaxWindows) windows_.pop_back();
+  return windows_.front();
+}
+
+const std::vector<ff::Value>* DataSetModel::cachedRow(std::int64_t row) const {
+  const Window& w = window(row / kWindowRows);
+  const auto offset = static_cast<std::size_t>(row % kWindowRows);
+  return offset < w.rows.size() ? &w.rows[offset] : nullptr;
+}
+
+std::optional<std::int64_t> DataSetModel::cachedPosition(ff::RowId id) const {
+  for (const Window& w : windows_) {
+    const auto found = std::find(w.ids.begin(), w.ids.end(), id);
+    if (found != w.ids.end()) return w.index * kWindowRows + (found - w.ids.begin());
+  }
+  return std::nullopt;
+}
+
+ff::TField& DataSetModel::field(int column) const {
+  return table()->Fields(columns_.at(static_cast<std::size_t>(column)));
+}
+
+bool DataSetModel::isInsertRow(int row) const {
+  return table() && table()->State() == ff::DataSetState::Insert && row == count_;
+}
+
+// --- The model ---
+
+int DataSetModel::rowCount(const QModelIndex& parent) const {
+  if (parent.isValid() || !table()) return 0;
+  const std::int64_t rows = count_ + (table()->State() == ff::DataSetState::Insert ? 1 : 0);
+  return static_cast<int>(std::min<std::int64_t>(rows, INT_MAX));
+}
+
+int DataSetModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() || !table() ? 0 : static_cast<int>(columns_.size());
+}
+
+QVariant DataSetModel::data(const QModelIndex& index, int role) const {
+  if (!checkIndex(index, CheckIndexOption::IndexIsValid) || !table()) return {};
+  const ff::TField& f = field(index.column());
+  if (role == Qt::TextAlignmentRole) {
+    const Qt::Alignment side = isNumeric(f.DataType()) ? Qt::AlignRight : Qt::AlignLeft;
+    return QVariant::fromValue(side | Qt::AlignVCenter);
+  }
+  if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
+  if (index.row() == currentRow()) {
+    return QString::fromStdString(role == Qt::EditRole ? f.EditText() : f.DisplayText());
+  }
+  const std::vector<ff::Value>* row = cachedRow(index.row());
+  if (!row) return {};
+  return QString::fromStdString(displayText(f, row->at(static_cast<std::size_t>(f.Index()))));
+}
+
+QVariant DataSetModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation == Qt::Horizontal && role == Qt::DisplayRole && table() && section >= 0 &&
+      section < columnCount()) {
+    return QString::fromStdString(field(section).DisplayLabel());
+  }
+  return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+Qt::ItemFlags DataSetModel::flags(const QModelIndex& index) const {
+  Qt::ItemFlags f = QAbstractTableModel::flags(index);
+  if (index.isValid() && canModify() && !field(index.column()).Calculated()) f |= Qt::ItemIsEditable;
+  return f;
+}
+
+bool DataSetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (role != Qt::EditRole || !checkIndex(index, CheckIndexOption::IndexIsValid) || !canModify()) return false;
+  return reportFailure([&] {
+    if (index.row() != currentRow()) moveToRow(index.row());
+    table()->Edit();
+    field(index.column()).SetEditText(value.toString().toStdString());
+  });
+}
+
+// --- State ---
+
+bool DataSetModel::isActive() const { return table() != nullptr; }
+
+bool DataSetModel::canModify() const { return table() && !table()->ReadOnly(); }
+
+bool DataSetModel::isEditing() const {
+  return table() && (table()->State() == ff::DataSetState::Edit || table()->State() == ff::DataSetState::Insert);
+}
+
+bool DataSetModel::isBof() const { return !table() || table()->Bof() || currentRow() <= 0; }
+
+bool DataSetModel::isEof() const { return !table() || table()->Eof() || currentRow() >= rowCount() - 1; }
+
+int DataSetModel::currentRow() const {
+  ff::TffTable* t = table();
+  if (!t || t->IsEmpty()) return -1;
+  if (!currentRow_) {
+    // Cheap answers first: the ends, then the rows read already; counting is the last resort.
+    if (t->State() == ff::DataSetState::Insert) {
+      currentRow_ = count_;
+    } else if (t->Bof()) {
+      currentRow_ = 0;
+    } else if (t->Eof()) {
+      currentRow_ = count_ - 1;
+    } else {
+      currentRow_ = cachedPosition(t->CurrentRowId()).value_or(t->RecNo());
+    }
+  }
+  return static_cast<int>(std::min<std::int64_t>(*currentRow_, INT_MAX));
+}
+
+// --- Actions ---
+
+void DataSetModel::moveToRow(int row) {
+  ff::TffTable* t = table();
+  if (!t || row == currentRow() || isInsertRow(row)) return;
+  if (t->MoveToRecNo(row)) {
+    currentRow_ = row;
+    emit stateChanged();
+  }
+}
+
+void DataSetModel::first() {
+  if (table()) table()->First();
+}
+
+void DataSetModel::prior() {
+  if (table()) table()->Prior();
+}
+
+void DataSetModel::next() {
+  if (table()) table()->Next();
+}
+
+void DataSetModel::last() {
+  if (table()) table()->Last();
+}
+
+void DataSetModel::insertRecord() {
+  if (table()) table()->Insert();
+}
+
+void DataSetModel::deleteRecord() {
+  if (table()) table()->Delete();
+}
+
+void DataSetModel::edit() {
+  if (table()) table()->Edit();
+}
+
+void DataSetModel::post() {
+  if (table()) table()->Post();
+}
+
+void DataSetModel::cancel() {
+  if (table()) table()->Cancel();
+}
+
+void DataSetModel::refresh() {
+  if (table()) table()->Refresh();
+}

@@ -1,0 +1,5 @@
+#include "app/NavigableModel.h"
+
+NavigableModel::NavigableModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+NavigableModel::~NavigableModel() = default;

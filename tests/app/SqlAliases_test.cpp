@@ -1,0 +1,109 @@
+// The alias file and the named connections of the SQL side.
+#include "app/SqlAliases.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "app/SqlTestSupport.h"
+#include "settings/SettingsTestSupport.h"
+#include "support/QtPrint.h"
+
+using sql_test::PrivateDatabase;
+using sql_test::TempSettings;
+
+namespace {
+
+class SqlAliasesTest : public ::testing::Test {
+ protected:
+  TempSettings settings;
+};
+
+TEST_F(SqlAliasesTest, MySQLwebWithoutAnEntryIsThePrivateServer) {
+  settings_test::EnvVar dir("KV_MYSQL_DIR", "/srv/egen");
+  const auto alias = ReadSqlAlias("mysqlweb");
+  ASSERT_TRUE(alias.has_value());
+  EXPECT_EQ(alias->socket, "/srv/egen/mysqld.sock");
+  EXPECT_EQ(alias->database, "kvist");
+  EXPECT_EQ(alias->user, "root");
+  EXPECT_EQ(alias->driver, "QMARIADB");
+  EXPECT_FALSE(ReadSqlAlias("DefaultDD").has_value()) << "other aliases have no default";
+}
+
+TEST_F(SqlAliasesTest, PrivateServerFolderFollowsTheStateFolder) {
+  settings_test::EnvVar dir("KV_MYSQL_DIR", std::nullopt);
+  settings_test::EnvVar state("XDG_STATE_HOME", "/var/tilstand");
+  EXPECT_EQ(PrivateServerAlias().socket, "/var/tilstand/kvistmerket/mysql/mysqld.sock");
+}
+
+TEST_F(SqlAliasesTest, WrittenAliasReadsBackAndSitsInTheSettingsFolder) {
+  SqlAliasSettings web;
+  web.driver = "QMYSQL";
+  web.host = "db.example";
+  web.port = 3307;
+  web.database = "nett";
+  web.user = "kvist";
+  web.password = "hemmelig";
+  WriteSqlAlias("Nettbutikk", web);
+  EXPECT_EQ(SqlAliasFileName(), settings.folder() + "SQLALIAS.INI");
+  const auto read = ReadSqlAlias("NETTBUTIKK");
+  ASSERT_TRUE(read.has_value());
+  EXPECT_EQ(read->driver, "QMYSQL");
+  EXPECT_EQ(read->host, "db.example");
+  EXPECT_EQ(read->port, 3307);
+  EXPECT_EQ(read->database, "nett");
+  EXPECT_EQ(read->user, "kvist");
+  EXPECT_EQ(read->password, "hemmelig");
+  EXPECT_TRUE(read->socket.isEmpty());
+}
+
+TEST_F(SqlAliasesTest, HandWrittenSectionWithoutDriverUsesMariaDb) {
+  std::ofstream(settings.folder() + "SQLALIAS.INI") << "[MySQLweb]\nSocket=/tmp/x.sock\nPort=abc\n";
+  const auto read = ReadSqlAlias("MySQLweb");
+  ASSERT_TRUE(read.has_value());
+  EXPECT_EQ(read->driver, "QMARIADB");
+  EXPECT_EQ(read->socket, "/tmp/x.sock");
+  EXPECT_EQ(read->port, 0) << "a port that is no number means the driver's default";
+  EXPECT_TRUE(read->database.isEmpty()) << "a section replaces the default whole";
+}
+
+TEST_F(SqlAliasesTest, ConnectionFailuresCarryTheDatabaseMessage) {
+  try {
+    SqlConnection("FinnesIkke");
+    FAIL() << "an unknown alias must not connect";
+  } catch (const ESqlError& e) {
+    EXPECT_STREQ(e.what(), "Ukjent databasealias: FinnesIkke");
+  }
+  WriteSqlAlias("Borte", sql_test::DeadServerAlias(settings.folder()));
+  try {
+    SqlConnection("Borte");
+    FAIL() << "no server listens on the socket";
+  } catch (const ESqlError& e) {
+    EXPECT_NE(std::string(e.what()).find("no-server.sock"), std::string::npos) << e.what();
+  }
+  SqlAliasSettings odd;
+  odd.driver = "QFINNESIKKE";
+  WriteSqlAlias("Rar", odd);
+  EXPECT_THROW(SqlConnection("Rar"), ESqlError);
+}
+
+TEST_F(SqlAliasesTest, ConnectionIsKeptAndMadeAgainWhenTheAliasChanges) {
+  PrivateDatabase db;
+  REQUIRE_PRIVATE_SERVER(db);
+  QSqlDatabase first = SqlConnection("MySQLweb");
+  EXPECT_TRUE(first.isOpen());
+  EXPECT_EQ(first.databaseName().toStdString(), db.name());
+  EXPECT_EQ(SqlConnection("mysqlweb").connectionName(), first.connectionName()) << "one connection per alias";
+
+  ASSERT_EQ(db.run("CREATE DATABASE IF NOT EXISTS " + db.name() + "_b"), "");
+  SqlAliasSettings moved = *ReadSqlAlias("MySQLweb");
+  moved.database = QString::fromStdString(db.name() + "_b");
+  WriteSqlAlias("MySQLweb", moved);
+  first = QSqlDatabase();
+  EXPECT_EQ(SqlConnection("MySQLweb").databaseName(), moved.database);
+  CloseSqlConnection("MySQLweb");
+  db.run("DROP DATABASE " + db.name() + "_b");
+  CloseSqlConnection("MySQLweb");
+}
+
+}  // namespace

@@ -1,0 +1,64 @@
+// kvist-ff exec-sql: SQL text from standard input, run on an SQL alias in one request.
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/SqlTestSupport.h"
+#include "support/QtPrint.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct ToolRun {
+  int code;
+  std::string err;
+};
+
+class ExecSqlTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    REQUIRE_PRIVATE_SERVER(db);
+    // The tool finds its settings folder as the program does: "../etc/" from where it runs.
+    fs::create_directories(settings.folder() + "etc");
+    fs::create_directories(settings.folder() + "work");
+    fs::copy_file(SqlAliasFileName(), settings.folder() + "etc/SQLALIAS.INI");
+  }
+
+  ToolRun run(const QStringList& args, const QByteArray& input) {
+    QProcess p;
+    p.setWorkingDirectory(QString::fromStdString(settings.folder() + "work"));
+    p.start(KV_BINARY_DIR "/kvist-ff", args);
+    p.write(input);
+    p.closeWriteChannel();
+    p.waitForFinished(30000);
+    return {p.exitCode(), p.readAllStandardError().toStdString()};
+  }
+
+  sql_test::TempSettings settings;
+  sql_test::PrivateDatabase db;
+};
+
+TEST_F(ExecSqlTest, RunsTheWholeTextFromStandardInput) {
+  const ToolRun r = run({"exec-sql", "MySQLweb"},
+                        "DROP TABLE IF EXISTS a;\nCREATE TABLE a (x INT,\n y VARCHAR(5));\nCREATE TABLE b (z DATE)\n");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(db.tables(), (QStringList{"a", "b"}));
+  EXPECT_EQ(db.columns("a"), (QStringList{"x int(11)", "y varchar(5)"}));
+}
+
+TEST_F(ExecSqlTest, FailuresGiveTheDatabaseMessageAndExitCodeOne) {
+  ToolRun r = run({"exec-sql", "MySQLweb"}, "CREATE TABLE a (x INT);\nSELEKT 1;\n");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("You have an error in your SQL syntax"), std::string::npos) << r.err;
+  EXPECT_EQ(db.tables(), QStringList{"a"});
+  r = run({"exec-sql", "Ingenting"}, "SELECT 1");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_NE(r.err.find("Ukjent databasealias: Ingenting"), std::string::npos) << r.err;
+  r = run({"exec-sql"}, "");
+  EXPECT_EQ(r.code, 2) << "a missing alias is a usage error";
+}
+
+}  // namespace
