@@ -17,35 +17,6 @@ bool isNumeric(ff::FieldType t) {
          t != ff::FieldType::Date && t != ff::FieldType::Time && t != ff::FieldType::DateTime;
 }
 
-// The text a field shows for a stored value of a row that is not current, as the field's
-// DisplayText shows it for the current row.
-std::string displayText(const ff::TField& field, const ff::Value& v) {
-  if (ff::isNull(v)) return {};
-  const ff::FieldType t = field.DataType();
-  switch (t) {
-    case ff::FieldType::Boolean: {
-      const std::string& shown = field.DisplayValues();
-      if (shown.empty()) return ff::valueToInt(v) ? "True" : "False";
-      const auto semi = shown.find(';');
-      const std::string yes = shown.substr(0, semi);
-      const std::string no = semi == std::string::npos ? std::string() : shown.substr(semi + 1);
-      return ff::valueToInt(v) ? yes : no;
-    }
-    case ff::FieldType::Date:
-    case ff::FieldType::Time:
-    case ff::FieldType::DateTime:
-      return ff::formatDateTime(ff::valueToDouble(v), t);
-    default:
-      break;
-  }
-  if (ff::storageClassOf(t) == ff::StorageClass::Bytes) return "(" + std::string(ff::fieldTypeName(t)) + ")";
-  if (ff::storageClassOf(t) == ff::StorageClass::Real ||
-      (ff::storageClassOf(t) == ff::StorageClass::Integer && !field.DisplayFormat().empty())) {
-    return ff::formatNumber(ff::valueToDouble(v), field.DisplayFormat());
-  }
-  return ff::valueToString(v);
-}
-
 // The silent abort ends quietly; any other failure is shown.
 template <typename Fn>
 bool reportFailure(Fn&& fn) {
@@ -204,7 +175,7 @@ QVariant DataSetModel::data(const QModelIndex& index, int role) const {
   }
   const std::vector<ff::Value>* row = cachedRow(index.row());
   if (!row) return {};
-  return QString::fromStdString(displayText(f, row->at(static_cast<std::size_t>(f.Index()))));
+  return QString::fromStdString(f.DisplayTextOf(row->at(static_cast<std::size_t>(f.Index()))));
 }
 
 QVariant DataSetModel::headerData(int section, Qt::Orientation orientation, int role) const {

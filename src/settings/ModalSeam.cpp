@@ -10,6 +10,11 @@ ModalHandler& installedHandler() {
   return handler;
 }
 
+ModalHandler& fallbackHandler() {
+  static ModalHandler handler;
+  return handler;
+}
+
 // Shows dlg the way exec() would before its event loop starts.
 void showAsModal(QDialog& dlg) {
   dlg.setAttribute(Qt::WA_ShowModal, true);
@@ -41,9 +46,11 @@ int runScripted(QDialog& dlg, const ModalHandler& handler) {
 
 int ExecModal(QDialog& dlg) {
   // A copy, so that a handler that installs another handler does not destroy itself.
-  const ModalHandler handler = installedHandler();
+  const ModalHandler handler = installedHandler() ? installedHandler() : fallbackHandler();
   return handler ? runScripted(dlg, handler) : dlg.exec();
 }
+
+void SetFallbackModalHandler(ModalHandler handler) { fallbackHandler() = std::move(handler); }
 
 void SetModalHandler(ModalHandler handler) { installedHandler() = std::move(handler); }
 

@@ -18,6 +18,10 @@ int ExecModal(QDialog& dlg);
 // Installs handler for every later ExecModal; an empty function restores dlg.exec().
 void SetModalHandler(ModalHandler handler);
 
+// Answers the dialogs for which no handler is installed, instead of dlg.exec(). Test programs
+// install one that fails the test, so that an unexpected window never waits for a person.
+void SetFallbackModalHandler(ModalHandler handler);
+
 // Installs a handler for its own lifetime and restores the previous one on destruction.
 class ScopedModalHandler {
  public:

@@ -26,6 +26,7 @@
 #include "db/ff/Storage.h"
 #include "settings/Application.h"
 #include "settings/ModalSeam.h"
+#include "support/QtTestMain.h"
 #include "support/QtPrint.h"
 #include "support/TempAlias.h"
 
@@ -357,9 +358,4 @@ TEST_F(ConvertWindowSqlTest, ClickOnKjorSqlShowsTheErrorBoxThroughTheEventLoop) 
 
 // Own entry point: the click tests need the program's own application object, whose event
 // loop shows what the window lets through.
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  TApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return RunQtTests<TApplication>(argc, argv); }

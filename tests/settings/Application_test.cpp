@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/QtTestMain.h"
+
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -179,9 +181,4 @@ TEST(Application, TheStandardErrorBoxIsACriticalBoxWithTheProgramsName) {
 }  // namespace
 
 // Own entry point: these tests need the program's own application object.
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  TApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return RunQtTests<TApplication>(argc, argv); }

@@ -6,6 +6,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include "support/QtTestMain.h"
 #include <unistd.h>
 
 #include <cstdio>
@@ -69,9 +71,11 @@ TEST(ModalSeam, ScopesRestoreTheHandlerBeforeThem) {
 }
 
 TEST(ModalSeam, WithoutHandlerTheDialogRunsItsOwnLoop) {
+  SetFallbackModalHandler(nullptr);
   QDialog dialog;
   QTimer::singleShot(0, &dialog, [&] { dialog.done(7); });
   EXPECT_EQ(ExecModal(dialog), 7);
+  GuardAgainstUnexpectedModals();
 }
 
 // ---- Ending the process -------------------------------------------------------------------------

@@ -1,12 +1,5 @@
-// Test entry point for tests that need a QApplication (windows driven offscreen).
 #include <QApplication>
 
-#include <gtest/gtest.h>
+#include "support/QtTestMain.h"
 
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                  : qgetenv("QT_QPA_PLATFORM"));
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
+int main(int argc, char** argv) { return RunQtTests<QApplication>(argc, argv); }

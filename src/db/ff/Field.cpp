@@ -210,7 +210,8 @@ std::string TField::AsString() const {
   const Value v = AsValue();
   if (isNull(v)) return {};
   if (decl_.type == FieldType::Boolean) return AsBoolean() ? "True" : "False";
-  if (storageClassOf(decl_.type) == StorageClass::Real) return DisplayText();
+  if (isDateType(decl_.type)) return formatDateTime(valueToDouble(v), decl_.type);
+  if (storageClassOf(decl_.type) == StorageClass::Real) return formatNumber(valueToDouble(v), "");
   return valueToString(v);
 }
 
@@ -262,18 +263,19 @@ Value TField::coerce(const Value& v) const {
   return v;
 }
 
-std::string TField::DisplayText() const {
-  const Value v = AsValue();
+std::string TField::DisplayTextOf(const Value& v) const {
   if (isNull(v)) return {};
   if (decl_.type == FieldType::Boolean) {
-    if (decl_.displayValues.empty()) return AsBoolean() ? "True" : "False";
-    const auto [yes, no] = splitDisplayValues(decl_.displayValues);
-    return AsBoolean() ? yes : no;
+    const bool yes = valueToInt(v) != 0;
+    if (decl_.displayValues.empty()) return yes ? "True" : "False";
+    const auto [yesText, noText] = splitDisplayValues(decl_.displayValues);
+    return yes ? yesText : noText;
   }
-  if (isDateType(decl_.type)) return formatDateTime(AsFloat(), decl_.type);
+  if (isDateType(decl_.type)) return formatDateTime(valueToDouble(v), decl_.type);
+  if (storageClassOf(decl_.type) == StorageClass::Bytes) return "(" + std::string(fieldTypeName(decl_.type)) + ")";
   if (isIntegerType(decl_.type) || storageClassOf(decl_.type) == StorageClass::Real) {
     if (decl_.displayFormat.empty() && isIntegerType(decl_.type)) return valueToString(v);
-    return formatNumber(AsFloat(), decl_.displayFormat);
+    return formatNumber(valueToDouble(v), decl_.displayFormat);
   }
   return valueToString(v);
 }

@@ -67,8 +67,11 @@ class TField {
 
   // The text shown in a grid: DisplayValues for booleans, DisplayFormat for numbers,
   // dd.mm.yyyy (and hh:mm:ss) for dates, decimal comma for floats.
-  std::string DisplayText() const;
+  std::string DisplayText() const { return DisplayTextOf(AsValue()); }
   std::string Text() const { return DisplayText(); }
+  // The text this field shows for a stored value of any row (grids show rows that are not
+  // current so). Binary values show as their type in parentheses, "(Graphic)".
+  std::string DisplayTextOf(const Value& v) const;
   // The text offered for editing (EditFormat, else the plain value).
   std::string EditText() const;
   // Parses text as a user typed it (decimal comma or point, DisplayValues, dd.mm.yyyy).

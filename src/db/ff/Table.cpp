@@ -258,6 +258,7 @@ RowSelection TffTable::selection() const {
 }
 
 void TffTable::updateMasterRange() {
+  countCache_.reset();
   masterRange_.clear();
   TffTable* master = masterSource_ ? masterSource_->DataSet() : nullptr;
   if (!master || !master->Active()) return;
@@ -292,6 +293,7 @@ void TffTable::SetFilter(const std::string& text) {
   filterText_ = text;
   if (!filtered_ || !Active()) return;
   filter_ = std::move(parsed);
+  countCache_.reset();
   First();
 }
 
@@ -303,6 +305,7 @@ void TffTable::SetFiltered(bool f) {
   }
   filter_ = parseFilterIfOn(filterText_, f);
   filtered_ = f;
+  countCache_.reset();
   First();
 }
 
@@ -339,6 +342,7 @@ void TffTable::Close() {
   forward_.reset();
   backward_.reset();
   storage_.reset();
+  countCache_.reset();
   state_ = DataSetState::Inactive;
   hasRow_ = false;
   eof_ = bof_ = true;
@@ -473,12 +477,21 @@ bool TffTable::IsEmpty() const { return !hasRow_ && state_ != DataSetState::Inse
 
 std::int64_t TffTable::RecordCount() {
   checkActive();
-  return storage_->Count(selection());
+  return countRows();
+}
+
+std::int64_t TffTable::countRows() {
+  if (!countCache_ || countGeneration_ != storage_->Generation()) {
+    countCache_ = storage_->Count(selection());
+    countGeneration_ = storage_->Generation();
+  }
+  return *countCache_;
 }
 
 void TffTable::Refresh() {
   checkBrowse();
   resetCursor();
+  countCache_.reset();
   Row row;
   if (hasRow_ && storage_->Read(current_.id, row)) {
     loadRow(row);
@@ -525,7 +538,7 @@ std::vector<std::vector<Value>> TffTable::ReadRows(std::int64_t first, int count
   checkActive();
   std::vector<std::vector<Value>> rows;
   if (first < 0 || count <= 0) return rows;
-  const std::int64_t total = storage_->Count(selection());
+  const std::int64_t total = countRows();
   if (first >= total) return rows;
   const std::int64_t last = std::min(total, first + count) - 1;
   const bool fromEnd = first > total - 1 - last;

@@ -177,6 +177,7 @@ class TffTable {
   void bindFields();
   RowSelection selection() const;
   void updateMasterRange();
+  std::int64_t countRows();
   RowOrder order() const;
   RowKey keyOf(const Row& row) const;
   void loadRow(const Row& row);
@@ -233,6 +234,9 @@ class TffTable {
   bool modified_ = false;
   std::unique_ptr<RowCursor> forward_, backward_;
   std::uint64_t cursorGeneration_ = 0;
+  // RecordCount of the current selection, kept while neither it nor the rows change.
+  std::optional<std::int64_t> countCache_;
+  std::uint64_t countGeneration_ = 0;
   int disableCount_ = 0;
   bool changedWhileDisabled_ = false;
   std::vector<TDataSource*> sources_;
