@@ -20,6 +20,7 @@
 #include "app/QueryModel.h"
 #include "app/SqlAliases.h"
 #include "db/Tableuni.h"
+#include "db/datafile.h"
 #include "db/ff/Errors.h"
 #include "db/ff/Session.h"
 #include "settings/Application.h"
@@ -187,8 +188,8 @@ void TMySQLConvert::FormShow() {
   const std::string alias = GetNetAlias();
   std::vector<std::string> names;
   try {
-    // The data module's Serversession is the default session once the module has signed on.
-    ff::TffSession::DefaultSession().GetTableNames(alias, "*.*", false, false, names);
+    ff::TffSession& session = DataFiler ? DataFiler->Serversession : ff::TffSession::DefaultSession();
+    session.GetTableNames(alias, "*.*", false, false, names);
   } catch (const ff::Error& e) {
     TApplication::ShowException(e.what());
   }

@@ -1,27 +1,14 @@
-// Opens the conversion window on the settings found from the working folder.
-// KV_SCREENSHOT=FILE.png: shows the window with the first table's SQL in the pane, saves a
-// picture of it and ends (for the documentation and for headless demos).
-#include <QTimer>
-
-#include "app/FF2MySQL.h"
+// kvist-convert: the conversion tool of the Kvistmerket suite.
+#include "app/Startup.h"
 #include "settings/Application.h"
-#include "settings/Felles.h"
 
 int main(int argc, char** argv) {
+  const QStringList parameters = [&] {
+    QStringList list;
+    for (int i = 1; i < argc; ++i) list << QString::fromLocal8Bit(argv[i]);
+    return list;
+  }();
+  PrepareProcess(parameters);
   TApplication app(argc, argv);
-  try {
-    InitSettingsStore();
-  } catch (const std::exception& e) {
-    TApplication::ShowException(e.what());
-  }
-  TMySQLConvert window;
-  window.show();
-  if (const QString picture = qEnvironmentVariable("KV_SCREENSHOT"); !picture.isEmpty()) {
-    window.BitBtn4Click();
-    QTimer::singleShot(1000, &window, [&window, picture] {
-      const bool saved = window.grab().save(picture);
-      QCoreApplication::exit(saved ? 0 : 1);
-    });
-  }
-  return app.exec();
+  return RunProgram(parameters);
 }

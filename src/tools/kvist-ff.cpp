@@ -11,10 +11,12 @@
 
 #include "app/Data_SQL.h"
 #include "app/Query.h"
+#include "db/SuiteDatabase.h"
 #include "db/ff/Aliases.h"
 #include "db/ff/Errors.h"
 #include "db/ff/Session.h"
 #include "db/ff/Table.h"
+#include "db/ff/TableCopy.h"
 #include "settings/Felles.h"
 
 namespace {
@@ -37,6 +39,11 @@ Bruk:
   kvist-ff dump ALIAS TABELL [--index NAVN] [--filter TEKST]
                                        skriv radene, tabulatordelt, med feltnavn først
   kvist-ff sql ALIAS TABELL...         skriv SQL som lager tabellene i MySQL
+  kvist-ff create-suite ALIAS [--demo] lag Kvistmerkets 32 forretningstabeller i et alias, med
+                                       --demo også et lite eksempelfirma
+  kvist-ff import FRA_ALIAS --to ALIAS [TABELL...]
+                                       kopier tabeller (også .ff2-filer) med felt, indekser og
+                                       rader til et alias som kan skrives; uten tabellnavn alle
   kvist-ff exec-sql SQLALIAS           kjør SQL-teksten fra standard inn i én forespørsel mot et
                                        SQL-alias (SQLALIAS.INI i innstillingsmappen; uten
                                        oppføring er MySQLweb den lokale MariaDB-en)
@@ -238,11 +245,36 @@ int cmdExecSql(Args args) {
   return 0;
 }
 
+int cmdCreateSuite(Args args) {
+  bool demo = false;
+  std::erase_if(args, [&](const std::string& a) { return a == "--demo" && (demo = true); });
+  requireArgs(args, 1, "create-suite ALIAS [--demo]");
+  if (args.size() > 1) throw UsageError("ukjent argument: " + args[1]);
+  auto& session = ff::TffSession::DefaultSession();
+  CreateSuiteTables(session, args[0]);
+  if (demo) FillDemoData(session, args[0]);
+  return 0;
+}
+
+int cmdImport(Args args) {
+  const auto options = takeOptions(args, {"--to"});
+  requireArgs(args, 1, "import FRA_ALIAS --to ALIAS [TABELL...]");
+  const auto to = options.find("--to");
+  if (to == options.end()) throw UsageError("mangler --to ALIAS");
+  auto& session = ff::TffSession::DefaultSession();
+  std::vector<std::string> tables(args.begin() + 1, args.end());
+  if (tables.empty()) session.GetTableNames(args[0], "*.*", false, false, tables);
+  for (const auto& table : tables) {
+    std::cout << table << '\t' << ff::CopyTable(session, args[0], table, to->second) << " rader kopiert\n";
+  }
+  return 0;
+}
+
 const std::map<std::string, std::function<int(Args)>>& commands() {
   static const std::map<std::string, std::function<int(Args)>> table{
       {"alias", cmdAlias}, {"create", cmdCreate}, {"tables", cmdTables},
       {"insert", cmdInsert}, {"dump", cmdDump}, {"sql", cmdSql},
-      {"exec-sql", cmdExecSql}};
+      {"exec-sql", cmdExecSql}, {"create-suite", cmdCreateSuite}, {"import", cmdImport}};
   return table;
 }
 

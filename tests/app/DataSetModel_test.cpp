@@ -14,7 +14,7 @@
 
 #include "app/DBGrid.h"
 #include "app/DBNavigator.h"
-#include "app/SqlTestSupport.h"
+#include "support/SqlTestSupport.h"
 #include "db/ff/DataSource.h"
 #include "db/ff/Errors.h"
 #include "db/ff/Session.h"

@@ -19,7 +19,7 @@
 #include "app/DataSetModel.h"
 #include "app/Query.h"
 #include "app/QueryModel.h"
-#include "app/SqlTestSupport.h"
+#include "support/SqlTestSupport.h"
 #include "db/Tableuni.h"
 #include "db/ff/Aliases.h"
 #include "db/ff/Session.h"

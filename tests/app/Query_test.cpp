@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/QueryModel.h"
-#include "app/SqlTestSupport.h"
+#include "support/SqlTestSupport.h"
 #include "support/QtPrint.h"
 
 using sql_test::PrivateDatabase;

@@ -5,7 +5,7 @@
 
 #include <fstream>
 
-#include "app/SqlTestSupport.h"
+#include "support/SqlTestSupport.h"
 #include "settings/SettingsTestSupport.h"
 #include "support/QtPrint.h"
 

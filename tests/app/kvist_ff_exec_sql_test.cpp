@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "app/SqlTestSupport.h"
+#include "support/SqlTestSupport.h"
 #include "support/QtPrint.h"
 
 namespace fs = std::filesystem;

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <sstream>
+
 #include "support/TempAlias.h"
 
 namespace {
@@ -75,6 +78,30 @@ TEST_F(KvistFfTest, BadInputGetsAClearMessageAndLosesNothing) {
   EXPECT_EQ(run({"tull"}).code, 2);
   EXPECT_EQ(run({"dump", "TESTDB", "PROSJEKT"}).out, "PROSJEKTNR\tNAVN\tE-mail\n2\tÅsen\t\n1,5\tBerg\t\n");
   EXPECT_EQ(run({"--help"}).code, 0);
+}
+
+TEST_F(KvistFfTest, CreatesTheSuitesDatabaseWithItsSampleFirm) {
+  ASSERT_EQ(run({"create-suite", "TESTDB", "--demo"}).code, 0);
+  std::istringstream tables(run({"tables", "TESTDB"}).out);
+  int count = 0;
+  for (std::string line; std::getline(tables, line);) ++count;
+  EXPECT_EQ(count, 32);
+  const ToolRun projects = run({"dump", "TESTDB", "PROSJEKT", "--index", "PROSJEKTNR"});
+  EXPECT_EQ(projects.out.rfind("PROSJEKTNR\t", 0), 0u);
+  EXPECT_NE(projects.out.find("\n1001\t"), std::string::npos);
+  EXPECT_EQ(run({"create-suite", "TESTDB"}).code, 1) << "never over an existing database";
+}
+
+TEST_F(KvistFfTest, ImportsLegacyTablesIntoAWritableAlias) {
+  const std::string legacy = db.root() + "/gammel/";
+  std::filesystem::create_directories(legacy);
+  std::filesystem::copy_file(KV_SOURCE_DIR "/tests/ff2/samples/orders.ff2", legacy + "orders.ff2");
+  ASSERT_EQ(run({"alias", "add", "GAMMEL", QString::fromStdString(legacy)}).code, 0);
+  const ToolRun imported = run({"import", "GAMMEL", "--to", "TESTDB"});
+  EXPECT_EQ(imported.code, 0) << imported.err;
+  EXPECT_EQ(imported.out, "orders\t17 rader kopiert\n");
+  EXPECT_EQ(run({"dump", "TESTDB", "orders"}).out, run({"dump", "GAMMEL", "orders"}).out);
+  EXPECT_EQ(run({"import", "GAMMEL"}).code, 2) << "the target alias is required";
 }
 
 }  // namespace
