@@ -2,6 +2,7 @@
 #include "db/ff/Table.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -466,6 +467,31 @@ TEST_F(TableTest, MissingAliasTableOrSessionFailsToOpen) {
   t.SetDatabaseName(db.folder());
   EXPECT_NO_THROW(t.Open()) << "a folder path serves as a database name";
   EXPECT_THROW(t.SetTableName("X"), Error) << "properties are set while closed";
+}
+
+TEST_F(TableTest, WholeTableCountStaysRightAcrossWritersAndOlderFiles) {
+  {
+    TffTable a, b;
+    openTable(a, "PROSJEKT");
+    openTable(b, "PROSJEKT");
+    for (int i = 1; i <= 5; ++i) addProject(a, i, "P");
+    b.Refresh();
+    b.First();
+    b.Delete();
+    EXPECT_EQ(a.RecordCount(), 4);
+    EXPECT_EQ(b.RecordCount(), 4);
+  }
+  // A table file from before the count was kept gets it on its next open.
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open((db.folder() + "PROSJEKT.ffdb").c_str(), &raw), SQLITE_OK);
+  sqlite3_exec(raw, "DROP TRIGGER _ff_counted_insert; DROP TRIGGER _ff_counted_delete; DROP TABLE _ff_count;"
+                    "INSERT INTO rows (c0) VALUES (9)", nullptr, nullptr, nullptr);
+  sqlite3_close(raw);
+  TffTable t;
+  openTable(t, "PROSJEKT");
+  EXPECT_EQ(t.RecordCount(), 5);
+  addProject(t, 10, "ny");
+  EXPECT_EQ(t.RecordCount(), 6);
 }
 
 // A process killed in the middle of posting leaves a readable table with whole rows only.

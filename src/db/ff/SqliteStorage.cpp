@@ -161,6 +161,7 @@ class SqliteFile {
   std::vector<IndexDef> indexes;
   int handles = 0;
   bool exclusive = false;
+  bool counted = false;  // the file keeps its row count (_ff_count)
   int bulkDepth = 0;
 
  private:
@@ -364,6 +365,13 @@ class SqliteTable : public TableStorage {
   std::uint64_t Generation() const override { return file_->generation(); }
 
   std::int64_t Count(const RowSelection& sel) override {
+    if (file_->counted && !sel.filter && sel.equal.empty()) {
+      Stmt& all = cached(countAll_, [] { return std::string("SELECT n FROM _ff_count"); });
+      all.step();
+      const std::int64_t n = valueToInt(all.column(0));
+      all.reset();
+      return n;
+    }
     std::vector<Value> params;
     const std::string where = ScanSql::whereOf(*file_, sel, params);
     Stmt s(file_->db(), "SELECT count(*) FROM rows" + (where.empty() ? "" : " WHERE " + where));
@@ -529,7 +537,7 @@ class SqliteTable : public TableStorage {
 
   std::shared_ptr<SqliteFile> file_;
   bool readOnly_;
-  Stmt read_, insert_, update_, remove_;
+  Stmt read_, insert_, update_, remove_, countAll_;
 };
 
 void configure(sqlite3* db) {
@@ -537,6 +545,21 @@ void configure(sqlite3* db) {
   sqlite3_busy_timeout(db, 5000);
   exec(db, "PRAGMA journal_mode=WAL");
   exec(db, "PRAGMA synchronous=FULL");
+}
+
+// The number of rows, kept by triggers in the same transaction as every insert and delete, so
+// that counting a whole table (a grid's scroll bar) costs nothing, whoever wrote the rows.
+void createRowCounter(sqlite3* db) {
+  exec(db, "CREATE TABLE _ff_count (n INTEGER NOT NULL)");
+  exec(db, "INSERT INTO _ff_count SELECT count(*) FROM rows");
+  exec(db, "CREATE TRIGGER _ff_counted_insert AFTER INSERT ON rows BEGIN UPDATE _ff_count SET n = n + 1; END");
+  exec(db, "CREATE TRIGGER _ff_counted_delete AFTER DELETE ON rows BEGIN UPDATE _ff_count SET n = n - 1; END");
+}
+
+bool hasRowCounter(sqlite3* db) {
+  Stmt s(db, "SELECT count(*) FROM sqlite_master WHERE name = '_ff_count'");
+  s.step();
+  return valueToInt(s.column(0)) > 0;
 }
 
 void createSchema(sqlite3* db, const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes) {
@@ -557,6 +580,7 @@ void createSchema(sqlite3* db, const std::vector<FieldDef>& fields, const std::v
   for (std::size_t i = 0; i < indexes.size(); ++i) {
     SqliteTable::createIndex(db, fields, indexes[i], static_cast<int>(i));
   }
+  createRowCounter(db);
 }
 
 sqlite3* openDb(const std::string& path, int flags) {
@@ -595,6 +619,14 @@ std::shared_ptr<SqliteFile> openFile(const std::string& path, bool exclusive) {
     sqlite3_busy_timeout(db, 5000);
     exec(db, "PRAGMA synchronous=FULL");
     file->loadDictionary();
+    file->counted = hasRowCounter(db);
+    if (!file->counted && !sqlite3_db_readonly(db, "main")) {
+      // Tables made before the counter existed get it on their first writable open.
+      exec(db, "BEGIN IMMEDIATE");
+      createRowCounter(db);
+      exec(db, "COMMIT");
+      file->counted = true;
+    }
   } catch (const Error& e) {
     throw ECannotOpen("Tabellfilen er skadet eller ukjent: " + path + " (" + e.what() + ")");
   }
@@ -657,6 +689,7 @@ std::unique_ptr<TableStorage> MakeMemoryTable(const std::vector<FieldDef>& field
   exec(db, "BEGIN");
   createSchema(db, fields, indexes);
   file->loadDictionary();
+  file->counted = true;
   auto table = std::make_unique<SqliteTable>(file, false);
   fill([&](const std::vector<Value>& row) { table->Insert(row); });
   exec(db, "COMMIT");
