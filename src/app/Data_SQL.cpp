@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "db/ff/Table.h"
-#include "db/ff/Utf8.h"
+#include "text/Utf8Text.h"
 #include "settings/ScreenCursor.h"
 
 namespace {
@@ -102,7 +102,7 @@ const char* sqlTypeText(ff::FieldType t) {
   }
 }
 
-void cutToLimit(std::string& s) { s = ff::utf8Left(s, kLineLimit); }
+void cutToLimit(std::string& s) { s = Utf8Left(s, kLineLimit); }
 
 std::string fieldLine(const ff::TField& field) {
   std::string line = MySqlName(field.FieldName()) + " " + sqlTypeText(field.DataType());
@@ -138,7 +138,7 @@ std::string MySqlName(const std::string& name) {
 
 void MakeTableSql(QStringList& lines, ff::TffTable& table, const std::string& tableName) {
   HourglassWhile hourglass;
-  const std::string name = MySqlName(ff::utf8Left(tableName, kLineLimit));
+  const std::string name = MySqlName(Utf8Left(tableName, kLineLimit));
   lines << QString::fromStdString("DROP TABLE IF EXISTS " + name + ";");
   lines << QString::fromStdString("CREATE TABLE " + name + " ( id INT NOT NULL AUTO_INCREMENT, ");
   for (int i = 0; i < table.FieldCount(); ++i) lines << QString::fromStdString(fieldLine(table.Fields(i)));

@@ -7,7 +7,7 @@
 
 #include "settings/Felles.h"
 #include "settings/IniFile.h"
-#include "settings/Utf8Text.h"
+#include "text/Utf8Text.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include "settings/ProcessExit.h"
 #include "settings/ScreenCursor.h"
 #include "settings/Slett.h"
-#include "settings/Utf8Text.h"
+#include "text/Utf8Text.h"
 #include "settings/WindowLook.h"
 
 bool SuppressTableErrors = false;

@@ -5,7 +5,7 @@
 
 #include "db/Tableuni.h"
 #include "db/ff/Clock.h"
-#include "db/ff/Utf8.h"
+#include "text/Utf8Text.h"
 #include "settings/Felles.h"
 #include "settings/ProcessExit.h"
 #include "settings/Prosess.h"
@@ -321,7 +321,7 @@ bool TDataFiler::signOn(const QStringList& parameters) {
   const bool started = guarded(
       4099,
       [&] {
-        SetProgressText(ff::utf8Left("Aktiverer sesjon på " + KvandrelEngine.ServerName(), 83));
+        SetProgressText(Utf8Left("Aktiverer sesjon på " + KvandrelEngine.ServerName(), 83));
         Serversession.SetActive(true);
         SetProgressPosition(100);
       },
@@ -335,9 +335,9 @@ void TDataFiler::loadWorkingTime() {
   for (int i = 0; i < 4; ++i) {
     const std::string n = std::to_string(i + 1);
     PauseLength[static_cast<std::size_t>(i)] = static_cast<std::uint16_t>(ReadSettingInt("Arbeid_PauseLengd" + n));
-    PauseStart[static_cast<std::size_t>(i)] = ff::utf8Left(ReadSetting("Arbeid_PauseTid" + n), 5);
+    PauseStart[static_cast<std::size_t>(i)] = Utf8Left(ReadSetting("Arbeid_PauseTid" + n), 5);
   }
-  WorkdayEnd = ff::utf8Left(ReadSetting("Arbeid_ArbeidsTidSlutt"), 5);
+  WorkdayEnd = Utf8Left(ReadSetting("Arbeid_ArbeidsTidSlutt"), 5);
 }
 
 void TDataFiler::OpenAllFiles() {

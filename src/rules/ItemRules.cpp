@@ -8,7 +8,7 @@
 #include "db/datafile.h"
 #include "db/ff/Clock.h"
 #include "db/ff/Errors.h"
-#include "db/ff/Utf8.h"
+#include "text/Utf8Text.h"
 #include "rules/TableScopes.h"
 
 namespace {
@@ -17,7 +17,7 @@ const std::string kItemIndex = "VARENR";  // on the item number, in both tables
 const char* const kItemUseNo = "VARENR";
 constexpr std::size_t kMaxItemNoLength = 255;
 
-std::string itemNumber(const std::string& text) { return ff::utf8Left(text, kMaxItemNoLength); }
+std::string itemNumber(const std::string& text) { return Utf8Left(text, kMaxItemNoLength); }
 
 double number(const ff::TffTable& table, const char* field) { return table.FieldByName(field).AsFloat(); }
 

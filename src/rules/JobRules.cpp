@@ -1,7 +1,7 @@
 // Rules of job register and next-job scheduling.
 #include "db/Tableuni.h"
 #include "db/datafile.h"
-#include "db/ff/Utf8.h"
+#include "text/Utf8Text.h"
 
 namespace {
 
@@ -9,7 +9,7 @@ constexpr std::size_t kMinSortDigits = 3;
 
 // The sort number as text, left-padded with "0" to at least three characters.
 std::string paddedSortNumber(const std::string& number) {
-  const std::size_t length = ff::utf8Length(number);
+  const std::size_t length = Utf8Length(number);
   return length < kMinSortDigits ? std::string(kMinSortDigits - length, '0') + number : number;
 }
 
@@ -59,7 +59,7 @@ void TDataFiler::SystemTableBeforeDelete(ff::TffTable&) { ConfirmDeleteOrAbort()
 // --- Job scheduling ---
 
 bool TDataFiler::SettJobbNummer(const std::string& equipmentNo) {
-  const std::string number = ff::utf8Left(equipmentNo, 255);
+  const std::string number = Utf8Left(equipmentNo, 255);
   return FilterTable(JobbTable, "UTSTYRNR=" + (number.empty() ? std::string("0") : number));
 }
 

@@ -9,7 +9,7 @@
 #include "db/datafile.h"
 #include "db/ff/Clock.h"
 #include "db/ff/Errors.h"
-#include "db/ff/Utf8.h"
+#include "text/Utf8Text.h"
 #include "rules/TableScopes.h"
 #include "settings/Firmvelg.h"
 #include "settings/Slett.h"
@@ -115,7 +115,7 @@ void TDataFiler::DokumentTableBeforePost(ff::TffTable& DataSet) {
   CurrentProjectNo = DataSet.FieldByName("PROSJEKTNR").AsFloat();
   CurrentEquipmentNo = DataSet.FieldByName("UTSTYRNR").AsFloat();
   LastDocumentNr = DataSet.FieldByName("NR").AsFloat();
-  LastDocumentName = ff::utf8Left(DataSet.FieldByName("NAVN").AsString(), kMaxDocumentNameLength);
+  LastDocumentName = Utf8Left(DataSet.FieldByName("NAVN").AsString(), kMaxDocumentNameLength);
 }
 
 void TDataFiler::BildeTableNewRecord(ff::TffTable& DataSet) {

@@ -6,7 +6,7 @@
 #include "db/datafile.h"
 #include "db/ff/Clock.h"
 #include "db/ff/Errors.h"
-#include "db/ff/Utf8.h"
+#include "text/Utf8Text.h"
 #include "settings/Felles.h"
 
 namespace {
@@ -48,7 +48,7 @@ Period workedPeriod(const std::string& from, const std::string& to) {
 }
 
 std::string clockText(const ff::TffTable& row, const char* field) {
-  return ff::utf8Left(row.FieldByName(field).AsString(), 5);
+  return Utf8Left(row.FieldByName(field).AsString(), 5);
 }
 
 }  // namespace
@@ -121,7 +121,7 @@ void TDataFiler::TidTableBeforePost(ff::TffTable& DataSet) {
 void TDataFiler::RememberTimeRow(const ff::TffTable& row) {
   const auto field = [&row](const char* name) -> const ff::TField& { return row.FieldByName(name); };
   CurrentDate = field("DATO").AsFloat();
-  CurrentInitials = ff::utf8Left(field("INITIALER").AsString(), 6);
+  CurrentInitials = Utf8Left(field("INITIALER").AsString(), 6);
   CurrentProjectNo = field("PROSJEKTNR").AsFloat();
   CurrentSystemNo = field("SYSTEMNR").AsFloat();
   CurrentEquipmentNo = field("UTSTYRNR").AsFloat();

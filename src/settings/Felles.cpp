@@ -7,9 +7,9 @@
 #include <optional>
 #include <utility>
 
-#include "settings/Cp1252.h"
+#include "text/Cp1252.h"
 #include "settings/IniFile.h"
-#include "settings/Utf8Text.h"
+#include "text/Utf8Text.h"
 
 namespace fs = std::filesystem;
 

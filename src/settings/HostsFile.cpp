@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "settings/Utf8Text.h"
+#include "text/Utf8Text.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "settings/Cp1252.h"
+#include "text/Cp1252.h"
 #include "settings/SettingsError.h"
-#include "settings/Utf8Text.h"
+#include "text/Utf8Text.h"
 
 namespace fs = std::filesystem;
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "settings/Utf8Text.h"
+#include "text/Utf8Text.h"
 #include "SettingsTestSupport.h"
 
 using settings_test::EnvVar;

@@ -22,7 +22,7 @@
 #include "db/ff/Field.h"
 #include "settings/Felles.h"
 #include "settings/ModalSeam.h"
-#include "settings/Utf8Text.h"
+#include "text/Utf8Text.h"
 #include "settings/winfuncs.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "db/ff/Aliases.h"
 #include "db/ff/Engine.h"
 #include "db/ff/Errors.h"
-#include "db/ff/Utf8.h"
+#include "text/Utf8Text.h"
 
 namespace ff {
 
@@ -84,7 +84,7 @@ std::string FFClientConfigReadServerName() { return readConfig().serverName; }
 
 void FFClientConfigWriteServerName(const std::string& serverName) {
   checkOneLine("Servernavnet", serverName);
-  if (utf8Length(serverName) > kMaxServerNameLength) {
+  if (Utf8Length(serverName) > kMaxServerNameLength) {
     throw Error("Servernavnet '" + serverName + "' er lengre enn " +
                 std::to_string(kMaxServerNameLength) + " tegn");
   }

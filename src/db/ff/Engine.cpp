@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "db/ff/Errors.h"
-#include "db/ff/Utf8.h"
+#include "text/Utf8Text.h"
 
 namespace ff {
 
@@ -70,12 +70,12 @@ void TffCommsEngine::SetProtocol(Protocol p) {
 
 void TffCommsEngine::SetServerName(const std::string& s) {
   if (active_) throw Error("Servernavnet kan ikke endres mens motoren er tilkoblet");
-  serverName_ = utf8Left(s, 63);
+  serverName_ = Utf8Left(s, 63);
 }
 
 void TffCommsEngine::SetUserName(const std::string& s) {
   if (active_) throw Error("Brukernavnet kan ikke endres mens motoren er tilkoblet");
-  userName_ = utf8Left(s, 31);
+  userName_ = Utf8Left(s, 31);
 }
 
 void TffCommsEngine::SetActive(bool active) {

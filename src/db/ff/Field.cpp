@@ -9,7 +9,7 @@
 #include "db/ff/Clock.h"
 #include "db/ff/Errors.h"
 #include "db/ff/Table.h"
-#include "db/ff/Utf8.h"
+#include "text/Utf8Text.h"
 
 namespace ff {
 
@@ -252,8 +252,8 @@ Value TField::coerce(const Value& v) const {
     case StorageClass::Text: {
       std::string s = valueToString(v);
       if (decl_.type == FieldType::String && decl_.size > 0 &&
-          utf8Length(s) > static_cast<std::size_t>(decl_.size)) {
-        s = utf8Left(s, static_cast<std::size_t>(decl_.size));
+          Utf8Length(s) > static_cast<std::size_t>(decl_.size)) {
+        s = Utf8Left(s, static_cast<std::size_t>(decl_.size));
       }
       return Value{s};
     }

@@ -170,27 +170,14 @@ void TffTable::resolveOrder() {
   }
 }
 
-void TffTable::SetIndexName(const std::string& s) {
-  const std::string oldName = indexName_, oldFields = indexFieldNames_;
-  indexName_ = s;
-  indexFieldNames_.clear();
-  if (!Active()) return;
-  try {
-    resolveOrder();
-  } catch (...) {
-    indexName_ = oldName;
-    indexFieldNames_ = oldFields;
-    resolveOrder();
-    throw;
-  }
-  resetCursor();
-  notify(&DataLink::DataSetChanged);
-}
+void TffTable::SetIndexName(const std::string& s) { changeOrder(s, {}); }
 
-void TffTable::SetIndexFieldNames(const std::string& s) {
+void TffTable::SetIndexFieldNames(const std::string& s) { changeOrder({}, s); }
+
+void TffTable::changeOrder(const std::string& indexName, const std::string& fieldNames) {
   const std::string oldName = indexName_, oldFields = indexFieldNames_;
-  indexFieldNames_ = s;
-  indexName_.clear();
+  indexName_ = indexName;
+  indexFieldNames_ = fieldNames;
   if (!Active()) return;
   try {
     resolveOrder();

@@ -197,6 +197,8 @@ class TffTable {
   std::vector<Value> physicalValues() const;
   std::optional<FilterExpression> parseFilterIfOn(const std::string& text, bool on) const;
   void resolveOrder();
+  // Switches to a named index or an order by fields; on failure the old order stays.
+  void changeOrder(const std::string& indexName, const std::string& fieldNames);
   void checkRequired() const;
 
   std::string name_;

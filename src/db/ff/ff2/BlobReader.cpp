@@ -7,6 +7,7 @@
 #include "db/ff/ff2/FormatError.h"
 #include "db/ff/ff2/LittleEndian.h"
 #include "db/ff/ff2/TextDecoding.h"
+#include "text/Cp1252.h"
 
 namespace ff::ff2 {
 
@@ -31,7 +32,7 @@ constexpr std::int32_t kBlobLink = -2;
 std::string trailingName(const std::uint8_t* header, std::size_t room) {
   if (room <= kSegmentHeader) return {};
   const std::size_t n = std::min<std::size_t>(header[kSegmentHeader], room - kSegmentHeader - 1);
-  return windows1252ToUtf8({reinterpret_cast<const char*>(header + kSegmentHeader + 1), n});
+  return Cp1252ToUtf8({reinterpret_cast<const char*>(header + kSegmentHeader + 1), n});
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "db/ff/ff2/FormatError.h"
 #include "db/ff/ff2/LittleEndian.h"
 #include "db/ff/ff2/TextDecoding.h"
+#include "text/Cp1252.h"
 
 namespace ff::ff2 {
 
@@ -20,7 +21,7 @@ constexpr std::int32_t kLastStDate = 876581;  // 31 December 3999
 constexpr std::int32_t kSecondsPerDay = 86400;
 constexpr double kCurrencyScale = 10000.0;
 
-Value text(std::string_view ansi) { return windows1252ToUtf8(ansi); }
+Value text(std::string_view ansi) { return Cp1252ToUtf8(ansi); }
 
 std::string_view bytesOf(const std::uint8_t* p, std::size_t n) {
   return {reinterpret_cast<const char*>(p), n};
@@ -122,7 +123,7 @@ Value RecordDecoder::decodeField(const FieldLayout& field, const std::uint8_t* p
 Value RecordDecoder::decodeBlob(const FieldLayout& field, const std::uint8_t* p) {
   std::string bytes;
   blobs_.read(readU64(p), bytes);
-  if (field.type == FfType::BlobMemo) return windows1252ToUtf8(bytes);
+  if (field.type == FfType::BlobMemo) return Cp1252ToUtf8(bytes);
   return bytes;
 }
 

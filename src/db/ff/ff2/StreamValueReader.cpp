@@ -6,6 +6,7 @@
 #include "db/ff/ff2/FormatError.h"
 #include "db/ff/ff2/LittleEndian.h"
 #include "db/ff/ff2/TextDecoding.h"
+#include "text/Cp1252.h"
 
 namespace ff::ff2 {
 
@@ -67,11 +68,11 @@ std::string StreamValueReader::readString() {
   switch (tag) {
     case kString: {
       const std::size_t n = *take(1);
-      return windows1252ToUtf8({reinterpret_cast<const char*>(take(n)), n});
+      return Cp1252ToUtf8({reinterpret_cast<const char*>(take(n)), n});
     }
     case kLString: {
       const std::size_t n = readU32(take(4));
-      return windows1252ToUtf8({reinterpret_cast<const char*>(take(n)), n});
+      return Cp1252ToUtf8({reinterpret_cast<const char*>(take(n)), n});
     }
     case kWString: {
       const std::size_t units = readU32(take(4));

@@ -1,5 +1,5 @@
-// Text of the table file to UTF-8: single-byte Windows-1252 (what Western European
-// clients wrote) and UTF-16LE (the wide types).
+// Wide text of the table file (UTF-16LE) to UTF-8. Single-byte text is Windows-1252:
+// Cp1252ToUtf8 of text/Cp1252.h.
 #pragma once
 
 #include <cstddef>
@@ -8,13 +8,6 @@
 #include <string_view>
 
 namespace ff::ff2 {
-
-// Appends the UTF-8 form of a code point. Surrogates and values past U+10FFFF become U+FFFD.
-void appendUtf8(std::string& out, char32_t codePoint);
-
-// Windows-1252 bytes as UTF-8. The five bytes 1252 leaves undefined (81, 8D, 8F, 90, 9D)
-// map to the control characters of the same number, so no byte is ever lost.
-std::string windows1252ToUtf8(std::string_view bytes);
 
 // `units` UTF-16LE code units at p as UTF-8; an unpaired surrogate becomes U+FFFD.
 // With stopAtNul the text ends at the first 0 unit.

@@ -27,6 +27,9 @@ bool IsValidUtf8(std::string_view text);
 // Returns the first maxChars characters of text; never splits a character.
 std::string Utf8Left(std::string_view text, std::size_t maxChars);
 
+// Returns the number of characters (code points) of UTF-8 text.
+std::size_t Utf8Length(std::string_view text);
+
 // Returns text upper-cased for the Latin letters (ASCII, Latin-1 and Latin Extended-A,
 // so æøå become ÆØÅ); other characters and stray bytes are kept.
 std::string Utf8Upper(std::string_view text);

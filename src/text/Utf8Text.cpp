@@ -1,4 +1,4 @@
-#include "settings/Utf8Text.h"
+#include "text/Utf8Text.h"
 
 namespace {
 
@@ -68,6 +68,7 @@ Utf8Char DecodeUtf8Char(std::string_view text, std::size_t pos) {
 }
 
 void AppendUtf8(std::string& out, char32_t code) {
+  if ((code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) code = 0xFFFD;
   if (code < 0x80) {
     out += static_cast<char>(code);
   } else if (code < 0x800) {
@@ -92,6 +93,12 @@ bool IsValidUtf8(std::string_view text) {
     pos += c.length;
   }
   return true;
+}
+
+std::size_t Utf8Length(std::string_view text) {
+  std::size_t n = 0;
+  for (const char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return n;
 }
 
 std::string Utf8Left(std::string_view text, std::size_t maxChars) {

@@ -1,6 +1,6 @@
-#include "settings/Cp1252.h"
+#include "text/Cp1252.h"
 
-#include "settings/Utf8Text.h"
+#include "text/Utf8Text.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
-#include "settings/Cp1252.h"
+#include "text/Cp1252.h"
 
 #include <gtest/gtest.h>
 
-#include "settings/Utf8Text.h"
+#include "text/Utf8Text.h"
 
 TEST(Cp1252, EveryByteSurvivesTheRoundTrip) {
   std::string all;
@@ -15,6 +15,11 @@ TEST(Cp1252, EveryByteSurvivesTheRoundTrip) {
 TEST(Cp1252, DecodesTheSuitesLetters) {
   EXPECT_EQ(Cp1252ToUtf8("Database_Personal_\xC5pnes"), "Database_Personal_Åpnes");
   EXPECT_EQ(Cp1252ToUtf8("\x80 \x8A \x9F \xE6\xF8\xE5"), "€ Š Ÿ æøå");
+}
+
+TEST(Cp1252, UndefinedBytesBecomeControlCharactersNotLosses) {
+  EXPECT_EQ(Cp1252ToUtf8("\x81\x8D\x8F\x90\x9D"), "\u0081\u008D\u008F\u0090\u009D");
+  EXPECT_EQ(Cp1252ToUtf8(std::string("a\0b", 3)), std::string("a\0b", 3));
 }
 
 TEST(Cp1252, CharactersTheCodePageLacksBecomeQuestionMarks) {

@@ -1,4 +1,4 @@
-#include "settings/Utf8Text.h"
+#include "text/Utf8Text.h"
 
 #include <gtest/gtest.h>
 
