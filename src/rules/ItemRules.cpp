@@ -8,8 +8,9 @@
 #include "db/datafile.h"
 #include "db/ff/Clock.h"
 #include "db/ff/Errors.h"
-#include "text/Utf8Text.h"
+#include "rules/LineArithmetic.h"
 #include "rules/TableScopes.h"
+#include "text/Utf8Text.h"
 
 namespace {
 
@@ -168,13 +169,8 @@ void TDataFiler::KalkulerVaretableNewRecord(ff::TffTable& DataSet) {
 }
 
 void TDataFiler::VareKalkulerRekalkuler(ff::TField&) {
-  ff::TffTable& line = KalkulerVaretable;
-  if (line.Tag() != 0) return;
   try {
-    const double cost = number(line, "Kostpris") * number(line, "Antall");
-    line.FieldByName("TotalKostpris").SetAsFloat(cost - cost * number(line, "Rabatt") / 100);
-    line.FieldByName("Totalpris").SetAsFloat(number(line, "Pris") * number(line, "Antall"));
-    line.FieldByName("Fortjeneste").SetAsFloat(number(line, "Totalpris") - number(line, "TotalKostpris"));
+    rules::RecalculateLine(KalkulerVaretable, rules::DiscountOff::CostTotal);
   } catch (const ff::Error&) {
     // A line that cannot take its totals keeps the ones it had; the user sees no message.
   }

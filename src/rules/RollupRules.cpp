@@ -10,6 +10,7 @@
 #include "db/ff/Errors.h"
 #include "db/ff/Field.h"
 #include "db/ff/Filter.h"
+#include "rules/TableScopes.h"
 #include "settings/Felles.h"
 #include "settings/Prosess.h"
 #include "settings/ScreenCursor.h"
@@ -128,24 +129,14 @@ class ProgressWindow {
   ProgressWindow& operator=(const ProgressWindow&) = delete;
 };
 
-// A table's attached controls stay quiet while its columns change, and hear of it once after.
-class ControlsSuspended {
- public:
-  explicit ControlsSuspended(ff::TffTable& table) : table_(table) { table_.DisableControls(); }
-  ~ControlsSuspended() { table_.EnableControls(); }
-  ControlsSuspended(const ControlsSuspended&) = delete;
-  ControlsSuspended& operator=(const ControlsSuspended&) = delete;
-
- private:
-  ff::TffTable& table_;
-};
-
 using Columns = std::initializer_list<const char*>;
 
+// The table's attached controls stay quiet while its columns change, and hear of it once after.
 void ShowColumns(ff::TffTable& table, Columns shown, Columns hidden) {
-  ControlsSuspended quiet(table);
-  for (const char* field : shown) table.FieldByName(field).SetVisible(true);
-  for (const char* field : hidden) table.FieldByName(field).SetVisible(false);
+  rules::WithControlsDisabled(table, [&] {
+    for (const char* field : shown) table.FieldByName(field).SetVisible(true);
+    for (const char* field : hidden) table.FieldByName(field).SetVisible(false);
+  });
 }
 
 }  // namespace

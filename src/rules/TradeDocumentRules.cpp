@@ -1,5 +1,6 @@
 // Rules of sales and purchase documents and postings.
 #include "db/datafile.h"
+#include "rules/LineArithmetic.h"
 
 #include <charconv>
 #include <cmath>
@@ -126,20 +127,6 @@ void fillNewDocument(ff::TffTable& doc, double number, const DocumentKind& kind)
 }
 
 void dateNewLine(ff::TffTable& line) { line.FieldByName("Dato").SetAsDateTime(ff::Date()); }
-
-// Sales lines give the discount off the selling total, purchase lines off the cost total.
-enum class DiscountOff { SellingTotal, CostTotal };
-
-void recalculateLine(ff::TffTable& line, DiscountOff discount) {
-  if (line.Tag() != 0) return;
-  const auto value = [&line](const char* name) { return line.FieldByName(name).AsFloat(); };
-  const auto discounted = [&value](double total) { return total - total * value("Rabatt") / 100; };
-  const double cost = value("Kostpris") * value("Antall");
-  line.FieldByName("TotalKostpris").SetAsFloat(discount == DiscountOff::CostTotal ? discounted(cost) : cost);
-  const double selling = value("Pris") * value("Antall");
-  line.FieldByName("Totalpris").SetAsFloat(discount == DiscountOff::SellingTotal ? discounted(selling) : selling);
-  line.FieldByName("Fortjeneste").SetAsFloat(value("Totalpris") - value("TotalKostpris"));
-}
 
 // An account as the whole number the settings keep; 0 (nothing to keep) when none fits.
 std::int32_t accountNumber(double account) {
@@ -270,19 +257,19 @@ void TDataFiler::OrdreVareTableNewRecord(ff::TffTable& DataSet) {
 void TDataFiler::InnkjopVareTableNewRecord(ff::TffTable& DataSet) { dateNewLine(DataSet); }
 
 void TDataFiler::TilbudVareTableAntallChange(ff::TField&) {
-  runCatching([this] { recalculateLine(TilbudVareTable, DiscountOff::SellingTotal); }, passOver);
+  runCatching([this] { rules::RecalculateLine(TilbudVareTable, rules::DiscountOff::SellingTotal); }, passOver);
 }
 
 void TDataFiler::FakturaVareTableAntallChange(ff::TField&) {
-  runCatching([this] { recalculateLine(FakturaVareTable, DiscountOff::SellingTotal); }, passOver);
+  runCatching([this] { rules::RecalculateLine(FakturaVareTable, rules::DiscountOff::SellingTotal); }, passOver);
 }
 
 void TDataFiler::OrdreVareTableAntallChange(ff::TField&) {
-  runCatching([this] { recalculateLine(OrdreVareTable, DiscountOff::SellingTotal); }, passOver);
+  runCatching([this] { rules::RecalculateLine(OrdreVareTable, rules::DiscountOff::SellingTotal); }, passOver);
 }
 
 void TDataFiler::InnkjopVareTableAntallChange(ff::TField&) {
-  runCatching([this] { recalculateLine(InnkjopVareTable, DiscountOff::CostTotal); }, passOver);
+  runCatching([this] { rules::RecalculateLine(InnkjopVareTable, rules::DiscountOff::CostTotal); }, passOver);
 }
 
 // --- Ledger ---
