@@ -10,8 +10,9 @@ work=${FF2_FUZZ_DIR:-${TMPDIR:-/tmp}/kv-fuzz-ff2}
 max_len=262144
 mkdir -p "$work/corpus" "$work/artifacts"
 
+command -v clang++ >/dev/null || { echo "fuzzing needs clang: apt-get install clang" >&2; exit 2; }
 clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -I"$root/src" "$root"/src/db/ff/ff2/*.cpp "$root/fuzz/ff2_fuzz.cpp" -o "$work/ff2_fuzz"
+  -I"$root/src" "$root"/src/db/ff/ff2/*.cpp "$root"/src/text/*.cpp "$root/fuzz/ff2_fuzz.cpp" -o "$work/ff2_fuzz"
 
 # Seeds: built tables of the shapes the samples lack, and every sample small enough to be
 # mutated whole.

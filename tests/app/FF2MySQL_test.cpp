@@ -212,6 +212,19 @@ TEST_F(ConvertWindowTest, ShowListsTheAliasTablesAndOpensTheFirst) {
   EXPECT_EQ(dialogs.shown, QStringList());
 }
 
+TEST_F(ConvertWindowTest, BrowsesAndWritesTheSqlOfAFirmsFlashFilerFiles) {
+  std::filesystem::copy_file(KV_SOURCE_DIR "/tests/ff2/samples/customer.ff2", store.folder() + "customer.ff2");
+  TMySQLConvert& w = shown();
+  EXPECT_EQ(dialogs.shown, QStringList());
+  EXPECT_EQ(w.TableCombo->currentText(), "customer");
+  EXPECT_EQ(w.DBGrid2->model()->rowCount(), 55);
+  w.BitBtn4Click();
+  const QStringList lines = w.MemoLines();
+  ASSERT_GE(lines.size(), 5);
+  EXPECT_EQ(lines[2], "ID INT default NULL,");
+  EXPECT_EQ(lines[3], "Company VARCHAR(30) default NULL,");
+}
+
 TEST_F(ConvertWindowTest, AliasWithoutTablesReportsTheFailedOpenAndStaysUsable) {
   TMySQLConvert& w = shown();
   EXPECT_EQ(w.TableCombo->count(), 0);

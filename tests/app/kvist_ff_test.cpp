@@ -101,6 +101,8 @@ TEST_F(KvistFfTest, ImportsLegacyTablesIntoAWritableAlias) {
   EXPECT_EQ(imported.code, 0) << imported.err;
   EXPECT_EQ(imported.out, "orders\t17 rader kopiert\n");
   EXPECT_EQ(run({"dump", "TESTDB", "orders"}).out, run({"dump", "GAMMEL", "orders"}).out);
+  EXPECT_EQ(run({"sql", "GAMMEL", "orders"}).out, run({"sql", "TESTDB", "orders"}).out)
+      << "the same SQL from the firm's file and from its copy";
   EXPECT_EQ(run({"import", "GAMMEL"}).code, 2) << "the target alias is required";
 }
 
