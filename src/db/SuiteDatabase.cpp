@@ -101,23 +101,23 @@ void OpenStored(ff::TffTable& table, ff::TffSession& session, const std::string&
 }
 
 const TableSpec& SpecOf(const DemoTable& demo) {
-  const TableSpec* spec = FindTableSpec(demo.component);
-  if (spec == nullptr) throw ff::Error("Ukjent tabellkomponent " + demo.component);
-  return *spec;
+  const TableSpec* declared = FindTableSpec(demo.component);
+  if (declared == nullptr) throw ff::Error("Ukjent tabellkomponent " + demo.component);
+  return *declared;
 }
 
-bool HoldsRows(ff::TffSession& session, const std::string& alias, const TableSpec& spec) {
-  ff::TffTable table(spec.component);
-  OpenStored(table, session, alias, spec.tableName);
+bool HoldsRows(ff::TffSession& session, const std::string& alias, const TableSpec& declared) {
+  ff::TffTable table(declared.component);
+  OpenStored(table, session, alias, declared.tableName);
   const bool rows = !table.IsEmpty();
   table.Close();
   return rows;
 }
 
 void AppendRows(ff::TffSession& session, const std::string& alias, const DemoTable& demo) {
-  const TableSpec& spec = SpecOf(demo);
-  ff::TffTable table(spec.component);
-  OpenStored(table, session, alias, spec.tableName);
+  const TableSpec& declared = SpecOf(demo);
+  ff::TffTable table(declared.component);
+  OpenStored(table, session, alias, declared.tableName);
   for (const DemoRow& row : demo.rows) {
     table.Append();
     for (const auto& [field, value] : row) table.FieldByName(field).SetValue(value);
@@ -174,9 +174,9 @@ void CreateSuiteTables(ff::TffSession& session, const std::string& alias) {
 void FillDemoData(ff::TffSession& session, const std::string& alias) {
   const std::vector<DemoTable> firm = DemoFirm();
   for (const DemoTable& demo : firm) {
-    const TableSpec& spec = SpecOf(demo);
-    if (HoldsRows(session, alias, spec)) {
-      throw ff::Error("Tabellen " + spec.tableName +
+    const TableSpec& declared = SpecOf(demo);
+    if (HoldsRows(session, alias, declared)) {
+      throw ff::Error("Tabellen " + declared.tableName +
                       " har allerede data; eksempeldata skrives bare i tomme tabeller");
     }
   }

@@ -197,20 +197,20 @@ void TDataFiler::buildTables() {
                           &InnkjopVareTable, &KalkulerTable, &KalkulerVaretable}) {
     tableByName_[t->Name()] = t;
   }
-  for (const TableSpec& spec : BusinessSchema()) {
-    sources_[spec.source] = std::make_unique<ff::TDataSource>(spec.source);
+  for (const TableSpec& declared : BusinessSchema()) {
+    sources_[declared.source] = std::make_unique<ff::TDataSource>(declared.source);
   }
-  for (const TableSpec& spec : BusinessSchema()) buildTable(spec);
+  for (const TableSpec& declared : BusinessSchema()) buildTable(declared);
 }
 
-void TDataFiler::buildTable(const TableSpec& spec) {
-  ff::TffTable& table = *tableByName_.at(spec.component);
+void TDataFiler::buildTable(const TableSpec& declared) {
+  ff::TffTable& table = *tableByName_.at(declared.component);
   tables_.push_back(&table);
   table.SetSessionName(kSessionName);
-  table.SetTableName(spec.tableName);
-  if (!spec.indexName.empty()) table.SetIndexName(spec.indexName);
-  if (!spec.indexFieldNames.empty()) table.SetIndexFieldNames(spec.indexFieldNames);
-  for (const FieldSpec& field : spec.fields) {
+  table.SetTableName(declared.tableName);
+  if (!declared.indexName.empty()) table.SetIndexName(declared.indexName);
+  if (!declared.indexFieldNames.empty()) table.SetIndexFieldNames(declared.indexFieldNames);
+  for (const FieldSpec& field : declared.fields) {
     ff::TField& f = table.AddField(field.decl);
     if (!field.onChange.empty()) {
       f.OnChange = [this, name = field.onChange](ff::TField& changed) {
@@ -218,16 +218,16 @@ void TDataFiler::buildTable(const TableSpec& spec) {
       };
     }
   }
-  sources_.at(spec.source)->SetDataSet(&table);
-  if (!spec.masterSource.empty()) {
-    table.SetMasterSource(sources_.at(spec.masterSource).get());
-    table.SetMasterFields(spec.masterFields);
+  sources_.at(declared.source)->SetDataSet(&table);
+  if (!declared.masterSource.empty()) {
+    table.SetMasterSource(sources_.at(declared.masterSource).get());
+    table.SetMasterFields(declared.masterFields);
   }
-  bindEvents(table, spec);
+  bindEvents(table, declared);
 }
 
-void TDataFiler::bindEvents(ff::TffTable& table, const TableSpec& spec) {
-  for (const EventSpec& event : spec.events) {
+void TDataFiler::bindEvents(ff::TffTable& table, const TableSpec& declared) {
+  for (const EventSpec& event : declared.events) {
     table.*EventSlot(event.event) = [this, name = event.handler](ff::TffTable& t) {
       if (auto it = tableHandlers_.find(name); it != tableHandlers_.end()) it->second(t);
     };
@@ -254,9 +254,9 @@ ff::TDataSource* TDataFiler::Source(const std::string& name) const {
 }
 
 std::string TDataFiler::HandlerName(const std::string& component, TableEvent event) const {
-  const TableSpec* spec = FindTableSpec(component);
-  if (!spec) return {};
-  for (const EventSpec& e : spec->events) {
+  const TableSpec* declared = FindTableSpec(component);
+  if (!declared) return {};
+  for (const EventSpec& e : declared->events) {
     if (e.event == event) return e.handler;
   }
   return {};

@@ -103,8 +103,8 @@ class TDataFiler : public QObject, public TableGroupControl {
  private:
   void buildTables();
   void bindRules();
-  void buildTable(const TableSpec& spec);
-  void bindEvents(ff::TffTable& table, const TableSpec& spec);
+  void buildTable(const TableSpec& declared);
+  void bindEvents(ff::TffTable& table, const TableSpec& declared);
   bool signOn(const QStringList& parameters);
   void loadWorkingTime();
 

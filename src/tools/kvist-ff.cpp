@@ -71,10 +71,10 @@ std::vector<std::string> splitColon(const std::string& s) {
   return parts;
 }
 
-ff::FieldDef parseFieldSpec(const std::string& spec) {
-  const auto parts = splitColon(spec);
+ff::FieldDef parseFieldSpec(const std::string& text) {
+  const auto parts = splitColon(text);
   if (parts.size() < 2 || parts.size() > 3 || parts[0].empty()) {
-    throw UsageError("feltet må skrives FELT:TYPE[:STØRRELSE]: " + spec);
+    throw UsageError("feltet må skrives FELT:TYPE[:STØRRELSE]: " + text);
   }
   const auto type = ff::fieldTypeFromName(parts[1]);
   if (!type) throw UsageError("ukjent felttype: " + parts[1]);
@@ -92,10 +92,10 @@ ff::FieldDef parseFieldSpec(const std::string& spec) {
   return {parts[0], *type, size, false};
 }
 
-ff::IndexDef parseIndexSpec(const std::string& spec) {
-  const auto colon = spec.find(':');
-  if (colon == std::string::npos || colon == 0) throw UsageError("indeksen må skrives NAVN:FELT[;FELT...]: " + spec);
-  ff::IndexDef index{spec.substr(0, colon), ff::splitFieldList(spec.substr(colon + 1)), 0};
+ff::IndexDef parseIndexSpec(const std::string& text) {
+  const auto colon = text.find(':');
+  if (colon == std::string::npos || colon == 0) throw UsageError("indeksen må skrives NAVN:FELT[;FELT...]: " + text);
+  ff::IndexDef index{text.substr(0, colon), ff::splitFieldList(text.substr(colon + 1)), 0};
   if (index.fields.empty()) throw UsageError("indeksen " + index.name + " har ingen felt");
   return index;
 }

@@ -130,8 +130,8 @@ TEST_F(ItemRulesTest, FinnVareWithoutTheIndexFailsAndRestartsTheDisplay) {
   std::filesystem::create_directories(folder);
   ff::AddAlias("UTENINDEKS", folder);
   const auto& schema = BusinessSchema();
-  const auto spec = std::find_if(schema.begin(), schema.end(), [](const TableSpec& t) { return t.component == "VareTable"; });
-  module->Serversession.CreateTable("UTENINDEKS", "VAREUTAK", SuiteTableFields(*spec), {});
+  const auto declared = std::find_if(schema.begin(), schema.end(), [](const TableSpec& t) { return t.component == "VareTable"; });
+  module->Serversession.CreateTable("UTENINDEKS", "VAREUTAK", SuiteTableFields(*declared), {});
   TffTable& use = module->VareTable;
   use.Close();
   use.SetDatabaseName("UTENINDEKS");

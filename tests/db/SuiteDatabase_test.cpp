@@ -17,7 +17,7 @@
 
 namespace {
 
-const TableSpec& Spec(const std::string& component) {
+const TableSpec& Declared(const std::string& component) {
   const TableSpec* t = FindTableSpec(component);
   if (t == nullptr) throw std::runtime_error("no table " + component);
   return *t;
@@ -56,13 +56,13 @@ class SuiteDatabaseTest : public ::testing::Test {
   static ff::TffSession& session() { return ff::TffSession::DefaultSession(); }
 
   // Opens a table as the data module declares it: its fields, its order, its table.
-  static void OpenDeclared(ff::TffTable& t, const TableSpec& spec,
+  static void OpenDeclared(ff::TffTable& t, const TableSpec& declared,
                            const std::string& alias = db->alias()) {
-    for (const FieldSpec& f : spec.fields) t.AddField(f.decl);
+    for (const FieldSpec& f : declared.fields) t.AddField(f.decl);
     t.SetDatabaseName(alias);
-    t.SetTableName(spec.tableName);
-    if (!spec.indexName.empty()) t.SetIndexName(spec.indexName);
-    if (!spec.indexFieldNames.empty()) t.SetIndexFieldNames(spec.indexFieldNames);
+    t.SetTableName(declared.tableName);
+    if (!declared.indexName.empty()) t.SetIndexName(declared.indexName);
+    if (!declared.indexFieldNames.empty()) t.SetIndexFieldNames(declared.indexFieldNames);
     t.Open();
   }
 
@@ -74,7 +74,7 @@ class SuiteDatabaseTest : public ::testing::Test {
 
   static std::int64_t Count(const std::string& component) {
     ff::TffTable t(component);
-    OpenDeclared(t, Spec(component));
+    OpenDeclared(t, Declared(component));
     return t.RecordCount();
   }
 
@@ -88,8 +88,8 @@ TempAlias* SuiteDatabaseTest::db = nullptr;
 // ---------------------------------------------------------------- physical layout
 
 TEST(SuiteTables, StoreTheDeclaredDataFields) {
-  const std::vector<ff::FieldDef> hours = SuiteTableFields(Spec("TidTable"));
-  EXPECT_EQ(hours.size(), Spec("TidTable").fields.size() - 1);
+  const std::vector<ff::FieldDef> hours = SuiteTableFields(Declared("TidTable"));
+  EXPECT_EQ(hours.size(), Declared("TidTable").fields.size() - 1);
   EXPECT_TRUE(std::none_of(hours.begin(), hours.end(), [](const ff::FieldDef& f) {
     return f.name == "KODE";
   })) << "a calculated field is not stored";
@@ -106,7 +106,7 @@ TEST(SuiteTables, StoreTheDeclaredDataFields) {
       }
     }
   }
-  const std::vector<ff::FieldDef> shop = SuiteTableFields(Spec("ButikkTable"));
+  const std::vector<ff::FieldDef> shop = SuiteTableFields(Declared("ButikkTable"));
   EXPECT_EQ(
       std::count_if(shop.begin(), shop.end(), [](const ff::FieldDef& f) { return f.required; }), 4);
 }
@@ -131,35 +131,35 @@ TEST(SuiteTables, IndexEveryOrderAndEveryIndexTheRulesName) {
   }
   // Rules switch to these by name; the item-use search never creates its index. The
   // roll-ups filter on a project's parts.
-  EXPECT_EQ(Render(SuiteTableIndexes(Spec("VareRegister"))), "VARENR(Varenr)");
-  EXPECT_EQ(Render(SuiteTableIndexes(Spec("VareTable"))), "VARENR(VARENR) PROSJEKTDEL(PROSJEKTNR;SYSTEMNR)");
-  EXPECT_EQ(Render(SuiteTableIndexes(Spec("PosteringTable"))), "REGNR(REGNR) PROSJEKTDEL(PROSJEKTNR;SYSTEMNR)");
-  EXPECT_EQ(Render(SuiteTableIndexes(Spec("TidTable"))), "DATO(DATO) PROSJEKTDEL(PROSJEKTNR;SYSTEMNR)");
+  EXPECT_EQ(Render(SuiteTableIndexes(Declared("VareRegister"))), "VARENR(Varenr)");
+  EXPECT_EQ(Render(SuiteTableIndexes(Declared("VareTable"))), "VARENR(VARENR) PROSJEKTDEL(PROSJEKTNR;SYSTEMNR)");
+  EXPECT_EQ(Render(SuiteTableIndexes(Declared("PosteringTable"))), "REGNR(REGNR) PROSJEKTDEL(PROSJEKTNR;SYSTEMNR)");
+  EXPECT_EQ(Render(SuiteTableIndexes(Declared("TidTable"))), "DATO(DATO) PROSJEKTDEL(PROSJEKTNR;SYSTEMNR)");
   // An index named after a field is on that field, in the field's own spelling.
-  EXPECT_EQ(Render(SuiteTableIndexes(Spec("KontaktTable"))), "NR(Nr)");
-  EXPECT_EQ(Render(SuiteTableIndexes(Spec("FakturaVareTable"))), "NUMMER(Nummer)");
-  EXPECT_EQ(Render(SuiteTableIndexes(Spec("Fakturatable"))), "NUMMER(Nummer)");
-  EXPECT_EQ(Render(SuiteTableIndexes(Spec("Utstyrtable"))), "UTSTYRNR(UTSTYRNR)");
-  EXPECT_EQ(Render(SuiteTableIndexes(Spec("FirmaTable"))), "Navn(Navn)");
+  EXPECT_EQ(Render(SuiteTableIndexes(Declared("KontaktTable"))), "NR(Nr)");
+  EXPECT_EQ(Render(SuiteTableIndexes(Declared("FakturaVareTable"))), "NUMMER(Nummer)");
+  EXPECT_EQ(Render(SuiteTableIndexes(Declared("Fakturatable"))), "NUMMER(Nummer)");
+  EXPECT_EQ(Render(SuiteTableIndexes(Declared("Utstyrtable"))), "UTSTYRNR(UTSTYRNR)");
+  EXPECT_EQ(Render(SuiteTableIndexes(Declared("FirmaTable"))), "Navn(Navn)");
 }
 
 // ---------------------------------------------------------------- creating the tables
 
 TEST_F(SuiteDatabaseTest, CreatesEveryTableSoThatTheDeclarationsBindToIt) {
   EXPECT_EQ(TableNames(db->alias()).size(), 32u);
-  for (const TableSpec& spec : BusinessSchema()) {
-    ff::TffTable t(spec.component);
-    ASSERT_NO_THROW(OpenDeclared(t, spec)) << spec.component;
+  for (const TableSpec& declared : BusinessSchema()) {
+    ff::TffTable t(declared.component);
+    ASSERT_NO_THROW(OpenDeclared(t, declared)) << declared.component;
     const std::vector<ff::FieldDef>& stored = t.FieldDefs();
-    const std::vector<ff::FieldDef> wanted = SuiteTableFields(spec);
-    ASSERT_EQ(stored.size(), wanted.size()) << spec.component;
+    const std::vector<ff::FieldDef> wanted = SuiteTableFields(declared);
+    ASSERT_EQ(stored.size(), wanted.size()) << declared.component;
     for (std::size_t i = 0; i < wanted.size(); ++i) {
-      EXPECT_TRUE(ff::sameName(stored[i].name, wanted[i].name)) << spec.component;
-      EXPECT_EQ(stored[i].type, wanted[i].type) << spec.component << "." << wanted[i].name;
-      EXPECT_EQ(stored[i].size, wanted[i].size) << spec.component << "." << wanted[i].name;
+      EXPECT_TRUE(ff::sameName(stored[i].name, wanted[i].name)) << declared.component;
+      EXPECT_EQ(stored[i].type, wanted[i].type) << declared.component << "." << wanted[i].name;
+      EXPECT_EQ(stored[i].size, wanted[i].size) << declared.component << "." << wanted[i].name;
     }
-    for (const ff::IndexDef& i : SuiteTableIndexes(spec)) {
-      EXPECT_TRUE(HasIndex(t.IndexDefs(), i)) << spec.component << " lacks " << i.name;
+    for (const ff::IndexDef& i : SuiteTableIndexes(declared)) {
+      EXPECT_TRUE(HasIndex(t.IndexDefs(), i)) << declared.component << " lacks " << i.name;
     }
   }
 }
@@ -169,7 +169,7 @@ TEST_F(SuiteDatabaseTest, RuleIndexesCanBeSelectedWithoutCreatingThem) {
                                          {"VareRegister", "VARENR"},
                                          {"PosteringTable", "REGNR"}}) {
     ff::TffTable t(component);
-    OpenDeclared(t, Spec(component));
+    OpenDeclared(t, Declared(component));
     EXPECT_NO_THROW(t.SetIndexName(index)) << component;
     EXPECT_EQ(t.IndexName(), index);
   }
@@ -208,13 +208,13 @@ TEST_F(SuiteDatabaseTest, SampleFirmLandsWholeAndReadsBack) {
   }
 
   ff::TffTable projects("ProsjektTable");
-  OpenDeclared(projects, Spec("ProsjektTable"));
+  OpenDeclared(projects, Declared("ProsjektTable"));
   ASSERT_TRUE(projects.FindKey({ff::Value{1001.0}}));
   EXPECT_EQ(projects.FieldByName("PROSNAVN").AsString(), "Ombygging Fjellheim skole");
   EXPECT_EQ(projects.FieldByName("SUMTIMER").AsFloat(), 7.5 + 7.5 + 9.5 + 7.5 + 7.5 + 4);
 
   ff::TffTable companies("FirmaTable");
-  OpenDeclared(companies, Spec("FirmaTable"));
+  OpenDeclared(companies, Declared("FirmaTable"));
   companies.Last();  // ordered by name
   EXPECT_EQ(companies.FieldByName("Navn").AsString(), "Trønder Kjøleteknikk AS");
   EXPECT_TRUE(companies.FieldByName("Utstyr").AsBoolean());
@@ -227,9 +227,9 @@ TEST_F(SuiteDatabaseTest, SampleDetailsFollowTheirMasters) {
   travelSource.SetDataSet(&travels);
   ff::TffTable expenses("UtleggTable");
   expenses.SetMasterSource(&travelSource);
-  expenses.SetMasterFields(Spec("UtleggTable").masterFields);
-  OpenDeclared(travels, Spec("ReiseTable"));
-  OpenDeclared(expenses, Spec("UtleggTable"));
+  expenses.SetMasterFields(Declared("UtleggTable").masterFields);
+  OpenDeclared(travels, Declared("ReiseTable"));
+  OpenDeclared(expenses, Declared("UtleggTable"));
 
   travels.First();
   EXPECT_EQ(travels.FieldByName("REGNR").AsFloat(), 1);
@@ -246,9 +246,9 @@ TEST_F(SuiteDatabaseTest, SampleDetailsFollowTheirMasters) {
   invoiceSource.SetDataSet(&invoices);
   ff::TffTable lines("FakturaVareTable");
   lines.SetMasterSource(&invoiceSource);
-  lines.SetMasterFields(Spec("FakturaVareTable").masterFields);
-  OpenDeclared(invoices, Spec("Fakturatable"));
-  OpenDeclared(lines, Spec("FakturaVareTable"));
+  lines.SetMasterFields(Declared("FakturaVareTable").masterFields);
+  OpenDeclared(invoices, Declared("Fakturatable"));
+  OpenDeclared(lines, Declared("FakturaVareTable"));
   double total = 0;
   for (lines.First(); !lines.Eof(); lines.Next()) total += lines.FieldByName("Totalpris").AsFloat();
   EXPECT_GT(lines.RecordCount(), 1);

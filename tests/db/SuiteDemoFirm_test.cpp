@@ -108,19 +108,19 @@ TEST(DemoFirm, EveryValueFitsAStoredFieldOfItsTable) {
   std::set<std::string> components;
   for (const DemoTable& t : Firm()) {
     EXPECT_TRUE(components.insert(t.component).second) << t.component << " twice";
-    const TableSpec* spec = FindTableSpec(t.component);
-    ASSERT_NE(spec, nullptr) << t.component;
+    const TableSpec* declared = FindTableSpec(t.component);
+    ASSERT_NE(declared, nullptr) << t.component;
     EXPECT_FALSE(t.rows.empty()) << t.component;
     for (const DemoRow& row : t.rows) {
       std::set<std::string> written;
       for (const auto& [name, value] : row) {
-        const FieldSpec* f = FindFieldSpec(*spec, name);
+        const FieldSpec* f = FindFieldSpec(*declared, name);
         ASSERT_NE(f, nullptr) << t.component << " has no field " << name;
         EXPECT_EQ(f->decl.kind, ff::FieldKind::Data) << t.component << "." << name;
         EXPECT_EQ(Misfit(f->decl, value), "") << t.component << "." << name;
         EXPECT_TRUE(written.insert(f->decl.name).second) << t.component << "." << name;
       }
-      for (const FieldSpec& f : spec->fields) {
+      for (const FieldSpec& f : declared->fields) {
         if (f.decl.required) {
           EXPECT_TRUE(written.count(f.decl.name)) << t.component << "." << f.decl.name;
         }
@@ -133,9 +133,9 @@ TEST(DemoFirm, MastersAreWrittenBeforeTheirDetails) {
   std::map<std::string, std::size_t> position;
   for (std::size_t i = 0; i < Firm().size(); ++i) position[Firm()[i].component] = i;
   for (const DemoTable& t : Firm()) {
-    const TableSpec& spec = *FindTableSpec(t.component);
-    if (spec.masterSource.empty()) continue;
-    const TableSpec* master = FindTableSpecBySource(spec.masterSource);
+    const TableSpec& declared = *FindTableSpec(t.component);
+    if (declared.masterSource.empty()) continue;
+    const TableSpec* master = FindTableSpecBySource(declared.masterSource);
     ASSERT_TRUE(position.count(master->component)) << t.component << " without its master";
     EXPECT_LT(position[master->component], position[t.component]) << t.component;
   }
@@ -144,13 +144,13 @@ TEST(DemoFirm, MastersAreWrittenBeforeTheirDetails) {
 TEST(DemoFirm, DetailRowsBelongToMasterRows) {
   // The declared master-detail links.
   for (const DemoTable& t : Firm()) {
-    const TableSpec& spec = *FindTableSpec(t.component);
-    if (spec.masterSource.empty()) continue;
-    const TableSpec& master = *FindTableSpecBySource(spec.masterSource);
-    const auto keys = Keys(master.component, ff::splitFieldList(spec.masterFields));
+    const TableSpec& declared = *FindTableSpec(t.component);
+    if (declared.masterSource.empty()) continue;
+    const TableSpec& master = *FindTableSpecBySource(declared.masterSource);
+    const auto keys = Keys(master.component, ff::splitFieldList(declared.masterFields));
     for (const DemoRow& row : t.rows) {
-      EXPECT_TRUE(keys.count(Key(row, {spec.indexName})))
-          << t.component << " " << Key(row, {spec.indexName});
+      EXPECT_TRUE(keys.count(Key(row, {declared.indexName})))
+          << t.component << " " << Key(row, {declared.indexName});
     }
   }
   // Registrations against projects and parts, or against equipment and its jobs.
@@ -253,18 +253,18 @@ TEST(DemoFirm, PartsAndProjectsHoldTheirRollUps) {
 }
 
 TEST(DemoFirm, DocumentsAddUpTheirLines) {
-  for (const TableSpec& spec : BusinessSchema()) {
-    if (spec.masterFields != "NUMMER") continue;
-    const TableSpec& header = *FindTableSpecBySource(spec.masterSource);
+  for (const TableSpec& declared : BusinessSchema()) {
+    if (declared.masterFields != "NUMMER") continue;
+    const TableSpec& header = *FindTableSpecBySource(declared.masterSource);
     if (header.component == "KalkulerTable") continue;
     for (const DemoRow& doc : Rows(header.component)) {
       const auto onDoc = [&](const DemoRow& l) { return Num(l, "Nummer") == Num(doc, "Nummer"); };
-      EXPECT_DOUBLE_EQ(Num(doc, "Totalsum"), Sum(spec.component, "Totalpris", onDoc));
-      EXPECT_DOUBLE_EQ(Num(doc, "Kostpris"), Sum(spec.component, "TotalKostpris", onDoc));
+      EXPECT_DOUBLE_EQ(Num(doc, "Totalsum"), Sum(declared.component, "Totalpris", onDoc));
+      EXPECT_DOUBLE_EQ(Num(doc, "Kostpris"), Sum(declared.component, "TotalKostpris", onDoc));
       EXPECT_DOUBLE_EQ(Num(doc, "InklMva"), Num(doc, "Totalsum") + Num(doc, "HeravMva"));
       EXPECT_EQ(Num(doc, "Systemnr"), Num(doc, "Nummer"));
     }
-    for (const DemoRow& line : Rows(spec.component)) {
+    for (const DemoRow& line : Rows(declared.component)) {
       EXPECT_DOUBLE_EQ(Num(line, "Fortjeneste"),
                        Num(line, "Totalpris") - Num(line, "TotalKostpris"));
     }
