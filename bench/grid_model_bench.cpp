@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
   const std::string folder = std::filesystem::absolute(root + "/grid/").string();
   ff::AddAlias(kAlias, folder);
   ensureTable(folder);
-  const int rounds = 7;
+  const int rounds = 21;
 
   long shown = 0;
   int modelRows = 0;

@@ -22,8 +22,8 @@ class DataSetModel : public NavigableModel {
   Q_OBJECT
  public:
   // Rows per window read at once, and the windows kept.
-  static constexpr int kWindowRows = 64;
-  static constexpr int kMaxWindows = 64;
+  static constexpr int kWindowRows = 32;
+  static constexpr int kMaxWindows = 128;
 
   // Follows source (and whatever data set it is given later).
   // REQUIRES: source outlives the model, or is destroyed first (the model then shows nothing).
