@@ -1,8 +1,7 @@
 // SummerHeleProsjektet on a project of 50 parts, over tables holding 200,000 time rows,
 // 100,000 item-use rows and 50,000 postings (plus trips and travels) of 100 projects, against
-// one pass of the store over the same rows with the same filters. Run twice: on the tables as
-// CreateSuiteTables makes them, and with an index on PROSJEKTNR;SYSTEMNR added to each table
-// that the roll-up filters on a part.
+// one pass of the store over the same rows with the same filters, on the tables as
+// CreateSuiteTables makes them (with their index on each part's PROSJEKTNR;SYSTEMNR).
 #include <QApplication>
 
 #include <sys/wait.h>
@@ -41,13 +40,11 @@ constexpr double kProject = 42;
 
 // The registration tables filtered on a part, and the index the bench adds to them.
 const char* const kPartTables[] = {"TIMER", "VAREUTAK", "POSTER", "KM", "REISER"};
-const char* const kPartIndex = "PROSJEKTDEL";
 
 struct Variant {
   const char* title;
   const char* alias;
   const char* folder;
-  bool partIndexes;
   int rounds;
 };
 
@@ -71,11 +68,6 @@ void Fill(ff::TffSession& session, const std::string& alias, const char* table, 
 void Generate(const Variant& v) {
   ff::TffSession& session = ff::TffSession::DefaultSession();
   CreateSuiteTables(session, v.alias);
-  if (v.partIndexes) {
-    for (const char* table : kPartTables) {
-      session.OpenTable(v.alias, table, {false, true})->AddIndex({kPartIndex, {"PROSJEKTNR", "SYSTEMNR"}, 0});
-    }
-  }
   std::mt19937 rng(20240515);
   const auto pick = [&](int n) { return double(rng() % unsigned(n) + 1); };
   const auto day = [&] { return ff::encodeDate(2015, 1, 1) + double(rng() % 3650); };
@@ -246,16 +238,13 @@ void Run(const Variant& v) {
 
 }  // namespace
 
-// Arguments: the bench folder (default var/bench) and, optionally, the alias of the one variant
-// to run (ROLLUPBENCH or ROLLUPBENCHIX).
+// Argument: the bench folder (default var/bench).
 int main(int argc, char** argv) {
   const std::string root = std::filesystem::absolute(argc > 1 ? argv[1] : "var/bench").string();
   setenv("FF_CONFIG_DIR", (root + "/config").c_str(), 1);
-  const std::string plain = root + "/rollup/";
-  const std::string indexed = root + "/rollup-indexed/";
+  const std::string folder = root + "/rollup-suite/";
   const Variant variants[] = {
-      {"roll-up, indexes of CreateSuiteTables", "ROLLUPBENCH", plain.c_str(), false, 3},
-      {"roll-up, + PROSJEKTNR;SYSTEMNR indexes", "ROLLUPBENCHIX", indexed.c_str(), true, 11},
+      {"roll-up on the suite's tables", "ROLLUPSUITE", folder.c_str(), 11},
   };
   for (const Variant& v : variants) EnsureTables(v);
 
@@ -269,9 +258,6 @@ int main(int argc, char** argv) {
   WriteSetting("Arbeid_KmSumHenger", "1");
   WriteSetting("Arbeid_KmSumPassasjer", "0,5");
   WriteSetting("Arbeid_KmSumUtstyr", "2");
-  const std::string only = argc > 2 ? argv[2] : "";
-  for (const Variant& v : variants) {
-    if (only.empty() || only == v.alias) Run(v);
-  }
+  for (const Variant& v : variants) Run(v);
   return 0;
 }
