@@ -23,29 +23,6 @@ ff::Value Text(const char* s) { return ff::Value{std::string(s)}; }
 ff::Value Flag(bool v) { return ff::Value{std::int64_t{v ? 1 : 0}}; }
 double Day(int y, int m, int d) { return ff::encodeDate(y, m, d); }
 
-// Records every modal window: error windows as their headline, delete confirmations as their
-// question (answered with `confirm`).
-struct ModalAnswers {
-  std::vector<std::string> errors;
-  std::vector<std::string> questions;
-  bool confirm = false;
-
-  ModalAnswers() {
-    SetModalHandler([this](QDialog& dialog) {
-      if (auto* form = dynamic_cast<TErrorForm*>(&dialog)) {
-        errors.push_back(form->Label1->text().toStdString());
-        return int(QDialog::Accepted);
-      }
-      if (auto* ask = dynamic_cast<TSlettedialog*>(&dialog)) {
-        questions.push_back(ask->Label1->text().toStdString());
-        return int(confirm ? QDialog::Accepted : QDialog::Rejected);
-      }
-      ADD_FAILURE() << "unexpected window " << dialog.objectName().toStdString();
-      return int(QDialog::Rejected);
-    });
-  }
-  ~ModalAnswers() { SetModalHandler(nullptr); }
-};
 
 class JobRulesTest : public SuiteFixture {
  protected:
@@ -213,9 +190,10 @@ TEST_F(JobRulesTest, AnEmptyTimeListOrARowThatCannotBeMarkedSchedulesNothing) {
   t.Close();
   t.SetReadOnly(true);
   t.Open();
-  ModalAnswers answers;
+  SuiteWindows answers;
   module->SetNesteJObb(nullptr);
-  EXPECT_EQ(answers.errors, std::vector<std::string>{"Kan ikke redigere denne posten"});
+  ASSERT_EQ(answers.errors.size(), 1u);
+  EXPECT_EQ(answers.errors[0].rfind("Kan ikke redigere denne posten|", 0), 0u);
   EXPECT_EQ(TimeRows(), "12.03.2025 5 open|");
 }
 
@@ -251,17 +229,17 @@ TEST_F(JobRulesTest, DeletesOfCablesJobsAndPartsWaitForConfirmation) {
   AddJobs(7);
   Add("KABEL", {{{"SKAPNR", Text("A1")}}});
   Add("SYSTEMER", {{{"PROSJEKTNR", Num(12)}, {"SYSTEMNR", Num(1)}}});
-  ModalAnswers answers;
+  SuiteWindows answers;
   for (ff::TffTable* t : {&module->KabelTable, &module->JobbTable, &module->SystemTable}) {
     SCOPED_TRACE(t->Name());
     t->SetFiltered(false);
     t->Refresh();
     t->First();
     const std::int64_t rows = t->RecordCount();
-    answers.confirm = false;
+    answers.confirmDeletes = false;
     EXPECT_THROW(t->Delete(), ff::EAbort);
     EXPECT_EQ(t->RecordCount(), rows);
-    answers.confirm = true;
+    answers.confirmDeletes = true;
     t->Delete();
     EXPECT_EQ(t->RecordCount(), rows - 1);
   }

@@ -29,29 +29,6 @@ ff::Value Day(int y, int m, int d) { return ff::Value{ff::encodeDate(y, m, d)}; 
 double SeedStart() { return ff::encodeDate(1999, 12, 31); }
 double SeedEnd() { return ff::encodeDate(1980, 1, 1); }
 
-// Answers every modal window: error windows are recorded as "headline|detail" and closed,
-// delete confirmations are recorded and answered with `confirmDeletes`.
-struct ModalScript {
-  std::vector<std::string> errors;
-  std::vector<std::string> questions;
-  bool confirmDeletes = false;
-
-  ModalScript() {
-    SetModalHandler([this](QDialog& dialog) {
-      if (auto* form = dynamic_cast<TErrorForm*>(&dialog)) {
-        errors.push_back(form->Label1->text().toStdString() + "|" + form->Label2->text().toStdString());
-        return int(QDialog::Accepted);
-      }
-      if (auto* confirm = dynamic_cast<TSlettedialog*>(&dialog)) {
-        questions.push_back(confirm->Label1->text().toStdString());
-        return int(confirmDeletes ? QDialog::Accepted : QDialog::Rejected);
-      }
-      ADD_FAILURE() << "unexpected window " << dialog.objectName().toStdString();
-      return int(QDialog::Rejected);
-    });
-  }
-  ~ModalScript() { SetModalHandler(nullptr); }
-};
 
 // Counts what a table's attached controls are told.
 struct ControlsSpy : ff::DataLink {
@@ -223,7 +200,7 @@ TEST_F(RollupRulesTest, PartDatesKeepTheSeedsWithoutHoursAndFollowRowsOutsideThe
 }
 
 TEST_F(RollupRulesTest, PartWhosePartNumberIsEmptyReachesNoRowsOfTheUnfilteredTables) {
-  ModalScript modals;
+  SuiteWindows modals;
   AddProject(7);
   Add("SYSTEMER", {{{"PROSJEKTNR", Num(7)}}});
   Add("TIMER", {Hours(7, 2, Day(2022, 1, 1), 8)});
@@ -391,7 +368,7 @@ TEST_F(RollupRulesTest, PartListFollowsTheProjectThroughScrollInsertAndPost) {
 }
 
 TEST_F(RollupRulesTest, ProjectWithoutNumberKeepsThePartListAndIsReportedOnlyWhileBrowsing) {
-  ModalScript modals;
+  SuiteWindows modals;
   Add("PROSJEKT", {{{"PROSNAVN", ff::Value{"uten nummer"}}}});
   AddProject(7);
   GoToProject(7);
@@ -410,7 +387,7 @@ TEST_F(RollupRulesTest, ProjectWithoutNumberKeepsThePartListAndIsReportedOnlyWhi
 }
 
 TEST_F(RollupRulesTest, DeleteGuardsOfProjectsTravelsAndEquipmentAskFirst) {
-  ModalScript modals;
+  SuiteWindows modals;
   AddProject(7);
   Add("REISER", {Travel(7, 1, 10)});
   Add("Utstyr", {{{"UTSTYRNR", Num(3)}}});
@@ -431,7 +408,7 @@ TEST_F(RollupRulesTest, DeleteGuardsOfProjectsTravelsAndEquipmentAskFirst) {
 }
 
 TEST_F(RollupRulesTest, EquipmentKeepsTheJobListOnItsNumberAndNewEquipmentGetsDefaults) {
-  ModalScript modals;
+  SuiteWindows modals;
   modals.confirmDeletes = true;
   Add("Utstyr", {{{"UTSTYRNR", Num(3)}}, {{"UTSTYRNR", Num(5)}}});
   Add("STDJOBB", {{{"UTSTYRNR", Num(3)}}, {{"UTSTYRNR", Num(5)}}, {{"UTSTYRNR", Num(5)}}});

@@ -3,6 +3,9 @@
 // opens every table group on that alias with "Single User", and a signed-on data module.
 #pragma once
 
+#include <QDialog>
+#include <QLabel>
+
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -26,7 +29,35 @@
 #include "settings/Felles.h"
 #include "settings/ModalSeam.h"
 #include "settings/ProcessExit.h"
+#include "settings/Slett.h"
 #include "support/TempAlias.h"
+
+// Answers the suite's windows for as long as it lives: error windows are recorded as
+// "headline|detail" and closed, delete confirmations are recorded and answered with
+// `confirmDeletes`; any other window fails the test.
+struct SuiteWindows {
+  std::vector<std::string> errors;
+  std::vector<std::string> questions;
+  bool confirmDeletes = false;
+
+  SuiteWindows() {
+    SetModalHandler([this](QDialog& dialog) {
+      if (auto* form = qobject_cast<TErrorForm*>(&dialog)) {
+        errors.push_back(form->Label1->text().toStdString() + "|" + form->Label2->text().toStdString());
+        return int(QDialog::Accepted);
+      }
+      if (auto* ask = qobject_cast<TSlettedialog*>(&dialog)) {
+        questions.push_back(ask->Label1->text().toStdString());
+        return int(confirmDeletes ? QDialog::Accepted : QDialog::Rejected);
+      }
+      ADD_FAILURE() << "unexpected window " << dialog.objectName().toStdString();
+      return int(QDialog::Rejected);
+    });
+  }
+  ~SuiteWindows() { SetModalHandler(nullptr); }
+  SuiteWindows(const SuiteWindows&) = delete;
+  SuiteWindows& operator=(const SuiteWindows&) = delete;
+};
 
 // The table groups' open and folder keys.
 inline const char* const kSuiteGroups[] = {"Personal", "Utstyr", "Timer", "Dokument", "Varer", "Vareregister",
