@@ -1,8 +1,12 @@
 // Small helpers shared by the benchmark programs: timing, medians and resident memory.
 #pragma once
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -42,6 +46,23 @@ inline long procStatusKiB(const std::string& key) {
     if (line.rfind(key + ":", 0) == 0) return std::stol(line.substr(key.size() + 1));
   }
   return 0;
+}
+
+// Runs generate in a child process, so that its memory does not count against what is measured
+// afterwards; exits the program when it fails.
+inline void generateInChild(const std::function<void()>& generate) {
+  std::fflush(stdout);
+  const pid_t child = fork();
+  if (child == 0) {
+    generate();
+    std::_Exit(0);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    std::fprintf(stderr, "generation failed\n");
+    std::exit(1);
+  }
 }
 
 inline void report(const char* what, double candidate, double baseline, const char* goal) {

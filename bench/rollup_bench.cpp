@@ -111,18 +111,7 @@ void EnsureTables(const Variant& v) {
   std::filesystem::create_directories(v.folder);
   ff::AddAlias(v.alias, v.folder);
   std::printf("generating the tables in %s ...\n", v.folder);
-  std::fflush(stdout);
-  const pid_t child = fork();
-  if (child == 0) {
-    Generate(v);
-    std::_Exit(0);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "generation failed\n");
-    std::exit(1);
-  }
+  bench::generateInChild([&] { Generate(v); });
   std::ofstream(marker) << "ok\n";
 }
 

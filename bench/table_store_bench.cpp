@@ -43,17 +43,7 @@ void generate(const std::string& alias) {
 void ensureTable(const std::string& alias, const std::string& folder) {
   if (std::filesystem::exists(folder + kTable + ".ffdb")) return;
   std::printf("generating %d rows in %s ...\n", kRows, folder.c_str());
-  const pid_t child = fork();
-  if (child == 0) {
-    generate(alias);
-    std::_Exit(0);
-  }
-  int status = 0;
-  waitpid(child, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "generation failed\n");
-    std::exit(1);
-  }
+  bench::generateInChild([&] { generate(alias); });
 }
 
 struct Sqlite {

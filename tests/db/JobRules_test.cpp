@@ -23,7 +23,6 @@ ff::Value Text(const char* s) { return ff::Value{std::string(s)}; }
 ff::Value Flag(bool v) { return ff::Value{std::int64_t{v ? 1 : 0}}; }
 double Day(int y, int m, int d) { return ff::encodeDate(y, m, d); }
 
-
 class JobRulesTest : public SuiteFixture {
  protected:
   void SetUp() override {
