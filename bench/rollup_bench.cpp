@@ -4,8 +4,6 @@
 // CreateSuiteTables makes them (with their index on each part's PROSJEKTNR;SYSTEMNR).
 #include <QApplication>
 
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>

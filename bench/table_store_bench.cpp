@@ -2,8 +2,6 @@
 // the same file (the row count the file keeps, the first and the last row): (a) open, RecordCount, Last; (b) a filter on an indexed field keeping 1% of
 // the rows, walked to the end. Also the resident memory of the cursor.
 #include <sqlite3.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
