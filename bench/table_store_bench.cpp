@@ -1,6 +1,7 @@
 // The table store on a 1,000,000-row table against the SQLite C API doing the same SELECTs on
-// the same file (the row count the file keeps, the first and the last row): (a) open, RecordCount, Last; (b) a filter on an indexed field keeping 1% of
-// the rows, walked to the end. Also the resident memory of the cursor.
+// the same file: (a) open, RecordCount, Last (the row count the file keeps, the first and the
+// last row); (b) a filter on an indexed field keeping 1% of the rows, walked to the end. Also
+// the resident memory of the cursor.
 #include <sqlite3.h>
 
 #include <cstdio>
