@@ -14,15 +14,6 @@ namespace {
 using ff::ff2::FfType;
 using namespace ff2test;
 
-TestField field(const std::string& name, FfType type, int length, int units = 0) {
-  TestField f;
-  f.name = name;
-  f.type = static_cast<int>(type);
-  f.length = length;
-  f.units = units;
-  return f;
-}
-
 std::string everyType() {
   Ff2TableBuilder t({field("Bool", FfType::Boolean, 1), field("Char", FfType::Char, 1, 1),
                      field("WChar", FfType::WideChar, 2, 1), field("Byte", FfType::Byte, 1),

@@ -16,7 +16,7 @@
 
 namespace {
 
-using Row = std::vector<std::pair<const char*, ff::Value>>;
+using Row = SuiteRow;
 
 ff::Value Num(double v) { return ff::Value{v}; }
 ff::Value Text(const char* s) { return ff::Value{std::string(s)}; }
@@ -32,22 +32,9 @@ class JobRulesTest : public SuiteFixture {
     module->DataFilerCreate({"-autologon"});
   }
 
-  void Add(const std::string& tableName, const std::vector<Row>& rows) {
-    ff::TffTable table("plain");
-    table.SetDatabaseName(db.alias());
-    table.SetTableName(tableName);
-    table.Open();
-    for (const Row& row : rows) {
-      table.Append();
-      for (const auto& [field, value] : row) table.FieldByName(field).SetValue(value);
-      table.Post();
-    }
-    table.Close();
-  }
-
   // Equipment 40 has jobs 5 (every `interval` days) and 6; equipment 41 has its own job 5.
   void AddJobs(double interval, double plannedHours = 0) {
-    Add("STDJOBB", {{{"UTSTYRNR", Num(40)},
+    AddRows("STDJOBB", {{{"UTSTYRNR", Num(40)},
                      {"JOBB", Num(5)},
                      {"REG_NR", Num(interval)},
                      {"TEKST", Text("Smør lager")},
@@ -65,7 +52,7 @@ class JobRulesTest : public SuiteFixture {
 
   // A time row of equipment 40 carrying job `job`, not done unless `done`; made current.
   void AddJobTime(double date, double job, bool done = false) {
-    Add("TIMER", {{{"DATO", Num(date)},
+    AddRows("TIMER", {{{"DATO", Num(date)},
                    {"UTSTYRNR", Num(40)},
                    {"JOBB", Num(job)},
                    {"FRA", Text("08:00")},
@@ -170,7 +157,7 @@ TEST_F(JobRulesTest, ADoneRowOrOneWithoutAListedJobSchedulesNothing) {
 
 TEST_F(JobRulesTest, AnEmptyJobListSchedulesNothingForARowWithoutJob) {
   AddJobs(7);
-  Add("TIMER", {{{"DATO", Num(Day(2025, 3, 12))}, {"UTSTYRNR", Num(77)}, {"JOBB", Num(0)}, {"UTFORT", Flag(false)}}});
+  AddRows("TIMER", {{{"DATO", Num(Day(2025, 3, 12))}, {"UTSTYRNR", Num(77)}, {"JOBB", Num(0)}, {"UTFORT", Flag(false)}}});
   module->TidTable.Refresh();
   module->TidTable.First();
   module->SetNesteJObb(nullptr);
@@ -210,8 +197,8 @@ TEST_F(JobRulesTest, TheJobListShowsOneEquipmentAndAnEmptyNumberCountsAsZero) {
 // --- New jobs and parts, deletes ---
 
 TEST_F(JobRulesTest, NewJobsAndPartsBelongToTheCurrentEquipmentAndProject) {
-  Add("Utstyr", {{{"UTSTYRNR", Num(40)}}});
-  Add("PROSJEKT", {{{"PROSJEKTNR", Num(12)}}});
+  AddRows("Utstyr", {{{"UTSTYRNR", Num(40)}}});
+  AddRows("PROSJEKT", {{{"PROSJEKTNR", Num(12)}}});
   module->Utstyrtable.Refresh();
   module->Utstyrtable.First();
   module->ProsjektTable.Refresh();
@@ -226,8 +213,8 @@ TEST_F(JobRulesTest, NewJobsAndPartsBelongToTheCurrentEquipmentAndProject) {
 
 TEST_F(JobRulesTest, DeletesOfCablesJobsAndPartsWaitForConfirmation) {
   AddJobs(7);
-  Add("KABEL", {{{"SKAPNR", Text("A1")}}});
-  Add("SYSTEMER", {{{"PROSJEKTNR", Num(12)}, {"SYSTEMNR", Num(1)}}});
+  AddRows("KABEL", {{{"SKAPNR", Text("A1")}}});
+  AddRows("SYSTEMER", {{{"PROSJEKTNR", Num(12)}, {"SYSTEMNR", Num(1)}}});
   SuiteWindows answers;
   for (ff::TffTable* t : {&module->KabelTable, &module->JobbTable, &module->SystemTable}) {
     SCOPED_TRACE(t->Name());

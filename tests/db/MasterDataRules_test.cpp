@@ -26,7 +26,7 @@ struct ScrollSpy : ff::DataLink {
   void DataSetScrolled() override { ++scrolled; }
 };
 
-using Row = std::vector<std::pair<const char*, ff::Value>>;
+using Row = SuiteRow;
 
 ff::Value Num(double v) { return ff::Value{v}; }
 ff::Value Flag(bool v) { return ff::Value{std::int64_t{v ? 1 : 0}}; }

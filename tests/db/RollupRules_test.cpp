@@ -20,7 +20,7 @@
 
 namespace {
 
-using Row = std::vector<std::pair<const char*, ff::Value>>;
+using Row = SuiteRow;
 
 ff::Value Num(double v) { return ff::Value{v}; }
 ff::Value Flag(bool v) { return ff::Value{std::int64_t{v ? 1 : 0}}; }
@@ -47,31 +47,14 @@ class RollupRulesTest : public SuiteFixture {
     WriteSetting("Arbeid_KmSumUtstyr", "2");
   }
 
-  void Add(const std::string& tableName, const std::vector<Row>& rows) {
-    ff::TffTable table("plain");
-    table.SetDatabaseName(db.alias());
-    table.SetTableName(tableName);
-    table.Open();
-    for (const Row& row : rows) {
-      table.Append();
-      for (const auto& [field, value] : row) table.FieldByName(field).SetValue(value);
-      table.Post();
-    }
-    table.Close();
-    // The module's open handle learns of the rows as after any other user's change.
-    for (ff::TffTable* moduleTable : module->Tables()) {
-      if (moduleTable->Active() && ff::sameName(moduleTable->TableName(), tableName)) moduleTable->Refresh();
-    }
-  }
-
   void AddProject(double number, Row more = {}) {
     more.insert(more.begin(), {{"PROSJEKTNR", Num(number)}, {"PROSNAVN", ff::Value{"Bru"}}});
-    Add("PROSJEKT", {more});
+    AddRows("PROSJEKT", {more});
   }
 
   void AddPart(double project, double part, Row more = {}) {
     more.insert(more.begin(), {{"PROSJEKTNR", Num(project)}, {"SYSTEMNR", Num(part)}});
-    Add("SYSTEMER", {more});
+    AddRows("SYSTEMER", {more});
   }
 
   // A time row of a part with its hours typed.
@@ -123,14 +106,14 @@ class RollupRulesTest : public SuiteFixture {
 TEST_F(RollupRulesTest, PartMileageChargesEachKindOfKilometreAndAddsTravels) {
   AddProject(7);
   AddPart(7, 2);
-  Add("KM", {Trip(7, 2, 20, {{"HENGER", Flag(true)}}), Trip(7, 2, 10, {{"UTSTYRFRAK", Flag(true)}}),
+  AddRows("KM", {Trip(7, 2, 20, {{"HENGER", Flag(true)}}), Trip(7, 2, 10, {{"UTSTYRFRAK", Flag(true)}}),
              Trip(7, 2, 50, {{"PASSASJERE", Num(2)}}), Trip(7, 2, 5, {{"SKOGSVEI", Flag(true)}}), Trip(7, 2, 15),
              Trip(7, 3, 1000), Trip(8, 2, 1000)});
   GoToPart(7, 2);
   module->SummerProsjektDel();
   EXPECT_EQ(Part("DIVERSE"), 440.0);  // 350 + 30 + 50 + 10
 
-  Add("REISER", {Travel(7, 2, 25.5), Travel(7, 2, 34.5), Travel(7, 3, 999)});
+  AddRows("REISER", {Travel(7, 2, 25.5), Travel(7, 2, 34.5), Travel(7, 3, 999)});
   module->SummerProsjektDel();
   EXPECT_EQ(Part("DIVERSE"), 500.0);
   EXPECT_EQ(FilterOf(module->KmTable), "-");
@@ -144,7 +127,7 @@ TEST_F(RollupRulesTest, PartMileageChargesEachKindOfKilometreAndAddsTravels) {
 TEST_F(RollupRulesTest, PartPostingsCountByTypeAndOnlyThePartsOwn) {
   AddProject(7);
   AddPart(7, 2);
-  Add("POSTER", {Posting(7, 2, 1, 1000), Posting(7, 2, 10, 200), Posting(7, 2, 2, 300), Posting(7, 2, 4, 50),
+  AddRows("POSTER", {Posting(7, 2, 1, 1000), Posting(7, 2, 10, 200), Posting(7, 2, 2, 300), Posting(7, 2, 4, 50),
                  Posting(7, 2, 6, 400), Posting(7, 2, 5, 999), Posting(7, 2, 0, 999), Posting(7, 3, 1, 7777),
                  Posting(8, 2, 6, 7777)});
   GoToPart(7, 2);
@@ -159,9 +142,9 @@ TEST_F(RollupRulesTest, PartHoursItemsAndDatesComeFromItsRowsAndTheTablesStayFil
   AddProject(7);
   AddPart(7, 2, {{"CALARBEID", Num(40)}, {"CALVARER", Num(900)}, {"CALINNFAKT", Num(1)},
                  {"CALDIVERSE", Num(2)}, {"CALUTFAKT", Num(3)}});
-  Add("TIMER", {Hours(7, 2, Day(2023, 11, 20), 7.5, 0.1), Hours(7, 2, Day(2021, 3, 5), 0.2),
+  AddRows("TIMER", {Hours(7, 2, Day(2023, 11, 20), 7.5, 0.1), Hours(7, 2, Day(2021, 3, 5), 0.2),
                 Hours(7, 2, Day(2022, 1, 10), 8), Hours(7, 3, Day(2001, 1, 1), 100), Hours(8, 2, Day(2030, 1, 1), 100)});
-  Add("VAREUTAK", {{{"PROSJEKTNR", Num(7)}, {"SYSTEMNR", Num(2)}, {"TOTAL", Num(0.1)}},
+  AddRows("VAREUTAK", {{{"PROSJEKTNR", Num(7)}, {"SYSTEMNR", Num(2)}, {"TOTAL", Num(0.1)}},
                    {{"PROSJEKTNR", Num(7)}, {"SYSTEMNR", Num(2)}, {"TOTAL", Num(0.2)}},
                    {{"PROSJEKTNR", Num(7)}, {"SYSTEMNR", Num(4)}, {"TOTAL", Num(50)}}});
   GoToPart(7, 2);
@@ -186,7 +169,7 @@ TEST_F(RollupRulesTest, PartDatesKeepTheSeedsWithoutHoursAndFollowRowsOutsideThe
   AddProject(7);
   AddPart(7, 1);
   AddPart(7, 2);
-  Add("TIMER", {Hours(7, 2, Day(1975, 6, 1), 1), Hours(7, 2, Day(1978, 2, 3), 1), Hours(8, 1, Day(2020, 1, 1), 5)});
+  AddRows("TIMER", {Hours(7, 2, Day(1975, 6, 1), 1), Hours(7, 2, Day(1978, 2, 3), 1), Hours(8, 1, Day(2020, 1, 1), 5)});
   GoToPart(7, 1);
   module->SummerProsjektDel();
   EXPECT_EQ(Part("ARBEID"), 0.0);
@@ -202,12 +185,12 @@ TEST_F(RollupRulesTest, PartDatesKeepTheSeedsWithoutHoursAndFollowRowsOutsideThe
 TEST_F(RollupRulesTest, PartWhosePartNumberIsEmptyReachesNoRowsOfTheUnfilteredTables) {
   SuiteWindows modals;
   AddProject(7);
-  Add("SYSTEMER", {{{"PROSJEKTNR", Num(7)}}});
-  Add("TIMER", {Hours(7, 2, Day(2022, 1, 1), 8)});
-  Add("VAREUTAK", {{{"PROSJEKTNR", Num(7)}, {"TOTAL", Num(50)}}});
-  Add("POSTER", {Posting(7, 2, 1, 1000), Posting(7, 2, 6, 400)});
-  Add("KM", {Trip(7, 2, 100)});
-  Add("REISER", {Travel(7, 2, 60)});
+  AddRows("SYSTEMER", {{{"PROSJEKTNR", Num(7)}}});
+  AddRows("TIMER", {Hours(7, 2, Day(2022, 1, 1), 8)});
+  AddRows("VAREUTAK", {{{"PROSJEKTNR", Num(7)}, {"TOTAL", Num(50)}}});
+  AddRows("POSTER", {Posting(7, 2, 1, 1000), Posting(7, 2, 6, 400)});
+  AddRows("KM", {Trip(7, 2, 100)});
+  AddRows("REISER", {Travel(7, 2, 60)});
   GoToProject(7);
   ASSERT_FALSE(module->SystemTable.IsEmpty());
   module->SummerProsjektDel();
@@ -253,12 +236,12 @@ TEST_F(WholeProjectTest, ThreePartsAddUpIntoTheProject) {
   AddPart(7, 2, {{"CALARBEID", Num(8)}});
   AddPart(7, 3);  // no registrations at all
   AddPart(8, 1);
-  Add("TIMER", {Hours(7, 1, Day(2022, 4, 1), 8, 2), Hours(7, 2, Day(2021, 9, 9), 6), Hours(7, 2, Day(2023, 2, 2), 0),
+  AddRows("TIMER", {Hours(7, 1, Day(2022, 4, 1), 8, 2), Hours(7, 2, Day(2021, 9, 9), 6), Hours(7, 2, Day(2023, 2, 2), 0),
                 Hours(8, 1, Day(2010, 1, 1), 99)});
-  Add("VAREUTAK", {{{"PROSJEKTNR", Num(7)}, {"SYSTEMNR", Num(1)}, {"TOTAL", Num(250)}}});
-  Add("POSTER", {Posting(7, 1, 1, 3000), Posting(7, 2, 2, 300), Posting(7, 2, 6, 400), Posting(7, 1, 6, 100)});
-  Add("KM", {Trip(7, 1, 10), Trip(7, 9, 20)});  // the project's sundry costs count every trip of it
-  Add("REISER", {Travel(7, 2, 60)});
+  AddRows("VAREUTAK", {{{"PROSJEKTNR", Num(7)}, {"SYSTEMNR", Num(1)}, {"TOTAL", Num(250)}}});
+  AddRows("POSTER", {Posting(7, 1, 1, 3000), Posting(7, 2, 2, 300), Posting(7, 2, 6, 400), Posting(7, 1, 6, 100)});
+  AddRows("KM", {Trip(7, 1, 10), Trip(7, 9, 20)});  // the project's sundry costs count every trip of it
+  AddRows("REISER", {Travel(7, 2, 60)});
   GoToProject(7);
   RollUp();
 
@@ -302,8 +285,8 @@ TEST_F(WholeProjectTest, ThreePartsAddUpIntoTheProject) {
 TEST_F(WholeProjectTest, ProjectWithoutPartsGetsZerosSeedsAndItsSundryCosts) {
   AddProject(7, {{"TIMEPRIS", Num(500)}, {"SUMTIMER", Num(99)}, {"INNBETALT", Num(99)}});
   AddPart(8, 1);
-  Add("KM", {Trip(7, 0, 10, {{"HENGER", Flag(true)}})});
-  Add("REISER", {Travel(7, 5, 12.25)});
+  AddRows("KM", {Trip(7, 0, 10, {{"HENGER", Flag(true)}})});
+  AddRows("REISER", {Travel(7, 5, 12.25)});
   GoToProject(7);
   ASSERT_TRUE(module->SystemTable.IsEmpty());
   RollUp();
@@ -323,8 +306,8 @@ TEST_F(WholeProjectTest, MoreThanAHundredPartsLeaveTheBarStill) {
   AddProject(7);
   std::vector<Row> parts;
   for (int i = 1; i <= 101; ++i) parts.push_back({{"PROSJEKTNR", Num(7)}, {"SYSTEMNR", Num(i)}});
-  Add("SYSTEMER", parts);
-  Add("TIMER", {Hours(7, 101, Day(2020, 1, 1), 2)});
+  AddRows("SYSTEMER", parts);
+  AddRows("TIMER", {Hours(7, 101, Day(2020, 1, 1), 2)});
   GoToProject(7);
   RollUp();
   EXPECT_EQ(positions, std::vector<int>(102, 0));
@@ -336,7 +319,7 @@ TEST_F(WholeProjectTest, OnlyTheProjectsOwnPartsCountWhenThePartListLostItsFilte
   AddProject(8);
   AddPart(7, 1);
   AddPart(8, 1, {{"ARBEID", Num(55)}});
-  Add("TIMER", {Hours(7, 1, Day(2020, 1, 1), 3), Hours(8, 1, Day(2020, 1, 1), 4)});
+  AddRows("TIMER", {Hours(7, 1, Day(2020, 1, 1), 3), Hours(8, 1, Day(2020, 1, 1), 4)});
   GoToProject(7);
   module->SystemTable.SetFiltered(false);
   RollUp();
@@ -369,7 +352,7 @@ TEST_F(RollupRulesTest, PartListFollowsTheProjectThroughScrollInsertAndPost) {
 
 TEST_F(RollupRulesTest, ProjectWithoutNumberKeepsThePartListAndIsReportedOnlyWhileBrowsing) {
   SuiteWindows modals;
-  Add("PROSJEKT", {{{"PROSNAVN", ff::Value{"uten nummer"}}}});
+  AddRows("PROSJEKT", {{{"PROSNAVN", ff::Value{"uten nummer"}}}});
   AddProject(7);
   GoToProject(7);
   module->ProsjektTable.First();  // empty numbers come first
@@ -389,8 +372,8 @@ TEST_F(RollupRulesTest, ProjectWithoutNumberKeepsThePartListAndIsReportedOnlyWhi
 TEST_F(RollupRulesTest, DeleteGuardsOfProjectsTravelsAndEquipmentAskFirst) {
   SuiteWindows modals;
   AddProject(7);
-  Add("REISER", {Travel(7, 1, 10)});
-  Add("Utstyr", {{{"UTSTYRNR", Num(3)}}});
+  AddRows("REISER", {Travel(7, 1, 10)});
+  AddRows("Utstyr", {{{"UTSTYRNR", Num(3)}}});
   for (ff::TffTable* table : {&module->ProsjektTable, &module->ReiseTable, &module->Utstyrtable}) {
     table->First();
     EXPECT_THROW(table->Delete(), ff::EAbort) << table->Name();
@@ -410,8 +393,8 @@ TEST_F(RollupRulesTest, DeleteGuardsOfProjectsTravelsAndEquipmentAskFirst) {
 TEST_F(RollupRulesTest, EquipmentKeepsTheJobListOnItsNumberAndNewEquipmentGetsDefaults) {
   SuiteWindows modals;
   modals.confirmDeletes = true;
-  Add("Utstyr", {{{"UTSTYRNR", Num(3)}}, {{"UTSTYRNR", Num(5)}}});
-  Add("STDJOBB", {{{"UTSTYRNR", Num(3)}}, {{"UTSTYRNR", Num(5)}}, {{"UTSTYRNR", Num(5)}}});
+  AddRows("Utstyr", {{{"UTSTYRNR", Num(3)}}, {{"UTSTYRNR", Num(5)}}});
+  AddRows("STDJOBB", {{{"UTSTYRNR", Num(3)}}, {{"UTSTYRNR", Num(5)}}, {{"UTSTYRNR", Num(5)}}});
   module->Utstyrtable.First();
   EXPECT_EQ(FilterOf(module->JobbTable), "UTSTYRNR=3");
   module->Utstyrtable.Delete();
@@ -440,7 +423,7 @@ TEST_F(RollupRulesTest, EquipmentKeepsTheJobListOnItsNumberAndNewEquipmentGetsDe
 TEST_F(RollupRulesTest, ItemUseListSwitchesViewsWithItsControlsQuiet) {
   AddProject(7);
   AddPart(7, 4);
-  Add("Utstyr", {{{"UTSTYRNR", Num(3)}, {"LINKDEL", Num(2)}}});
+  AddRows("Utstyr", {{{"UTSTYRNR", Num(3)}, {"LINKDEL", Num(2)}}});
   module->Utstyrtable.First();
   GoToPart(7, 4);
   ControlsSpy spy;
@@ -476,7 +459,7 @@ TEST_F(RollupRulesTest, ItemUseListSwitchesViewsWithItsControlsQuiet) {
 }
 
 TEST_F(RollupRulesTest, PostingAndTimeListsSwitchViewsAndRememberTheEquipment) {
-  Add("Utstyr", {{{"UTSTYRNR", Num(3)}, {"LINKDEL", Num(2)}}});
+  AddRows("Utstyr", {{{"UTSTYRNR", Num(3)}, {"LINKDEL", Num(2)}}});
   module->Utstyrtable.First();
   module->CurrentDate = 1;
   module->SetPosteringListeUtstyr();

@@ -475,15 +475,6 @@ TEST(Ff2Damage, DamagedBlobFailsAtItsRecordAfterTheRecordsBefore) {
 
 // ---- tables built here, for what the samples lack ----
 
-TestField field(const std::string& name, FfType type, int length, int units = 0) {
-  TestField f;
-  f.name = name;
-  f.type = static_cast<int>(type);
-  f.length = length;
-  f.units = units;
-  return f;
-}
-
 std::string extended(std::uint64_t mantissa, std::uint16_t signExponent) {
   return le64(mantissa) + le16(signExponent);
 }

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "db/ff/ff2/FieldLayout.h"
+
 namespace ff2test {
 
 inline std::string le(std::uint64_t v, int bytes) {
@@ -40,6 +42,16 @@ struct TestField {
   std::optional<std::string> defaultValue;   // raw bytes of `length`, written as a validity block
   std::string description;
 };
+
+// A field of the given FlashFiler type, length and units.
+inline TestField field(const std::string& name, ff::ff2::FfType type, int length, int units = 0) {
+  TestField f;
+  f.name = name;
+  f.type = static_cast<int>(type);
+  f.length = length;
+  f.units = units;
+  return f;
+}
 
 struct TestIndex {
   std::string name;

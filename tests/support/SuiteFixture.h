@@ -59,6 +59,9 @@ struct SuiteWindows {
   SuiteWindows& operator=(const SuiteWindows&) = delete;
 };
 
+// One row to add: values by field name.
+using SuiteRow = std::vector<std::pair<const char*, ff::Value>>;
+
 // The table groups' open and folder keys.
 inline const char* const kSuiteGroups[] = {"Personal", "Utstyr", "Timer", "Dokument", "Varer", "Vareregister",
                                           "Firma",    "Regnskap", "Reise", "Prosjekt", "Salg"};
@@ -90,6 +93,24 @@ class SuiteFixture : public ::testing::Test {
     module.reset();
     SetModalHandler(nullptr);
     ff::SetClock(nullptr);
+  }
+
+  // Adds rows to a table through a handle of its own, as another user would; the module's
+  // open handle of that table then refreshes, as after any other user's change.
+  void AddRows(const std::string& tableName, const std::vector<SuiteRow>& rows) {
+    ff::TffTable table("plain");
+    table.SetDatabaseName(db.alias());
+    table.SetTableName(tableName);
+    table.Open();
+    for (const SuiteRow& row : rows) {
+      table.Append();
+      for (const auto& [field, value] : row) table.FieldByName(field).SetValue(value);
+      table.Post();
+    }
+    table.Close();
+    for (ff::TffTable* moduleTable : module->Tables()) {
+      if (moduleTable->Active() && ff::sameName(moduleTable->TableName(), tableName)) moduleTable->Refresh();
+    }
   }
 
   // Fixes "today" for rules that read the clock.
