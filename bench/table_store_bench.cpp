@@ -45,6 +45,12 @@ void ensureTable(const std::string& alias, const std::string& folder) {
   bench::generateInChild([&] { generate(alias); });
 }
 
+void openBenchTable(ff::TffTable& t) {
+  t.SetDatabaseName("BENCH");
+  t.SetTableName(kTable);
+  t.Open();
+}
+
 struct Sqlite {
   explicit Sqlite(const std::string& path) { sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr); }
   ~Sqlite() { sqlite3_close_v2(db); }
@@ -80,9 +86,7 @@ int main(int argc, char** argv) {
       rounds,
       [&] {
         ff::TffTable t;
-        t.SetDatabaseName("BENCH");
-        t.SetTableName(kTable);
-        t.Open();
+        openBenchTable(t);
         storeRows = static_cast<long>(t.RecordCount());
         t.Last();
       },
@@ -101,9 +105,7 @@ int main(int argc, char** argv) {
       rounds,
       [&] {
         ff::TffTable t;
-        t.SetDatabaseName("BENCH");
-        t.SetTableName(kTable);
-        t.Open();
+        openBenchTable(t);
         t.SetFilter("PROSJEKTNR=42");
         t.SetFiltered(true);
         double sink = 0;
