@@ -11,8 +11,9 @@
 #include "bench/BenchUtil.h"
 #include "db/SuiteDatabase.h"
 #include "db/datafile.h"
-#include "db/ff/Aliases.h"
-#include "db/ff/Field.h"
+#include "rules/BusinessRules.h"
+#include "store/Aliases.h"
+#include "store/Field.h"
 #include "settings/Felles.h"
 
 namespace {
@@ -77,6 +78,7 @@ int main(int argc, char** argv) {
   ff::AddAlias("DATAFILER_STOR", root + "/datafiler-stor/");
 
   TDataFiler module;
+  BindBusinessRules(module);
   DataFiler = &module;
   module.DataFilerCreate({"-autologon"});
   auto openOn = [&](const char* alias) {

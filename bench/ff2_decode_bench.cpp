@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "db/ff/Errors.h"
-#include "db/ff/ff2/Ff2File.h"
+#include "store/Errors.h"
+#include "store/ff2/Ff2File.h"
 
 namespace {
 

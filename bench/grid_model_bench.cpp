@@ -12,10 +12,10 @@
 
 #include "app/DataSetModel.h"
 #include "bench/BenchUtil.h"
-#include "db/ff/Aliases.h"
-#include "db/ff/DataSource.h"
-#include "db/ff/Session.h"
-#include "db/ff/Table.h"
+#include "store/Aliases.h"
+#include "store/DataSource.h"
+#include "store/Session.h"
+#include "store/Table.h"
 
 namespace {
 

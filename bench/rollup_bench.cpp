@@ -19,10 +19,11 @@
 #include "bench/BenchUtil.h"
 #include "db/SuiteDatabase.h"
 #include "db/datafile.h"
-#include "db/ff/Aliases.h"
-#include "db/ff/Field.h"
-#include "db/ff/Session.h"
-#include "db/ff/Table.h"
+#include "rules/BusinessRules.h"
+#include "store/Aliases.h"
+#include "store/Field.h"
+#include "store/Session.h"
+#include "store/Table.h"
 #include "settings/Felles.h"
 
 namespace {
@@ -196,6 +197,7 @@ void Run(const Variant& v) {
   ff::AddAlias(v.alias, v.folder);
   PointSettingsAt(v.alias);
   TDataFiler module;
+  BindBusinessRules(module);
   DataFiler = &module;
   module.DataFilerCreate({"-autologon"});
   if (!module.ProsjektTable.FindKey({ff::Value{kProject}})) {

@@ -10,9 +10,9 @@
 #include <string>
 
 #include "bench/BenchUtil.h"
-#include "db/ff/Aliases.h"
-#include "db/ff/Session.h"
-#include "db/ff/Table.h"
+#include "store/Aliases.h"
+#include "store/Session.h"
+#include "store/Table.h"
 
 namespace {
 

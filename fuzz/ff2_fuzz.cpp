@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "db/ff/Errors.h"
-#include "db/ff/ff2/Ff2File.h"
+#include "store/Errors.h"
+#include "store/ff2/Ff2File.h"
 
 namespace {
 

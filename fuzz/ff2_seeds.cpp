@@ -6,8 +6,8 @@
 #include <fstream>
 #include <string>
 
-#include "db/ff/ff2/FieldLayout.h"
-#include "ff2/Ff2TableBuilder.h"
+#include "store/ff2/FieldLayout.h"
+#include "store/ff2/Ff2TableBuilder.h"
 
 namespace {
 

@@ -11,14 +11,16 @@ max_len=262144
 mkdir -p "$work/corpus" "$work/artifacts"
 
 command -v clang++ >/dev/null || { echo "fuzzing needs clang: apt-get install clang" >&2; exit 2; }
+# The reader alone: the folder's storage back end needs the rest of the store.
+reader=$(ls "$root"/src/store/ff2/*.cpp | grep -v '/Ff2Storage\.cpp$')
 clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-  -I"$root/src" "$root"/src/db/ff/ff2/*.cpp "$root"/src/text/*.cpp "$root/fuzz/ff2_fuzz.cpp" -o "$work/ff2_fuzz"
+  -I"$root/src" $reader "$root"/src/text/*.cpp "$root/fuzz/ff2_fuzz.cpp" -o "$work/ff2_fuzz"
 
 # Seeds: built tables of the shapes the samples lack, and every sample small enough to be
 # mutated whole.
 g++ -std=c++20 -O1 -I"$root/src" -I"$root/tests" "$root/fuzz/ff2_seeds.cpp" -o "$work/ff2_seeds"
 "$work/ff2_seeds" "$work/corpus"
-for sample in "$root"/tests/ff2/samples/*.[fF][fF]2; do
+for sample in "$root"/tests/store/ff2/samples/*.[fF][fF]2; do
   if [ "$(stat -c %s "$sample")" -le "$max_len" ]; then cp -f "$sample" "$work/corpus/"; fi
 done
 

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <climits>
 
-#include "db/ff/DataSource.h"
-#include "db/ff/Errors.h"
-#include "db/ff/Field.h"
-#include "db/ff/Table.h"
+#include "store/DataSource.h"
+#include "store/Errors.h"
+#include "store/Field.h"
+#include "store/Table.h"
 #include "settings/Application.h"
 
 namespace {

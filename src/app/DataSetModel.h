@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/NavigableModel.h"
-#include "db/ff/Storage.h"
+#include "store/Storage.h"
 
 namespace ff {
 class TDataSource;

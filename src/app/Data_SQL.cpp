@@ -5,7 +5,7 @@
 #include <cctype>
 #include <string_view>
 
-#include "db/ff/Table.h"
+#include "store/Table.h"
 #include "text/Utf8Text.h"
 #include "settings/ScreenCursor.h"
 

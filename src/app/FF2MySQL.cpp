@@ -21,8 +21,8 @@
 #include "app/SqlAliases.h"
 #include "db/Tableuni.h"
 #include "db/datafile.h"
-#include "db/ff/Errors.h"
-#include "db/ff/Session.h"
+#include "store/Errors.h"
+#include "store/Session.h"
 #include "settings/Application.h"
 #include "settings/Felles.h"
 

@@ -6,8 +6,8 @@
 #include <QWidget>
 
 #include "app/Database.h"
-#include "db/ff/DataSource.h"
-#include "db/ff/Table.h"
+#include "store/DataSource.h"
+#include "store/Table.h"
 
 class DataSetModel;
 class QComboBox;

@@ -9,6 +9,7 @@
 #include "app/FF2MySQL.h"
 #include "db/Tableuni.h"
 #include "db/datafile.h"
+#include "rules/BusinessRules.h"
 #include "settings/Application.h"
 #include "settings/Dbdialog.h"
 #include "settings/Felles.h"
@@ -94,6 +95,7 @@ int RunProgram(const QStringList& parameters) {
     ProgramObjects objects;
     objects.mainWindow = std::make_unique<TMySQLConvert>();
     objects.dataModule = std::make_unique<TDataFiler>();
+    BindBusinessRules(*objects.dataModule);
     DataFiler = objects.dataModule.get();
     objects.dataModule->DataFilerCreate(parameters);
     objects.aliasDialog = std::make_unique<TAliasdialog>(objects.dataModule->Serversession, *objects.dataModule);

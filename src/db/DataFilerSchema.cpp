@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "db/DataFilerSchemaBuild.h"
-#include "db/ff/Schema.h"
+#include "store/Schema.h"
 
 namespace {
 

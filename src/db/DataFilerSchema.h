@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "db/ff/Engine.h"
-#include "db/ff/FieldDecl.h"
-#include "db/ff/Table.h"
+#include "store/Engine.h"
+#include "store/FieldDecl.h"
+#include "store/Table.h"
 
 // A persistent field and the rule that runs when its value changes.
 struct FieldSpec {

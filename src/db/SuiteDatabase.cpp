@@ -4,8 +4,8 @@
 #include <cctype>
 
 #include "db/SuiteDemoFirm.h"
-#include "db/ff/Errors.h"
-#include "db/ff/Table.h"
+#include "store/Errors.h"
+#include "store/Table.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "db/DataFilerSchema.h"
-#include "db/ff/Schema.h"
-#include "db/ff/Session.h"
+#include "store/Schema.h"
+#include "store/Session.h"
 
 // The physical fields of a declared table: its data fields in declared order with their
 // types, string sizes and required flags. Calculated fields are not stored.

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <stdexcept>
 
-#include "db/ff/Field.h"
+#include "store/Field.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "db/ff/Value.h"
+#include "store/Value.h"
 
 // One row: values by physical field name (dates as days since 30 December 1899).
 using DemoRow = std::vector<std::pair<std::string, ff::Value>>;

@@ -12,9 +12,9 @@
 #include <array>
 #include <exception>
 
-#include "db/ff/Errors.h"
-#include "db/ff/Session.h"
-#include "db/ff/Table.h"
+#include "store/Errors.h"
+#include "store/Session.h"
+#include "store/Table.h"
 #include "settings/Felles.h"
 #include "settings/ModalSeam.h"
 #include "settings/ProcessExit.h"

@@ -4,7 +4,7 @@
 #include <QFileDialog>
 
 #include "db/Tableuni.h"
-#include "db/ff/Clock.h"
+#include "store/Clock.h"
 #include "text/Utf8Text.h"
 #include "settings/Felles.h"
 #include "settings/ProcessExit.h"
@@ -178,7 +178,6 @@ TDataFiler::TDataFiler(QObject* parent) : QObject(parent) {
   SaveDialog->setObjectName("SaveDialog");
   SaveDialog->setAcceptMode(QFileDialog::AcceptSave);
   buildTables();
-  bindRules();
 }
 
 TDataFiler::~TDataFiler() {
@@ -232,15 +231,6 @@ void TDataFiler::bindEvents(ff::TffTable& table, const TableSpec& declared) {
       if (auto it = tableHandlers_.find(name); it != tableHandlers_.end()) it->second(t);
     };
   }
-}
-
-void TDataFiler::bindRules() {
-  BindTimeTravelRules();
-  BindRollupRules();
-  BindJobRules();
-  BindItemRules();
-  BindTradeDocumentRules();
-  BindMasterDataRules();
 }
 
 ff::TffTable* TDataFiler::Table(const std::string& component) const {

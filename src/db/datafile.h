@@ -14,10 +14,10 @@
 #include <vector>
 
 #include "db/DataFilerSchema.h"
-#include "db/ff/DataSource.h"
-#include "db/ff/Engine.h"
-#include "db/ff/Session.h"
-#include "db/ff/Table.h"
+#include "store/DataSource.h"
+#include "store/Engine.h"
+#include "store/Session.h"
+#include "store/Table.h"
 #include "settings/TableGroups.h"
 
 class QFileDialog;
@@ -35,6 +35,9 @@ class TDataFiler : public QObject, public TableGroupControl {
   using FieldHandler = std::function<void(ff::TField&)>;
 
   // Builds every component and table from the schema; signs on only in DataFilerCreate.
+  // The business rules are not bound: whoever builds the module calls BindBusinessRules
+  // (rules/BusinessRules.h) before DataFilerCreate. Without them the tables still open,
+  // browse and post.
   explicit TDataFiler(QObject* parent = nullptr);
   // Closes every table (DataFilerDestroy).
   ~TDataFiler() override;
@@ -92,17 +95,16 @@ class TDataFiler : public QObject, public TableGroupControl {
   std::array<std::uint16_t, 4> PauseLength{};  // minutes
   std::string WorkdayEnd;
 
-  // --- Rules, one area a file ---
-#include "rules/TimeTravelRules.h"
-#include "rules/RollupRules.h"
-#include "rules/JobRules.h"
-#include "rules/ItemRules.h"
-#include "rules/TradeDocumentRules.h"
-#include "rules/MasterDataRules.h"
+  // --- Rules, one area a file (defined and bound in src/rules/) ---
+#include "db/DataFilerTimeTravel.h"
+#include "db/DataFilerRollups.h"
+#include "db/DataFilerJobs.h"
+#include "db/DataFilerItems.h"
+#include "db/DataFilerTradeDocuments.h"
+#include "db/DataFilerMasterData.h"
 
  private:
   void buildTables();
-  void bindRules();
   void buildTable(const TableSpec& declared);
   void bindEvents(ff::TffTable& table, const TableSpec& declared);
   bool signOn(const QStringList& parameters);

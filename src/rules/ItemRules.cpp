@@ -6,8 +6,8 @@
 
 #include "db/Tableuni.h"
 #include "db/datafile.h"
-#include "db/ff/Clock.h"
-#include "db/ff/Errors.h"
+#include "store/Clock.h"
+#include "store/Errors.h"
 #include "rules/LineArithmetic.h"
 #include "rules/TableScopes.h"
 #include "text/Utf8Text.h"

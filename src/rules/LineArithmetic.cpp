@@ -1,6 +1,6 @@
 #include "rules/LineArithmetic.h"
 
-#include "db/ff/Table.h"
+#include "store/Table.h"
 
 namespace rules {
 

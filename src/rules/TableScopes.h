@@ -6,8 +6,8 @@
 #include <type_traits>
 #include <utility>
 
-#include "db/ff/DataSource.h"
-#include "db/ff/Table.h"
+#include "store/DataSource.h"
+#include "store/Table.h"
 
 namespace rules {
 

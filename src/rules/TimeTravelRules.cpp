@@ -4,8 +4,8 @@
 
 #include "db/Tableuni.h"
 #include "db/datafile.h"
-#include "db/ff/Clock.h"
-#include "db/ff/Errors.h"
+#include "store/Clock.h"
+#include "store/Errors.h"
 #include "text/Utf8Text.h"
 #include "settings/Felles.h"
 

@@ -13,8 +13,8 @@
 #include <utility>
 
 #include "db/Tableuni.h"
-#include "db/ff/Clock.h"
-#include "db/ff/Errors.h"
+#include "store/Clock.h"
+#include "store/Errors.h"
 #include "settings/Felles.h"
 #include "settings/winfuncs.h"
 

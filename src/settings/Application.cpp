@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <deque>
 
-#include "db/ff/Errors.h"
+#include "store/Errors.h"
 #include "settings/ModalSeam.h"
 
 namespace {

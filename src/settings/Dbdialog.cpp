@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "db/ff/Session.h"
+#include "store/Session.h"
 #include "settings/DialogKeys.h"
 #include "settings/Felles.h"
 #include "settings/TableGroups.h"

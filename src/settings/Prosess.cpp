@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "db/ff/Errors.h"
+#include "store/Errors.h"
 #include "settings/WindowLook.h"
 
 namespace {

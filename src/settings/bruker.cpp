@@ -11,8 +11,8 @@
 #include <QShowEvent>
 #include <QToolButton>
 
-#include "db/ff/ClientConfig.h"
-#include "db/ff/Errors.h"
+#include "store/ClientConfig.h"
+#include "store/Errors.h"
 #include "settings/Felles.h"
 #include "settings/HostsFile.h"
 #include "settings/ModalSeam.h"

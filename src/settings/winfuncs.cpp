@@ -13,8 +13,8 @@
 
 #include <memory>
 
-#include "db/ff/Clock.h"
-#include "db/ff/Field.h"
+#include "store/Clock.h"
+#include "store/Field.h"
 #include "settings/Felles.h"
 #include "settings/ModalSeam.h"
 #include "text/Utf8Text.h"

@@ -12,11 +12,11 @@
 #include "app/Data_SQL.h"
 #include "app/Query.h"
 #include "db/SuiteDatabase.h"
-#include "db/ff/Aliases.h"
-#include "db/ff/Errors.h"
-#include "db/ff/Session.h"
-#include "db/ff/Table.h"
-#include "db/ff/TableCopy.h"
+#include "store/Aliases.h"
+#include "store/Errors.h"
+#include "store/Session.h"
+#include "store/Table.h"
+#include "store/TableCopy.h"
 #include "settings/Felles.h"
 
 namespace {

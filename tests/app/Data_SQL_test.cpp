@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "db/ff/Session.h"
-#include "db/ff/Table.h"
+#include "store/Session.h"
+#include "store/Table.h"
 #include "settings/ScreenCursor.h"
 #include "support/QtPrint.h"
 #include "support/TempAlias.h"

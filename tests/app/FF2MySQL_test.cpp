@@ -21,9 +21,9 @@
 #include "app/QueryModel.h"
 #include "support/SqlTestSupport.h"
 #include "db/Tableuni.h"
-#include "db/ff/Aliases.h"
-#include "db/ff/Session.h"
-#include "db/ff/Storage.h"
+#include "store/Aliases.h"
+#include "store/Session.h"
+#include "store/Storage.h"
 #include "settings/Application.h"
 #include "settings/ModalSeam.h"
 #include "support/QtTestMain.h"
@@ -213,7 +213,7 @@ TEST_F(ConvertWindowTest, ShowListsTheAliasTablesAndOpensTheFirst) {
 }
 
 TEST_F(ConvertWindowTest, BrowsesAndWritesTheSqlOfAFirmsFlashFilerFiles) {
-  std::filesystem::copy_file(KV_SOURCE_DIR "/tests/ff2/samples/customer.ff2", store.folder() + "customer.ff2");
+  std::filesystem::copy_file(KV_SOURCE_DIR "/tests/store/ff2/samples/customer.ff2", store.folder() + "customer.ff2");
   TMySQLConvert& w = shown();
   EXPECT_EQ(dialogs.shown, QStringList());
   EXPECT_EQ(w.TableCombo->currentText(), "customer");

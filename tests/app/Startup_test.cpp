@@ -17,7 +17,7 @@
 #include "app/FF2MySQL.h"
 #include "db/SuiteDatabase.h"
 #include "db/datafile.h"
-#include "db/ff/Session.h"
+#include "store/Session.h"
 #include "settings/Felles.h"
 #include "settings/ModalSeam.h"
 #include "settings/ProcessExit.h"

@@ -95,7 +95,7 @@ TEST_F(KvistFfTest, CreatesTheSuitesDatabaseWithItsSampleFirm) {
 TEST_F(KvistFfTest, ImportsLegacyTablesIntoAWritableAlias) {
   const std::string legacy = db.root() + "/gammel/";
   std::filesystem::create_directories(legacy);
-  std::filesystem::copy_file(KV_SOURCE_DIR "/tests/ff2/samples/orders.ff2", legacy + "orders.ff2");
+  std::filesystem::copy_file(KV_SOURCE_DIR "/tests/store/ff2/samples/orders.ff2", legacy + "orders.ff2");
   ASSERT_EQ(run({"alias", "add", "GAMMEL", QString::fromStdString(legacy)}).code, 0);
   const ToolRun imported = run({"import", "GAMMEL", "--to", "TESTDB"});
   EXPECT_EQ(imported.code, 0) << imported.err;

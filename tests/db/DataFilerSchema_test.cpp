@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "db/ff/Schema.h"
+#include "store/Schema.h"
 
 namespace {
 

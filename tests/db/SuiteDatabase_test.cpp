@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "db/SuiteDemoFirm.h"
-#include "db/ff/DataSource.h"
-#include "db/ff/Errors.h"
-#include "db/ff/Table.h"
+#include "store/DataSource.h"
+#include "store/Errors.h"
+#include "store/Table.h"
 #include "support/TempAlias.h"
 
 namespace {

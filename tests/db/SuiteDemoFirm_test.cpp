@@ -11,7 +11,7 @@
 #include <stdexcept>
 
 #include "db/DataFilerSchema.h"
-#include "db/ff/Schema.h"
+#include "store/Schema.h"
 
 namespace {
 

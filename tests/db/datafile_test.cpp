@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "db/ff/Errors.h"
+#include "store/Errors.h"
 #include "settings/Dbdialog.h"
 #include "settings/Prosess.h"
 #include "settings/bruker.h"

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "db/ff/Errors.h"
+#include "store/Errors.h"
 #include "settings/ModalSeam.h"
 
 namespace {

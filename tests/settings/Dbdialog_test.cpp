@@ -14,8 +14,8 @@
 #include <stdexcept>
 
 #include "SignOnTestSupport.h"
-#include "db/ff/Aliases.h"
-#include "db/ff/Session.h"
+#include "store/Aliases.h"
+#include "store/Session.h"
 #include "settings/TableGroups.h"
 #include "support/QtPrint.h"
 

@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "db/ff/Errors.h"
+#include "store/Errors.h"
 #include "settings/Prosess.h"
 
 namespace {

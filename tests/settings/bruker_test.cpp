@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "SignOnTestSupport.h"
-#include "db/ff/ClientConfig.h"
+#include "store/ClientConfig.h"
 #include "settings/HostsFile.h"
 #include "support/QtPrint.h"
 

@@ -23,9 +23,9 @@
 #include "db/SuiteDemoFirm.h"
 #include "db/Tableuni.h"
 #include "db/datafile.h"
-#include "db/ff/Clock.h"
-#include "db/ff/Aliases.h"
-#include "db/ff/Field.h"
+#include "store/Clock.h"
+#include "store/Aliases.h"
+#include "store/Field.h"
 #include "settings/Felles.h"
 #include "settings/ModalSeam.h"
 #include "settings/ProcessExit.h"
@@ -84,6 +84,7 @@ class SuiteFixture : public ::testing::Test {
     ResetTerminateRequest();
     copySuiteTables();
     module = std::make_unique<TDataFiler>();
+    BindRules(*module);
     DataFiler = module.get();
     SetModalHandler(nullptr);
     module->DataFilerCreate({"-autologon"});
@@ -112,6 +113,9 @@ class SuiteFixture : public ::testing::Test {
       if (moduleTable->Active() && ff::sameName(moduleTable->TableName(), tableName)) moduleTable->Refresh();
     }
   }
+
+  // The data module runs without business rules unless a fixture binds them here.
+  virtual void BindRules(TDataFiler&) {}
 
   // Fixes "today" for rules that read the clock.
   static void SetToday(int year, int month, int day, double timeOfDay = 0.5) {

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "db/ff/Aliases.h"
+#include "store/Aliases.h"
 
 class TempAlias {
  public:

@@ -1,0 +1,12 @@
+#include "rules/BusinessRules.h"
+
+#include "db/datafile.h"
+
+void BindBusinessRules(TDataFiler& module) {
+  module.BindTimeTravelRules();
+  module.BindRollupRules();
+  module.BindJobRules();
+  module.BindItemRules();
+  module.BindTradeDocumentRules();
+  module.BindMasterDataRules();
+}

@@ -1,0 +1,105 @@
+#include "store/ClientConfig.h"
+
+#include <filesystem>
+#include <fstream>
+
+#include "store/Aliases.h"
+#include "store/Engine.h"
+#include "store/Errors.h"
+#include "text/Utf8Text.h"
+
+namespace ff {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kServerNameKey = "ServerName";
+constexpr const char* kProtocolKey = "Protocol";
+
+struct ClientConfig {
+  std::string serverName;
+  std::string protocol = ProtocolName(Protocol::SingleUser);
+};
+
+// One setting a line: KEY=VALUE. Unknown keys and lines without "=" are ignored.
+ClientConfig readConfig() {
+  ClientConfig config;
+  const std::string path = FFClientConfigFile();
+  std::error_code ec;
+  if (!fs::exists(path, ec)) return config;
+  std::ifstream in(path);
+  if (!in) throw Error("Kan ikke lese klientoppsettet " + path);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const auto eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    const std::string key = line.substr(0, eq);
+    if (key == kServerNameKey) config.serverName = line.substr(eq + 1);
+    if (key == kProtocolKey) config.protocol = line.substr(eq + 1);
+  }
+  return config;
+}
+
+// Written beside the old file and renamed over it, so a failed write leaves the old one whole.
+void writeConfig(const ClientConfig& config) {
+  std::error_code ec;
+  fs::create_directories(ConfigFolder(), ec);
+  const std::string path = FFClientConfigFile();
+  const std::string temp = path + ".new";
+  {
+    std::ofstream out(temp, std::ios::trunc);
+    out << kServerNameKey << '=' << config.serverName << '\n'
+        << kProtocolKey << '=' << config.protocol << '\n';
+    out.flush();
+    if (!out) throw Error("Kan ikke skrive klientoppsettet " + path);
+  }
+  fs::rename(temp, path, ec);
+  if (ec) {
+    fs::remove(temp, ec);
+    throw Error("Kan ikke skrive klientoppsettet " + path);
+  }
+}
+
+void checkOneLine(const std::string& what, const std::string& value) {
+  if (value.find_first_of("\r\n") != std::string::npos) {
+    throw Error(what + " kan ikke inneholde linjeskift");
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> FFClientConfigGetProtocolNames() {
+  std::vector<std::string> names;
+  for (Protocol p : {Protocol::SingleUser, Protocol::TcpIp, Protocol::IpxSpx}) {
+    names.emplace_back(ProtocolName(p));
+  }
+  return names;
+}
+
+std::string FFClientConfigReadProtocol() { return readConfig().protocol; }
+
+std::string FFClientConfigReadServerName() { return readConfig().serverName; }
+
+void FFClientConfigWriteServerName(const std::string& serverName) {
+  checkOneLine("Servernavnet", serverName);
+  if (Utf8Length(serverName) > kMaxServerNameLength) {
+    throw Error("Servernavnet '" + serverName + "' er lengre enn " +
+                std::to_string(kMaxServerNameLength) + " tegn");
+  }
+  ClientConfig config = readConfig();
+  config.serverName = serverName;
+  writeConfig(config);
+}
+
+void FFClientConfigWriteProtocolName(const std::string& protocolName) {
+  checkOneLine("Protokollnavnet", protocolName);
+  ClientConfig config = readConfig();
+  config.protocol = protocolName;
+  writeConfig(config);
+}
+
+std::string FFClientConfigFile() { return ConfigFolder() + "client.cfg"; }
+
+}  // namespace ff

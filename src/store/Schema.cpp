@@ -1,0 +1,44 @@
+#include "store/Schema.h"
+
+#include <strings.h>
+
+namespace ff {
+
+namespace {
+
+std::string trim(const std::string& s) {
+  const auto b = s.find_first_not_of(" \t");
+  if (b == std::string::npos) return {};
+  const auto e = s.find_last_not_of(" \t");
+  return s.substr(b, e - b + 1);
+}
+
+}  // namespace
+
+std::vector<std::string> splitFieldList(const std::string& list) {
+  std::vector<std::string> out;
+  std::size_t start = 0;
+  while (start <= list.size()) {
+    const auto end = list.find(';', start);
+    const std::string part = trim(list.substr(start, end == std::string::npos ? std::string::npos : end - start));
+    if (!part.empty()) out.push_back(part);
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return out;
+}
+
+std::string joinFieldList(const std::vector<std::string>& fields) {
+  std::string out;
+  for (const auto& f : fields) {
+    if (!out.empty()) out += ';';
+    out += f;
+  }
+  return out;
+}
+
+bool sameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+}  // namespace ff

@@ -1,0 +1,173 @@
+#include "store/Session.h"
+
+#include <fnmatch.h>
+#include <strings.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "store/Aliases.h"
+#include "store/Engine.h"
+#include "store/Errors.h"
+#include "store/sqlite/SqliteStorage.h"
+
+namespace ff {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<TffSession*>& sessions() {
+  static std::vector<TffSession*> list;
+  return list;
+}
+
+bool endsWithNoCase(const std::string& s, const std::string& suffix) {
+  return s.size() > suffix.size() &&
+         strcasecmp(s.c_str() + s.size() - suffix.size(), suffix.c_str()) == 0;
+}
+
+StorageProvider* providerOf(const std::string& fileName) {
+  for (StorageProvider* p : StorageProviders()) {
+    if (endsWithNoCase(fileName, p->Extension())) return p;
+  }
+  return nullptr;
+}
+
+// A database name is an alias, or else the path of a folder of tables.
+std::string aliasFolderOrThrow(const std::string& alias) {
+  if (alias.empty()) throw ECannotOpen("Databasenavn mangler");
+  if (const auto folder = AliasFolder(alias)) return *folder;
+  std::error_code ec;
+  if (alias.find('/') != std::string::npos && fs::is_directory(alias, ec)) {
+    return alias.back() == '/' ? alias : alias + "/";
+  }
+  throw ECannotOpen("Databasen " + alias + " finnes ikke");
+}
+
+void checkTableName(const std::string& table) {
+  if (table.empty()) throw ECannotOpen("Tabellnavn mangler");
+  if (table == "." || table == ".." || table.find_first_of(std::string("/\\\0", 3)) != std::string::npos) {
+    throw ECannotOpen("Ugyldig tabellnavn: '" + table + "'");
+  }
+}
+
+// The built-in session tables fall back to when no session is marked default.
+TffSession& builtinSession() {
+  static TffCommsEngine engine("Engine");
+  static TffSession session("Default");
+  static const bool started = [] {
+    session.SetEngine(&engine);
+    engine.SetActive(true);
+    session.SetActive(true);
+    return true;
+  }();
+  (void)started;
+  return session;
+}
+
+}  // namespace
+
+TffSession::TffSession(std::string sessionName) : name_(std::move(sessionName)) { sessions().push_back(this); }
+
+TffSession::~TffSession() { std::erase(sessions(), this); }
+
+TffCommsEngine* TffSession::Engine() const {
+  if (engine_) return engine_;
+  return TffCommsEngine::DefaultEngine();
+}
+
+void TffSession::SetIsDefault(bool d) {
+  if (d) {
+    for (TffSession* s : sessions()) s->isDefault_ = false;
+  }
+  isDefault_ = d;
+}
+
+void TffSession::SetActive(bool active) {
+  if (active && !active_) {
+    const TffCommsEngine* engine = Engine();
+    if (!engine) throw EConnection("Sesjonen " + name_ + " har ingen motor");
+    if (!engine->Active()) throw EConnection("Sesjonen " + name_ + " kan ikke startes: motoren er ikke tilkoblet");
+    engine->Transport().StartSession(name_);
+  }
+  active_ = active;
+}
+
+void TffSession::GetTableNames(const std::string& alias, const std::string& pattern, bool withExtensions,
+                               bool includeSystemTables, std::vector<std::string>& list) const {
+  const std::string folder = aliasFolderOrThrow(alias);
+  list.clear();
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    const std::string file = entry.path().filename().string();
+    StorageProvider* provider = providerOf(file);
+    if (!provider || !entry.is_regular_file(ec)) continue;
+    const std::string stem = file.substr(0, file.size() - provider->Extension().size());
+    if (!includeSystemTables && !stem.empty() && stem[0] == '$') continue;
+    const bool matches = pattern.empty() || pattern == "*.*" ||
+                         fnmatch(pattern.c_str(), file.c_str(), FNM_CASEFOLD) == 0 ||
+                         fnmatch(pattern.c_str(), stem.c_str(), FNM_CASEFOLD) == 0;
+    if (matches) list.push_back(withExtensions ? file : stem);
+  }
+  if (ec) throw ECannotOpen("Kan ikke lese mappen " + folder + ": " + ec.message());
+  std::sort(list.begin(), list.end(), [](const std::string& a, const std::string& b) {
+    const int c = strcasecmp(a.c_str(), b.c_str());
+    return c != 0 ? c < 0 : a < b;
+  });
+  list.erase(std::unique(list.begin(), list.end(), sameName), list.end());
+}
+
+void TffSession::GetAliasNames(std::vector<std::string>& list) const { list = AliasNames(); }
+
+bool TffSession::IsAlias(const std::string& alias) const { return AliasFolder(alias).has_value(); }
+
+std::unique_ptr<TableStorage> TffSession::OpenTable(const std::string& alias, const std::string& table,
+                                                    const OpenMode& mode) const {
+  if (!active_) throw EConnection("Sesjonen " + name_ + " er ikke startet");
+  checkTableName(table);
+  const auto [path, provider] = FindTableFile(aliasFolderOrThrow(alias), table);
+  return provider->Open(path, mode);
+}
+
+void TffSession::CreateTable(const std::string& alias, const std::string& table, const std::vector<FieldDef>& fields,
+                             const std::vector<IndexDef>& indexes) const {
+  checkTableName(table);
+  const std::string folder = aliasFolderOrThrow(alias);
+  try {
+    FindTableFile(folder, table);
+    throw Error("Tabellen " + table + " finnes allerede i " + alias);
+  } catch (const ECannotOpen&) {
+  }
+  StorageProviders().front()->Create(folder + table + StorageProviders().front()->Extension(), fields, indexes);
+}
+
+TffSession& TffSession::DefaultSession() {
+  for (TffSession* s : sessions()) {
+    if (s->isDefault_) return *s;
+  }
+  return builtinSession();
+}
+
+TffSession* TffSession::FindSession(const std::string& name) {
+  if (name.empty() || name == "[automatic]") return &DefaultSession();
+  for (TffSession* s : sessions()) {
+    if (sameName(s->name_, name)) return s;
+  }
+  return nullptr;
+}
+
+std::pair<std::string, StorageProvider*> FindTableFile(const std::string& folder, const std::string& table) {
+  std::error_code ec;
+  for (StorageProvider* provider : StorageProviders()) {
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+      const std::string file = entry.path().filename().string();
+      if (!endsWithNoCase(file, provider->Extension())) continue;
+      const std::string stem = file.substr(0, file.size() - provider->Extension().size());
+      if (sameName(stem, table) || sameName(file, table)) return {entry.path().string(), provider};
+    }
+  }
+  throw ECannotOpen("Tabellen " + table + " finnes ikke i " + folder);
+}
+
+}  // namespace ff

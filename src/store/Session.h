@@ -1,0 +1,70 @@
+// A session: a client's view of the aliases and tables reached through an engine.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "store/Storage.h"
+
+namespace ff {
+
+class TffCommsEngine;
+
+class TffSession {
+ public:
+  explicit TffSession(std::string sessionName = "Default");
+  ~TffSession();
+  TffSession(const TffSession&) = delete;
+  TffSession& operator=(const TffSession&) = delete;
+
+  const std::string& SessionName() const { return name_; }
+  const std::string& ClientName() const { return clientName_; }
+  // The engine, by its client name; empty means the default engine.
+  void SetClientName(const std::string& engineName) { clientName_ = engineName; }
+  void SetEngine(TffCommsEngine* engine) { engine_ = engine; }
+  TffCommsEngine* Engine() const;
+  bool IsDefault() const { return isDefault_; }
+  void SetIsDefault(bool d);
+
+  bool Active() const { return active_; }
+  // true: throws EConnection when the engine is missing or not connected.
+  void SetActive(bool active);
+
+  // Table names of an alias matching pattern ("*.*", "*", "PROS*"), sorted without regard
+  // to case; with extensions they end in their file extension. System tables (names
+  // starting with "$") are left out unless asked for. Throws ECannotOpen for an unknown
+  // alias.
+  void GetTableNames(const std::string& alias, const std::string& pattern, bool withExtensions,
+                     bool includeSystemTables, std::vector<std::string>& list) const;
+  void GetAliasNames(std::vector<std::string>& list) const;
+  bool IsAlias(const std::string& alias) const;
+
+  // Opens the storage of a table of an alias. Throws ECannotOpen naming what is missing.
+  // REQUIRES: active.
+  std::unique_ptr<TableStorage> OpenTable(const std::string& alias, const std::string& table,
+                                          const OpenMode& mode) const;
+  // Creates a table in an alias's folder (SQLite storage). Throws Error.
+  void CreateTable(const std::string& alias, const std::string& table,
+                   const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes) const;
+
+  // The session marked default; when none is, a built-in session over a built-in
+  // single-user engine, activated on first use.
+  static TffSession& DefaultSession();
+  // Finds a session by name ("[automatic]" or empty: the default session).
+  static TffSession* FindSession(const std::string& name);
+
+ private:
+  std::string name_;
+  std::string clientName_;
+  TffCommsEngine* engine_ = nullptr;
+  bool isDefault_ = false;
+  bool active_ = false;
+};
+
+// The path of an existing table file of an alias folder (case-insensitive name, any kind of
+// storage), with its provider; throws ECannotOpen when there is none.
+std::pair<std::string, StorageProvider*> FindTableFile(const std::string& folder,
+                                                       const std::string& table);
+
+}  // namespace ff

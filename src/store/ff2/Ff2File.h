@@ -1,0 +1,124 @@
+// Read-only access to a FlashFiler 2 table file (.ff2): its fields, its index definitions
+// and its live records in physical order, one at a time.
+//
+// How field values arrive (ff::Value, one per field in dictionary order):
+//   - NULL (the record's null bit set) is std::monostate.
+//   - Boolean: int64 0/1. Byte, Word16, Int8, Int16, Int32: int64. Word32 and AutoInc: int64
+//     holding the stored bits read as a signed 32-bit number, as the FlashFiler client shows
+//     them (their fields are Integer/AutoInc).
+//   - Single, Double, Extended, Comp: double. Currency: double (stored value / 10000).
+//   - DateTime, StDate, StTime: double, days since 30 December 1899 with the time of day as
+//     the fraction. Values that are no valid date or time (DateTime below 0001-01-01,
+//     StDate/StTime out of range such as the -1 "invalid" marker) arrive as NULL.
+//   - Char, strings and text memos (BLOB memo, long null-terminated strings): UTF-8 text,
+//     decoded from Windows-1252 (wide types from UTF-16), ending at the first 0 character.
+//   - Byte arrays and every other BLOB kind (binary, graphic, formatted memo, OLE, ...): the
+//     stored bytes unchanged. A BLOB field that is not NULL but names no BLOB is "".
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "store/Schema.h"
+#include "store/Value.h"
+#include "store/ff2/FieldLayout.h"
+
+namespace ff::ff2 {
+
+// Where a record lives: the file offset of its slot. Stable for the life of the file, so
+// it serves as a row id.
+using RecordRef = std::uint64_t;
+
+struct Ff2Record {
+  RecordRef ref = 0;
+  std::vector<Value> values;  // one per field, in field order
+};
+
+class Ff2File {
+ public:
+  class Cursor;
+
+  // Opens the table file at path and reads its header, data dictionary and the chain of
+  // data blocks (so the file's structure is checked before any record is handed out).
+  // A table whose BLOBs live in a separate file opens that file too (found next to the
+  // table, name compared without regard to case).
+  // Throws ECannotOpen, whose message starts with path and says what is wrong, when the
+  // file is missing or unreadable, not a FlashFiler 2 table (a FlashFiler 1 table is named as
+  // such), made by a newer FlashFiler than 2.13, encrypted, truncated or damaged, or when
+  // the live records found differ from the count in its header.
+  explicit Ff2File(const std::string& path);
+
+  // As the path constructor, for a table file held in memory; `name` stands for the file
+  // in messages. A table that keeps its BLOBs in a separate file cannot be read this way
+  // (ECannotOpen).
+  static Ff2File fromBytes(const std::string& name, std::string bytes);
+
+  Ff2File(Ff2File&&) noexcept;
+  Ff2File& operator=(Ff2File&&) noexcept;
+  ~Ff2File();
+
+  // The path or name the file was opened with.
+  const std::string& name() const;
+
+  // The fields as a data set sees them through the FlashFiler client: name, data-set type,
+  // size (characters of strings, bytes of byte arrays, else 0) and required flag.
+  const std::vector<FieldDef>& fields() const;
+
+  // The same fields as the file describes them (FlashFiler type, units, offset, length).
+  const std::vector<FieldLayout>& layouts() const;
+
+  // The table's indexes in dictionary order, the implicit sequential index left out.
+  // Options: ixUnique when duplicates are not allowed, ixDescending, ixCaseInsensitive.
+  // A user-defined (custom comparison) index has no fields.
+  const std::vector<IndexDef>& indexes() const;
+
+  // Number of live records (checked against the data blocks at open).
+  std::int64_t recordCount() const;
+
+  // The FlashFiler version that created the file, as major*10000 + minor*100 + patch
+  // (20601 = 2.06.01). Values outside 20000...29999 mean the creator never set it.
+  std::int32_t version() const;
+
+  // A cursor at the first live record. REQUIRES: this file outlives the cursor, and only
+  // one cursor or call of this file runs at a time (one thread).
+  Cursor records();
+
+  // Calls onRecord for every live record in physical order. The record passed is reused
+  // for the next call: copy what must outlive the call. Exceptions thrown by onRecord pass
+  // through unchanged. Throws ECannotOpen (naming file, record and field) when it meets a
+  // damaged data block or BLOB; the records before it have been handed out by then.
+  void forEachRecord(const std::function<void(const Ff2Record&)>& onRecord);
+
+  // Reads the record at ref into record. Returns false when ref is not the slot of a live
+  // record. Throws ECannotOpen for a damaged BLOB of the record.
+  bool readRecord(RecordRef ref, Ff2Record& record);
+
+ private:
+  struct Impl;
+  explicit Ff2File(std::unique_ptr<Impl> impl);
+  std::unique_ptr<Impl> impl_;
+};
+
+// Steps through the live records of a file in physical order.
+class Ff2File::Cursor {
+ public:
+  // Fills record with the next live record and returns true; returns false after the last.
+  // Throws ECannotOpen for a damaged data block or BLOB; the cursor then stands after the
+  // record that failed.
+  bool next(Ff2Record& record);
+
+ private:
+  friend class Ff2File;
+  explicit Cursor(Impl& impl) : impl_(&impl) {}
+
+  Impl* impl_;
+  std::size_t blockIndex_ = 0;  // position in the data-block chain
+  int slot_ = 0;                // next slot of that block to look at
+  bool loaded_ = false;         // block_ holds the block at blockIndex_
+  std::vector<std::uint8_t> block_;
+};
+
+}  // namespace ff::ff2

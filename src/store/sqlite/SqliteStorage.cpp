@@ -1,0 +1,699 @@
+#include "store/sqlite/SqliteStorage.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <set>
+
+#include "store/Errors.h"
+
+namespace ff {
+
+namespace {
+
+[[noreturn]] void raise(sqlite3* db, int rc, const std::string& what) {
+  const std::string msg = what + ": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+  const int primary = rc & 0xFF;
+  if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY) throw EKeyViolation(msg);
+  if (primary == SQLITE_READONLY) throw EReadOnly(msg);
+  throw Error(msg);
+}
+
+class Stmt {
+ public:
+  Stmt() = default;
+  Stmt(sqlite3* db, const std::string& sql, bool persistent = false) : db_(db) {
+    const int rc = sqlite3_prepare_v3(db, sql.c_str(), static_cast<int>(sql.size()),
+                                      persistent ? SQLITE_PREPARE_PERSISTENT : 0, &stmt_, nullptr);
+    if (rc != SQLITE_OK) raise(db, rc, "Kan ikke forberede spørring");
+  }
+  ~Stmt() { sqlite3_finalize(stmt_); }
+  Stmt(Stmt&& o) noexcept : db_(o.db_), stmt_(o.stmt_) { o.stmt_ = nullptr; }
+  Stmt& operator=(Stmt&& o) noexcept {
+    std::swap(db_, o.db_);
+    std::swap(stmt_, o.stmt_);
+    return *this;
+  }
+
+  explicit operator bool() const { return stmt_ != nullptr; }
+  sqlite3_stmt* get() const { return stmt_; }
+
+  void bind(int i, const Value& v, bool asBlob = false) {
+    int rc = SQLITE_OK;
+    if (isNull(v)) {
+      rc = sqlite3_bind_null(stmt_, i);
+    } else if (const auto* n = std::get_if<std::int64_t>(&v)) {
+      rc = sqlite3_bind_int64(stmt_, i, *n);
+    } else if (const auto* d = std::get_if<double>(&v)) {
+      rc = sqlite3_bind_double(stmt_, i, *d);
+    } else {
+      const auto& s = std::get<std::string>(v);
+      rc = asBlob ? sqlite3_bind_blob64(stmt_, i, s.data(), s.size(), SQLITE_TRANSIENT)
+                  : sqlite3_bind_text64(stmt_, i, s.data(), s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+    }
+    if (rc != SQLITE_OK) raise(db_, rc, "Kan ikke binde verdi");
+  }
+
+  void bindAll(const std::vector<Value>& params, int first = 1) {
+    for (std::size_t i = 0; i < params.size(); ++i) bind(first + static_cast<int>(i), params[i]);
+  }
+
+  // SQLITE_ROW -> true, SQLITE_DONE -> false, anything else throws.
+  bool step() {
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) return false;
+    sqlite3_reset(stmt_);
+    raise(db_, sqlite3_extended_errcode(db_), "Databasefeil");
+  }
+
+  void reset() {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+  }
+
+  Value column(int i) const {
+    switch (sqlite3_column_type(stmt_, i)) {
+      case SQLITE_INTEGER:
+        return Value{static_cast<std::int64_t>(sqlite3_column_int64(stmt_, i))};
+      case SQLITE_FLOAT:
+        return Value{sqlite3_column_double(stmt_, i)};
+      case SQLITE_TEXT:
+      case SQLITE_BLOB: {
+        const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_, i));
+        return Value{std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt_, i)))};
+      }
+      default:
+        return Value{};
+    }
+  }
+
+ private:
+  sqlite3* db_ = nullptr;
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+void exec(sqlite3* db, const std::string& sql) {
+  char* err = nullptr;
+  const int rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &err);
+  if (rc != SQLITE_OK) {
+    const std::string msg = err ? err : sqlite3_errstr(rc);
+    sqlite3_free(err);
+    if (rc == SQLITE_CONSTRAINT) throw EKeyViolation("Nøkkelbrudd: " + msg);
+    throw Error("Databasefeil: " + msg);
+  }
+}
+
+std::string column(int i) { return "c" + std::to_string(i); }
+
+std::string sqlQuote(const std::string& s) {
+  std::string out = "'";
+  for (char c : s) {
+    out += c;
+    if (c == '\'') out += '\'';
+  }
+  return out + "'";
+}
+
+Value coerceForStorage(const Value& v, FieldType t) {
+  if (isNull(v)) return v;
+  switch (storageClassOf(t)) {
+    case StorageClass::Integer:
+      return Value{valueToInt(v)};
+    case StorageClass::Real:
+      return Value{valueToDouble(v)};
+    default:
+      return Value{valueToString(v)};
+  }
+}
+
+class SqliteCursor;
+
+// One open SQLite file, shared by every handle of this process on the same table.
+class SqliteFile {
+ public:
+  SqliteFile(sqlite3* db, std::string path, int lockFd)
+      : db_(db), path_(std::move(path)), lockFd_(lockFd) {}
+  ~SqliteFile() {
+    sqlite3_close_v2(db_);
+    if (lockFd_ >= 0) close(lockFd_);
+  }
+
+  sqlite3* db() const { return db_; }
+  const std::string& path() const { return path_; }
+  std::uint64_t generation() const { return generation_; }
+
+  void addCursor(SqliteCursor* c) { cursors_.insert(c); }
+  void removeCursor(SqliteCursor* c) { cursors_.erase(c); }
+
+  // Statements still stepping would keep a write from committing: reset them first. They
+  // notice the new generation and seek again from their last row.
+  void beforeWrite();
+  void afterWrite() { ++generation_; }
+
+  void loadDictionary();
+  std::vector<FieldDef> fields;
+  std::vector<IndexDef> indexes;
+  int handles = 0;
+  bool exclusive = false;
+  bool counted = false;  // the file keeps its row count (_ff_count)
+  int bulkDepth = 0;
+
+ private:
+  sqlite3* db_;
+  std::string path_;
+  int lockFd_;
+  std::uint64_t generation_ = 1;
+  std::set<SqliteCursor*> cursors_;
+};
+
+void SqliteFile::loadDictionary() {
+  fields.clear();
+  indexes.clear();
+  Stmt f(db_, "SELECT name, type, size, required FROM _ff_fields ORDER BY pos");
+  while (f.step()) {
+    FieldDef def;
+    def.name = valueToString(f.column(0));
+    def.type = fieldTypeFromName(valueToString(f.column(1))).value_or(FieldType::Unknown);
+    def.size = static_cast<int>(valueToInt(f.column(2)));
+    def.required = valueToInt(f.column(3)) != 0;
+    fields.push_back(def);
+  }
+  Stmt ix(db_, "SELECT name, fields, options FROM _ff_indexes ORDER BY pos");
+  while (ix.step()) {
+    indexes.push_back({valueToString(ix.column(0)), splitFieldList(valueToString(ix.column(1))),
+                       static_cast<unsigned>(valueToInt(ix.column(2)))});
+  }
+}
+
+// Builds the SQL of scans: selection, order and the seek condition after a key.
+class ScanSql {
+ public:
+  ScanSql(const SqliteFile& file, const RowSelection& sel, const RowOrder& order, ScanDirection dir)
+      : file_(file), order_(order), ascending_((dir == ScanDirection::Forward) != order.descending) {
+    where_ = whereOf(file, sel, params_);
+  }
+
+  static std::string whereOf(const SqliteFile& file, const RowSelection& sel, std::vector<Value>& params) {
+    std::string where;
+    auto add = [&](const std::string& cond) { where += (where.empty() ? "" : " AND ") + cond; };
+    if (sel.filter) {
+      add(sel.filter->ToSql(
+          [&](const std::string& name) -> std::optional<FilterColumn> {
+            for (std::size_t i = 0; i < file.fields.size(); ++i) {
+              if (sameName(file.fields[i].name, name)) return FilterColumn{column(static_cast<int>(i)), file.fields[i].type};
+            }
+            return std::nullopt;
+          },
+          params));
+    }
+    for (const auto& [field, value] : sel.equal) {
+      if (isNull(value)) {
+        add(column(field) + " IS NULL");
+      } else {
+        add(column(field) + " = ?");
+        params.push_back(coerceForStorage(value, file.fields.at(static_cast<std::size_t>(field)).type));
+      }
+    }
+    return where;
+  }
+
+  // The statement text and parameters for rows strictly after `from` (or all rows), after
+  // skipping `skip` rows.
+  std::string sql(const std::optional<RowKey>& from, std::vector<Value>& params, std::int64_t skip = 0) const {
+    params = params_;
+    std::string where = where_;
+    if (from) {
+      const std::string seek = seekCondition(*from, params);
+      where += (where.empty() ? "" : " AND ") + seek;
+    }
+    std::string s = "SELECT rowid";
+    for (std::size_t i = 0; i < file_.fields.size(); ++i) s += ", " + column(static_cast<int>(i));
+    s += " FROM rows";
+    if (!where.empty()) s += " WHERE " + where;
+    s += " ORDER BY ";
+    const char* dir = ascending_ ? " ASC" : " DESC";
+    for (int f : order_.fields) s += term(f) + dir + ", ";
+    s += std::string("rowid") + dir;
+    if (skip > 0) s += " LIMIT -1 OFFSET " + std::to_string(skip);
+    return s;
+  }
+
+  // Counts the rows strictly after `from` in this scan's direction.
+  std::string countSql(const RowKey& from, std::vector<Value>& params) const {
+    params = params_;
+    std::string where = where_;
+    where += (where.empty() ? "" : " AND ") + seekCondition(from, params);
+    return "SELECT count(*) FROM rows WHERE " + where;
+  }
+
+  const RowOrder& order() const { return order_; }
+
+ private:
+  std::string term(int f) const {
+    const bool nocase = order_.caseInsensitive &&
+                        storageClassOf(file_.fields.at(static_cast<std::size_t>(f)).type) == StorageClass::Text;
+    return column(f) + (nocase ? " COLLATE NOCASE" : "");
+  }
+
+  std::string beyond(int f, const Value& v, std::vector<Value>& params) const {
+    if (ascending_) {
+      if (isNull(v)) return column(f) + " IS NOT NULL";
+      params.push_back(v);
+      return term(f) + " > ?";
+    }
+    if (isNull(v)) return "0";
+    params.push_back(v);
+    return "(" + term(f) + " < ? OR " + column(f) + " IS NULL)";
+  }
+
+  std::string equal(int f, const Value& v, std::vector<Value>& params) const {
+    if (isNull(v)) return column(f) + " IS NULL";
+    params.push_back(v);
+    return term(f) + " = ?";
+  }
+
+  std::string seekCondition(const RowKey& key, std::vector<Value>& params) const {
+    std::string leading;
+    if (!order_.fields.empty() && ascending_ && !isNull(key.values.at(0))) {
+      leading = term(order_.fields[0]) + " >= ? AND ";
+      params.push_back(key.values[0]);
+    }
+    std::string any;
+    std::string prefix;
+    for (std::size_t i = 0; i < order_.fields.size(); ++i) {
+      any += "(" + prefix + beyond(order_.fields[i], key.values.at(i), params) + ") OR ";
+      prefix += equal(order_.fields[i], key.values[i], params) + " AND ";
+    }
+    params.push_back(Value{key.id});
+    any += "(" + prefix + "rowid " + (ascending_ ? ">" : "<") + " ?)";
+    return leading + "(" + any + ")";
+  }
+
+  const SqliteFile& file_;
+  RowOrder order_;
+  bool ascending_;
+  std::string where_;
+  std::vector<Value> params_;
+};
+
+class SqliteCursor : public RowCursor {
+ public:
+  SqliteCursor(std::shared_ptr<SqliteFile> file, const RowSelection& sel, const RowOrder& order,
+               const std::optional<RowKey>& from, ScanDirection dir, std::int64_t skip = 0)
+      : file_(std::move(file)), scan_(*file_, sel, order, dir), last_(from), skip_(skip) {
+    file_->addCursor(this);
+  }
+  ~SqliteCursor() override { file_->removeCursor(this); }
+
+  bool Next(Row& row) override {
+    if (!stmt_ || generation_ != file_->generation()) seek();
+    if (!stmt_.step()) {
+      stmt_ = Stmt();  // leave no read open behind
+      return false;
+    }
+    row.id = valueToInt(stmt_.column(0));
+    row.values.resize(file_->fields.size());
+    for (std::size_t i = 0; i < row.values.size(); ++i) row.values[i] = stmt_.column(static_cast<int>(i) + 1);
+    RowKey key{{}, row.id};
+    for (int f : scan_.order().fields) key.values.push_back(row.values.at(static_cast<std::size_t>(f)));
+    last_ = std::move(key);
+    return true;
+  }
+
+  void release() { stmt_ = Stmt(); }
+
+ private:
+  void seek() {
+    std::vector<Value> params;
+    // The skip applies to the first seek only; later seeks go on from the last row seen.
+    stmt_ = Stmt(file_->db(), scan_.sql(last_, params, last_ ? 0 : skip_));
+    stmt_.bindAll(params);
+    generation_ = file_->generation();
+  }
+
+  std::shared_ptr<SqliteFile> file_;
+  ScanSql scan_;
+  std::optional<RowKey> last_;
+  std::int64_t skip_;
+  Stmt stmt_;
+  std::uint64_t generation_ = 0;
+};
+
+void SqliteFile::beforeWrite() {
+  for (SqliteCursor* c : cursors_) c->release();
+}
+
+class SqliteTable : public TableStorage {
+ public:
+  SqliteTable(std::shared_ptr<SqliteFile> file, bool readOnly) : file_(std::move(file)), readOnly_(readOnly) {
+    ++file_->handles;
+  }
+  ~SqliteTable() override {
+    --file_->handles;
+    if (file_->handles == 0) file_->exclusive = false;
+  }
+
+  const std::vector<FieldDef>& Fields() const override { return file_->fields; }
+  const std::vector<IndexDef>& Indexes() const override { return file_->indexes; }
+  bool ReadOnly() const override { return readOnly_; }
+  std::uint64_t Generation() const override { return file_->generation(); }
+
+  std::int64_t Count(const RowSelection& sel) override {
+    if (file_->counted && !sel.filter && sel.equal.empty()) {
+      Stmt& all = cached(countAll_, [] { return std::string("SELECT n FROM _ff_count"); });
+      all.step();
+      const std::int64_t n = valueToInt(all.column(0));
+      all.reset();
+      return n;
+    }
+    std::vector<Value> params;
+    const std::string where = ScanSql::whereOf(*file_, sel, params);
+    Stmt s(file_->db(), "SELECT count(*) FROM rows" + (where.empty() ? "" : " WHERE " + where));
+    s.bindAll(params);
+    s.step();
+    return valueToInt(s.column(0));
+  }
+
+  std::unique_ptr<RowCursor> Scan(const RowSelection& sel, const RowOrder& order,
+                                  const std::optional<RowKey>& from, ScanDirection dir) override {
+    return std::make_unique<SqliteCursor>(file_, sel, order, from, dir);
+  }
+
+  std::unique_ptr<RowCursor> ScanAt(const RowSelection& sel, const RowOrder& order, std::int64_t skip,
+                                    ScanDirection dir) override {
+    return std::make_unique<SqliteCursor>(file_, sel, order, std::nullopt, dir, skip);
+  }
+
+  std::int64_t CountBefore(const RowSelection& sel, const RowOrder& order, const RowKey& key) override {
+    std::vector<Value> params;
+    Stmt s(file_->db(), ScanSql(*file_, sel, order, ScanDirection::Backward).countSql(key, params));
+    s.bindAll(params);
+    s.step();
+    return valueToInt(s.column(0));
+  }
+
+  bool Read(RowId id, Row& row) override {
+    Stmt& s = cached(read_, [&] {
+      std::string sql = "SELECT rowid";
+      for (std::size_t i = 0; i < file_->fields.size(); ++i) sql += ", " + column(static_cast<int>(i));
+      return sql + " FROM rows WHERE rowid = ?";
+    });
+    s.bind(1, Value{id});
+    const bool found = s.step();
+    if (found) {
+      row.id = id;
+      row.values.resize(file_->fields.size());
+      for (std::size_t i = 0; i < row.values.size(); ++i) row.values[i] = s.column(static_cast<int>(i) + 1);
+    }
+    s.reset();
+    return found;
+  }
+
+  RowId Insert(const std::vector<Value>& values) override {
+    checkWritable();
+    Stmt& s = cached(insert_, [&] {
+      std::string cols, marks;
+      for (std::size_t i = 0; i < file_->fields.size(); ++i) {
+        cols += (i ? ", " : "") + column(static_cast<int>(i));
+        marks += i ? ", ?" : "?";
+      }
+      return file_->fields.empty() ? std::string("INSERT INTO rows DEFAULT VALUES")
+                                   : "INSERT INTO rows (" + cols + ") VALUES (" + marks + ")";
+    });
+    write(s, values, 0);
+    return sqlite3_last_insert_rowid(file_->db());
+  }
+
+  void Update(RowId id, const std::vector<Value>& values) override {
+    checkWritable();
+    if (file_->fields.empty()) return;
+    Stmt& s = cached(update_, [&] {
+      std::string sets;
+      for (std::size_t i = 0; i < file_->fields.size(); ++i) sets += (i ? ", " : "") + column(static_cast<int>(i)) + " = ?";
+      return "UPDATE rows SET " + sets + " WHERE rowid = ?";
+    });
+    s.bind(static_cast<int>(file_->fields.size()) + 1, Value{id});
+    write(s, values, 0);
+  }
+
+  void Remove(RowId id) override {
+    checkWritable();
+    Stmt& s = cached(remove_, [] { return std::string("DELETE FROM rows WHERE rowid = ?"); });
+    s.bind(1, Value{id});
+    file_->beforeWrite();
+    run(s);
+  }
+
+  void AddIndex(const IndexDef& index) override {
+    checkWritable();
+    if (!file_->exclusive) throw Error("Tabellen må være åpnet eksklusivt for å lage indeks " + index.name);
+    for (const auto& ix : file_->indexes) {
+      if (sameName(ix.name, index.name)) throw Error("Indeksen " + index.name + " finnes allerede");
+    }
+    file_->beforeWrite();
+    exec(file_->db(), "SAVEPOINT addindex");
+    try {
+      createIndex(file_->db(), file_->fields, index, static_cast<int>(file_->indexes.size()));
+      exec(file_->db(), "RELEASE addindex");
+    } catch (...) {
+      exec(file_->db(), "ROLLBACK TO addindex");
+      exec(file_->db(), "RELEASE addindex");
+      throw;
+    }
+    file_->indexes.push_back(index);
+    file_->afterWrite();
+  }
+
+  void BeginBulk() override {
+    if (file_->bulkDepth++ == 0) {
+      file_->beforeWrite();
+      exec(file_->db(), "BEGIN IMMEDIATE");
+    }
+  }
+
+  void EndBulk() override {
+    if (file_->bulkDepth > 0 && --file_->bulkDepth == 0) exec(file_->db(), "COMMIT");
+  }
+
+  static void createIndex(sqlite3* db, const std::vector<FieldDef>& fields, const IndexDef& index, int pos) {
+    std::string cols;
+    for (const auto& name : index.fields) {
+      int found = -1;
+      for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (sameName(fields[i].name, name)) found = static_cast<int>(i);
+      }
+      if (found < 0) throw ENotFound("Feltet " + name + " finnes ikke (indeks " + index.name + ")");
+      cols += (cols.empty() ? "" : ", ") + column(found);
+      if ((index.options & ixCaseInsensitive) && storageClassOf(fields[static_cast<std::size_t>(found)].type) == StorageClass::Text) {
+        cols += " COLLATE NOCASE";
+      }
+      if (index.options & ixDescending) cols += " DESC";
+    }
+    if (cols.empty()) throw Error("Indeksen " + index.name + " har ingen felt");
+    exec(db, std::string("CREATE ") + ((index.options & ixUnique) ? "UNIQUE " : "") + "INDEX ix" +
+                 std::to_string(pos) + " ON rows (" + cols + ")");
+    exec(db, "INSERT INTO _ff_indexes (pos, name, fields, options) VALUES (" + std::to_string(pos) + ", " +
+                 sqlQuote(index.name) + ", " + sqlQuote(joinFieldList(index.fields)) + ", " +
+                 std::to_string(index.options) + ")");
+  }
+
+ private:
+  void checkWritable() const {
+    if (readOnly_) throw EReadOnly("Tabellen er skrivebeskyttet: " + file_->path());
+  }
+
+  template <class MakeSql>
+  Stmt& cached(Stmt& slot, MakeSql make) {
+    if (!slot) slot = Stmt(file_->db(), make(), true);
+    return slot;
+  }
+
+  void write(Stmt& s, const std::vector<Value>& values, int first) {
+    for (std::size_t i = 0; i < file_->fields.size(); ++i) {
+      const FieldType t = file_->fields[i].type;
+      const Value v = i < values.size() ? coerceForStorage(values[i], t) : Value{};
+      s.bind(first + static_cast<int>(i) + 1, v, storageClassOf(t) == StorageClass::Bytes);
+    }
+    file_->beforeWrite();
+    run(s);
+  }
+
+  void run(Stmt& s) {
+    try {
+      s.step();
+    } catch (...) {
+      s.reset();
+      throw;
+    }
+    s.reset();
+    file_->afterWrite();
+  }
+
+  std::shared_ptr<SqliteFile> file_;
+  bool readOnly_;
+  Stmt read_, insert_, update_, remove_, countAll_;
+};
+
+void configure(sqlite3* db) {
+  sqlite3_extended_result_codes(db, 1);
+  sqlite3_busy_timeout(db, 5000);
+  exec(db, "PRAGMA journal_mode=WAL");
+  exec(db, "PRAGMA synchronous=FULL");
+}
+
+// The number of rows, kept by triggers in the same transaction as every insert and delete, so
+// that counting a whole table (a grid's scroll bar) costs nothing, whoever wrote the rows.
+void createRowCounter(sqlite3* db) {
+  exec(db, "CREATE TABLE _ff_count (n INTEGER NOT NULL)");
+  exec(db, "INSERT INTO _ff_count SELECT count(*) FROM rows");
+  exec(db, "CREATE TRIGGER _ff_counted_insert AFTER INSERT ON rows BEGIN UPDATE _ff_count SET n = n + 1; END");
+  exec(db, "CREATE TRIGGER _ff_counted_delete AFTER DELETE ON rows BEGIN UPDATE _ff_count SET n = n - 1; END");
+}
+
+bool hasRowCounter(sqlite3* db) {
+  Stmt s(db, "SELECT count(*) FROM sqlite_master WHERE name = '_ff_count'");
+  s.step();
+  return valueToInt(s.column(0)) > 0;
+}
+
+void createSchema(sqlite3* db, const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes) {
+  exec(db, "CREATE TABLE _ff_fields (pos INTEGER PRIMARY KEY, name TEXT, type TEXT, size INTEGER, required INTEGER)");
+  exec(db, "CREATE TABLE _ff_indexes (pos INTEGER PRIMARY KEY, name TEXT, fields TEXT, options INTEGER)");
+  std::string cols;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    for (std::size_t j = 0; j < i; ++j) {
+      if (sameName(fields[i].name, fields[j].name)) throw Error("Feltet " + fields[i].name + " er oppgitt to ganger");
+    }
+    if (fields[i].name.empty()) throw Error("Et felt mangler navn");
+    cols += (i ? ", " : "") + column(static_cast<int>(i));
+    exec(db, "INSERT INTO _ff_fields VALUES (" + std::to_string(i) + ", " + sqlQuote(fields[i].name) + ", " +
+                 sqlQuote(std::string(fieldTypeName(fields[i].type))) + ", " + std::to_string(fields[i].size) +
+                 ", " + (fields[i].required ? "1" : "0") + ")");
+  }
+  exec(db, "CREATE TABLE rows (" + (cols.empty() ? std::string("_ff_none") : cols) + ")");
+  for (std::size_t i = 0; i < indexes.size(); ++i) {
+    SqliteTable::createIndex(db, fields, indexes[i], static_cast<int>(i));
+  }
+  createRowCounter(db);
+}
+
+sqlite3* openDb(const std::string& path, int flags) {
+  sqlite3* db = nullptr;
+  const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
+  if (rc != SQLITE_OK) {
+    const std::string msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
+    sqlite3_close_v2(db);
+    throw ECannotOpen("Kan ikke åpne " + path + ": " + msg);
+  }
+  return db;
+}
+
+std::mutex registryMutex;
+std::map<std::string, std::weak_ptr<SqliteFile>>& registry() {
+  static std::map<std::string, std::weak_ptr<SqliteFile>> files;
+  return files;
+}
+
+std::shared_ptr<SqliteFile> openFile(const std::string& path, bool exclusive) {
+  const int lockFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (lockFd < 0) throw ECannotOpen("Tabellfilen finnes ikke: " + path);
+  if (flock(lockFd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+    close(lockFd);
+    throw ECannotOpen("Tabellen er i bruk av et annet program: " + path);
+  }
+  sqlite3* db = nullptr;
+  try {
+    db = openDb(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
+  } catch (const ECannotOpen&) {
+    db = openDb(path, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX);
+  }
+  auto file = std::make_shared<SqliteFile>(db, path, lockFd);
+  try {
+    sqlite3_extended_result_codes(db, 1);
+    sqlite3_busy_timeout(db, 5000);
+    exec(db, "PRAGMA synchronous=FULL");
+    file->loadDictionary();
+    file->counted = hasRowCounter(db);
+    if (!file->counted && !sqlite3_db_readonly(db, "main")) {
+      // Tables made before the counter existed get it on their first writable open.
+      exec(db, "BEGIN IMMEDIATE");
+      createRowCounter(db);
+      exec(db, "COMMIT");
+      file->counted = true;
+    }
+  } catch (const Error& e) {
+    throw ECannotOpen("Tabellfilen er skadet eller ukjent: " + path + " (" + e.what() + ")");
+  }
+  return file;
+}
+
+}  // namespace
+
+std::unique_ptr<TableStorage> SqliteProvider::Open(const std::string& path, const OpenMode& mode) {
+  std::error_code ec;
+  const std::string key = std::filesystem::weakly_canonical(path, ec).string();
+  std::lock_guard lock(registryMutex);
+  std::shared_ptr<SqliteFile> file = registry()[key].lock();
+  if (file) {
+    if (file->exclusive || mode.exclusive) throw ECannotOpen("Tabellen er i bruk: " + path);
+  } else {
+    file = openFile(path, mode.exclusive);
+    registry()[key] = file;
+  }
+  file->exclusive = mode.exclusive;
+  const bool writable = !sqlite3_db_readonly(file->db(), "main");
+  return std::make_unique<SqliteTable>(file, mode.readOnly || !writable);
+}
+
+void SqliteProvider::Create(const std::string& path, const std::vector<FieldDef>& fields,
+                            const std::vector<IndexDef>& indexes) {
+  if (std::filesystem::exists(path)) throw Error("Tabellen finnes allerede: " + path);
+  const std::string temp = path + ".new";
+  std::filesystem::remove(temp);
+  sqlite3* db = openDb(temp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  try {
+    configure(db);
+    exec(db, "BEGIN");
+    createSchema(db, fields, indexes);
+    exec(db, "COMMIT");
+    exec(db, "PRAGMA journal_mode=DELETE");
+    sqlite3_close_v2(db);
+  } catch (...) {
+    sqlite3_close_v2(db);
+    std::filesystem::remove(temp);
+    throw;
+  }
+  // A table appears whole or not at all.
+  std::filesystem::rename(temp, path);
+  sqlite3* wal = openDb(path, SQLITE_OPEN_READWRITE);
+  try {
+    exec(wal, "PRAGMA journal_mode=WAL");
+  } catch (...) {
+    sqlite3_close_v2(wal);
+    throw;
+  }
+  sqlite3_close_v2(wal);
+}
+
+std::unique_ptr<TableStorage> MakeMemoryTable(const std::vector<FieldDef>& fields,
+                                              const std::vector<IndexDef>& indexes,
+                                              const std::function<void(const RowSink&)>& fill) {
+  sqlite3* db = openDb(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY | SQLITE_OPEN_NOMUTEX);
+  auto file = std::make_shared<SqliteFile>(db, ":memory:", -1);
+  exec(db, "BEGIN");
+  createSchema(db, fields, indexes);
+  file->loadDictionary();
+  file->counted = true;
+  auto table = std::make_unique<SqliteTable>(file, false);
+  fill([&](const std::vector<Value>& row) { table->Insert(row); });
+  exec(db, "COMMIT");
+  return std::make_unique<SqliteTable>(file, true);
+}
+
+}  // namespace ff

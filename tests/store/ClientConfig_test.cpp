@@ -1,0 +1,121 @@
+#include "store/ClientConfig.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <sstream>
+
+#include "store/Errors.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+// A private configuration folder (not yet created) for each test.
+class ClientConfigTest : public ::testing::Test {
+ protected:
+  ClientConfigTest() {
+    char pattern[] = "/tmp/kvclientcfg-XXXXXX";
+    root_ = ::mkdtemp(pattern);
+    if (const char* old = std::getenv("FF_CONFIG_DIR")) old_ = old;
+    UseConfigFolder(root_ + "/flashfiler");
+  }
+  ~ClientConfigTest() override {
+    if (old_) {
+      ::setenv("FF_CONFIG_DIR", old_->c_str(), 1);
+    } else {
+      ::unsetenv("FF_CONFIG_DIR");
+    }
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+  }
+  void UseConfigFolder(const std::string& folder) { ::setenv("FF_CONFIG_DIR", folder.c_str(), 1); }
+
+  std::string root_;
+  std::optional<std::string> old_;
+};
+
+TEST_F(ClientConfigTest, OffersTheThreeProtocols) {
+  EXPECT_EQ(ff::FFClientConfigGetProtocolNames(),
+            (std::vector<std::string>{"Single User", "TCP/IP", "IPX/SPX"}));
+}
+
+TEST_F(ClientConfigTest, NothingStoredGivesSingleUserAndNoServer) {
+  EXPECT_EQ(ff::FFClientConfigReadProtocol(), "Single User");
+  EXPECT_EQ(ff::FFClientConfigReadServerName(), "");
+  EXPECT_FALSE(fs::exists(ff::FFClientConfigFile()));
+}
+
+TEST_F(ClientConfigTest, ServerNameAndProtocolAreKeptApartAndReadBack) {
+  ff::FFClientConfigWriteServerName("ff_server@10.0.0.5");
+  ff::FFClientConfigWriteProtocolName("TCP/IP");
+  EXPECT_EQ(ff::FFClientConfigReadServerName(), "ff_server@10.0.0.5");
+  EXPECT_EQ(ff::FFClientConfigReadProtocol(), "TCP/IP");
+  EXPECT_EQ(ff::FFClientConfigFile(), root_ + "/flashfiler/client.cfg");
+
+  ff::FFClientConfigWriteServerName("");
+  EXPECT_EQ(ff::FFClientConfigReadServerName(), "");
+  EXPECT_EQ(ff::FFClientConfigReadProtocol(), "TCP/IP");
+}
+
+TEST_F(ClientConfigTest, ProtocolIsStoredAsTyped) {
+  ff::FFClientConfigWriteProtocolName("");
+  EXPECT_EQ(ff::FFClientConfigReadProtocol(), "");
+  ff::FFClientConfigWriteProtocolName("Named Pipes");
+  EXPECT_EQ(ff::FFClientConfigReadProtocol(), "Named Pipes");
+}
+
+TEST_F(ClientConfigTest, ServerNameOfSixtyThreeCharactersFitsOneMoreDoesNot) {
+  const std::string longest = "ff_server@" + std::string(53, 'a');
+  ASSERT_EQ(longest.size(), 63u);
+  ff::FFClientConfigWriteServerName(longest);
+  EXPECT_EQ(ff::FFClientConfigReadServerName(), longest);
+
+  EXPECT_THROW(ff::FFClientConfigWriteServerName(longest + "b"), ff::Error);
+  EXPECT_EQ(ff::FFClientConfigReadServerName(), longest);
+
+  // Characters count, not bytes: 63 letters "ø" are 126 bytes and still fit.
+  std::string norwegian;
+  for (int i = 0; i < 63; ++i) norwegian += "ø";
+  ff::FFClientConfigWriteServerName(norwegian);
+  EXPECT_EQ(ff::FFClientConfigReadServerName(), norwegian);
+}
+
+TEST_F(ClientConfigTest, LineBreaksAreRefusedAndLoseNothing) {
+  ff::FFClientConfigWriteServerName("ff_server");
+  ff::FFClientConfigWriteProtocolName("TCP/IP");
+  const std::string before = readFile(ff::FFClientConfigFile());
+  EXPECT_THROW(ff::FFClientConfigWriteServerName("a\nProtocol=IPX/SPX"), ff::Error);
+  EXPECT_THROW(ff::FFClientConfigWriteProtocolName("TCP/IP\r\nServerName=x"), ff::Error);
+  EXPECT_EQ(readFile(ff::FFClientConfigFile()), before);
+}
+
+TEST_F(ClientConfigTest, FolderThatCannotBeWrittenFailsTheWrite) {
+  // A plain file where the folder should be: no user, root included, can write there.
+  const std::string blocker = root_ + "/not-a-folder";
+  std::ofstream(blocker) << "x";
+  UseConfigFolder(blocker + "/flashfiler");
+  EXPECT_THROW(ff::FFClientConfigWriteServerName("ff_server"), ff::Error);
+  EXPECT_THROW(ff::FFClientConfigWriteProtocolName("TCP/IP"), ff::Error);
+  EXPECT_EQ(ff::FFClientConfigReadServerName(), "");
+}
+
+TEST_F(ClientConfigTest, ReadsFilesWithWindowsLineEndsAndStrayLines) {
+  fs::create_directories(root_ + "/flashfiler");
+  std::ofstream(ff::FFClientConfigFile(), std::ios::binary)
+      << "# kommentar\r\nServerName=ff_server@127.0.0.1\r\nProtocol=TCP/IP\r\n";
+  EXPECT_EQ(ff::FFClientConfigReadServerName(), "ff_server@127.0.0.1");
+  EXPECT_EQ(ff::FFClientConfigReadProtocol(), "TCP/IP");
+}
+
+}  // namespace
