@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
+#include "app/ConvertReport.h"
 #include "app/Data_SQL.h"
 #include "app/Query.h"
 #include "db/SuiteDatabase.h"
@@ -47,6 +50,9 @@ Bruk:
   kvist-ff exec-sql SQLALIAS           kjør SQL-teksten fra standard inn i én forespørsel mot et
                                        SQL-alias (SQLALIAS.INI i innstillingsmappen; uten
                                        oppføring er MySQLweb den lokale MariaDB-en)
+  kvist-ff convert FRA_ALIAS --to SQLALIAS [TABELL...] [--no-verify] [--quiet] [--lossy-dates=null]
+                                       flytt tabeller med alle rader inn i MySQL/MariaDB,
+                                       kontrollert mot kilden; uten tabellnavn alle
   kvist-ff --help                      denne teksten
 )";
 
@@ -270,11 +276,36 @@ int cmdImport(Args args) {
   return 0;
 }
 
+int cmdConvert(Args args) {
+  ConvertOptions options;
+  bool quiet = false;
+  // Flags without a value first; takeOptions reads "--name VALUE" pairs.
+  std::erase_if(args, [&](const std::string& a) {
+    if (a == "--no-verify") return !(options.verify = false);
+    if (a == "--quiet") return quiet = true;
+    return a == "--lossy-dates=null" && (options.nullForBadDates = true);
+  });
+  const auto valued = takeOptions(args, {"--to"});
+  requireArgs(args, 1, "convert FRA_ALIAS --to SQLALIAS [TABELL...]");
+  const auto to = valued.find("--to");
+  if (to == valued.end()) throw UsageError("mangler --to SQLALIAS");
+  options.fromAlias = args[0];
+  options.toSqlAlias = to->second;
+  options.tables.assign(args.begin() + 1, args.end());
+  int argc = 1;
+  char name[] = "kvist-ff";
+  char* argv[] = {name, nullptr};
+  QCoreApplication app(argc, argv);
+  InitSettingsStore();
+  return RunConvertCommand(options, !quiet && isatty(STDERR_FILENO), std::cout, std::cerr);
+}
+
 const std::map<std::string, std::function<int(Args)>>& commands() {
   static const std::map<std::string, std::function<int(Args)>> table{
       {"alias", cmdAlias}, {"create", cmdCreate}, {"tables", cmdTables},
       {"insert", cmdInsert}, {"dump", cmdDump}, {"sql", cmdSql},
-      {"exec-sql", cmdExecSql}, {"create-suite", cmdCreateSuite}, {"import", cmdImport}};
+      {"exec-sql", cmdExecSql}, {"create-suite", cmdCreateSuite}, {"import", cmdImport},
+      {"convert", cmdConvert}};
   return table;
 }
 

@@ -1,0 +1,151 @@
+#include "app/ColumnText.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "store/Field.h"
+
+namespace {
+
+constexpr std::int64_t kMsPerDay = 86'400'000;
+constexpr std::int64_t kLongestTimeMs = ((838LL * 60 + 59) * 60 + 59) * 1000 + 999;
+constexpr double kCurrencyScale = 10000.0;
+// DECIMAL(19,4) holds 15 digits before the point.
+constexpr double kLargestCurrency = 1e15;
+
+std::string describe(const ff::Value& v) {
+  if (std::holds_alternative<double>(v)) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", std::get<double>(v));
+    return text;
+  }
+  return ff::valueToString(v);
+}
+
+[[noreturn]] void refuse(const ff::Value& v, const char* why) {
+  throw EValueRefused("verdien " + describe(v) + " " + why);
+}
+
+template <typename Number>
+void appendNumber(std::string& out, Number n) {
+  char text[40];
+  const auto end = std::to_chars(text, text + sizeof text, n).ptr;
+  out.append(text, end);
+}
+
+void appendDigits(std::string& out, std::int64_t n, int width) {
+  char text[24];
+  std::snprintf(text, sizeof text, "%0*lld", width, static_cast<long long>(n));
+  out += text;
+}
+
+std::int64_t wholeNumber(const ff::Value& v) {
+  if (const auto* d = std::get_if<double>(&v)) {
+    if (!(std::trunc(*d) == *d) || std::fabs(*d) >= 9.2e18) refuse(v, "er ikke et helt tall");
+    return static_cast<std::int64_t>(*d);
+  }
+  if (std::holds_alternative<std::string>(v)) refuse(v, "er ikke et tall");
+  return ff::valueToInt(v);
+}
+
+double finiteNumber(const ff::Value& v) {
+  if (std::holds_alternative<std::string>(v)) refuse(v, "er ikke et tall");
+  const double d = ff::valueToDouble(v);
+  if (!std::isfinite(d)) refuse(v, "er ikke et endelig tall");
+  return d;
+}
+
+void appendCurrency(std::string& out, const ff::Value& v) {
+  const double d = finiteNumber(v);
+  if (std::fabs(d) >= kLargestCurrency) refuse(v, "er for stor for DECIMAL(19,4)");
+  const std::int64_t scaled = std::llround(d * kCurrencyScale);
+  const std::int64_t magnitude = scaled < 0 ? -scaled : scaled;
+  if (scaled < 0) out += '-';
+  appendNumber(out, magnitude / 10000);
+  out += '.';
+  appendDigits(out, magnitude % 10000, 4);
+}
+
+// Milliseconds since 30 December 1899, rounded as the classic date-time keeps them.
+std::int64_t milliseconds(double days) { return std::llround(days * static_cast<double>(kMsPerDay)); }
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+
+void appendTimeOfDay(std::string& out, std::int64_t ms) {
+  appendDigits(out, ms / 3'600'000, 2);
+  out += ':';
+  appendDigits(out, ms / 60'000 % 60, 2);
+  out += ':';
+  appendDigits(out, ms / 1000 % 60, 2);
+  out += '.';
+  appendDigits(out, ms % 1000, 3);
+}
+
+// False when the day lies outside the years 1000 to 9999 that DATE and DATETIME hold.
+bool appendDay(std::string& out, std::int64_t day) {
+  int y = 0, m = 0, d = 0;
+  ff::decodeDate(static_cast<double>(day), y, m, d);
+  if (y < 1000 || y > 9999) return false;
+  appendDigits(out, y, 4);
+  out += '-';
+  appendDigits(out, m, 2);
+  out += '-';
+  appendDigits(out, d, 2);
+  return true;
+}
+
+// Appends a date-type value; false when the column cannot hold it.
+bool appendDateType(std::string& out, ColumnKind kind, double days) {
+  if (!std::isfinite(days) || std::fabs(days) > 1e7) return false;
+  const std::int64_t ms = milliseconds(days);
+  if (kind == ColumnKind::Time) {
+    if (ms > kLongestTimeMs || ms < -kLongestTimeMs) return false;
+    if (ms < 0) out += '-';
+    appendTimeOfDay(out, ms < 0 ? -ms : ms);
+    return true;
+  }
+  const std::int64_t day = floorDiv(ms, kMsPerDay);
+  const std::int64_t msOfDay = ms - day * kMsPerDay;
+  if (kind == ColumnKind::Date) {
+    if (msOfDay != 0) return false;
+    return appendDay(out, day);
+  }
+  if (!appendDay(out, day)) return false;
+  out += ' ';
+  appendTimeOfDay(out, msOfDay);
+  return true;
+}
+
+CellState appendDateValue(std::string& out, ColumnKind kind, const ff::Value& v, bool nullForBadDates) {
+  const std::size_t start = out.size();
+  if (appendDateType(out, kind, finiteNumber(v))) return CellState::Value;
+  out.resize(start);
+  if (nullForBadDates) return CellState::MadeNull;
+  refuse(v, kind == ColumnKind::Date ? "er ingen dato mellom år 1000 og 9999"
+                                     : "kan ikke lagres som tid eller dato mellom år 1000 og 9999");
+}
+
+}  // namespace
+
+CellState AppendColumnText(std::string& out, ColumnKind kind, const ff::Value& v, bool nullForBadDates) {
+  if (ff::isNull(v)) return CellState::Null;
+  switch (kind) {
+    case ColumnKind::Integer: appendNumber(out, wholeNumber(v)); break;
+    case ColumnKind::Boolean: out += wholeNumber(v) != 0 ? '1' : '0'; break;
+    case ColumnKind::Double: appendNumber(out, finiteNumber(v)); break;
+    case ColumnKind::Currency: appendCurrency(out, v); break;
+    case ColumnKind::Date:
+    case ColumnKind::Time:
+    case ColumnKind::DateTime: return appendDateValue(out, kind, v, nullForBadDates);
+    case ColumnKind::Text:
+    case ColumnKind::Binary:
+      if (const auto* s = std::get_if<std::string>(&v)) {
+        out += *s;
+      } else {
+        out += ff::valueToString(v);
+      }
+      break;
+  }
+  return CellState::Value;
+}

@@ -1,0 +1,134 @@
+#include "app/SqlConvert.h"
+
+#include <chrono>
+
+#include "app/Data_SQL.h"
+#include "store/Errors.h"
+#include "store/Session.h"
+
+namespace {
+
+std::vector<std::string> resolveTables(const std::string& alias, const std::vector<std::string>& wanted) {
+  auto& session = ff::TffSession::DefaultSession();
+  if (!session.IsAlias(alias)) throw EConvertInput("Ukjent alias: " + alias);
+  std::vector<std::string> names;
+  session.GetTableNames(alias, "*.*", false, false, names);
+  if (wanted.empty()) return names;
+  std::vector<std::string> tables;
+  for (const auto& w : wanted) {
+    const auto found = std::find_if(names.begin(), names.end(), [&](const std::string& n) { return ff::sameName(n, w); });
+    if (found == names.end()) throw EConvertInput("Tabellen " + w + " finnes ikke i alias " + alias);
+    tables.push_back(*found);
+  }
+  return tables;
+}
+
+SqlAliasSettings serverOf(const std::string& sqlAlias) {
+  const auto settings = ReadSqlAlias(sqlAlias);
+  if (!settings) throw EConvertInput("Ukjent databasealias: " + sqlAlias);
+  return *settings;
+}
+
+std::unique_ptr<MariaDbConnection> connect(const SqlAliasSettings& server) {
+  auto db = std::make_unique<MariaDbConnection>(server);
+  db->Execute("SET SESSION sql_mode = 'STRICT_ALL_TABLES,NO_ENGINE_SUBSTITUTION'");
+  return db;
+}
+
+std::string quoted(const std::string& prefix, const std::string& table) { return MySqlName(prefix + table); }
+
+}  // namespace
+
+SqlConverter::SqlConverter(ConvertOptions options, ConvertObserver& observer, const std::atomic<bool>& stop)
+    : options_(std::move(options)), observer_(observer), stop_(stop), server_(serverOf(options_.toSqlAlias)) {
+  tables_ = resolveTables(options_.fromAlias, options_.tables);
+  try {
+    connect(server_);
+  } catch (const ESqlError& e) {
+    throw EConvertInput("Databasealias " + options_.toSqlAlias + ": " + e.what());
+  }
+}
+
+std::vector<TableOutcome> SqlConverter::Run() {
+  std::vector<TableOutcome> outcomes;
+  for (const auto& table : tables_) {
+    outcomes.push_back(convertTable(table));
+    observer_.TableFinished(outcomes.back());
+  }
+  return outcomes;
+}
+
+TableOutcome SqlConverter::convertTable(const std::string& table) {
+  TableOutcome outcome;
+  outcome.table = table;
+  const auto start = std::chrono::steady_clock::now();
+  std::unique_ptr<ff::TableStorage> source;
+  try {
+    source = ff::TffSession::DefaultSession().OpenTable(options_.fromAlias, table, {true, false});
+  } catch (const ff::Error& e) {
+    outcome.error = e.what();
+    outcome.damagedSource = true;
+    return outcome;
+  }
+  try {
+    const SqlTablePlan plan(source->Fields(), source->Indexes());
+    outcome.keyName = plan.KeyName();
+    const std::int64_t total = source->Count({});
+    observer_.TableStarted(table, total);
+    auto db = connect(server_);
+    loadAndSwap(*db, *source, plan, total, outcome);
+  } catch (const std::exception& e) {
+    outcome.error = e.what();
+  }
+  outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return outcome;
+}
+
+void SqlConverter::loadAndSwap(MariaDbConnection& db, ff::TableStorage& source, const SqlTablePlan& plan,
+                               std::int64_t total, TableOutcome& outcome) {
+  const std::string& table = outcome.table;
+  const std::string staging = kStagingPrefix + table;
+  // Left over by a run that ended without cleaning up (server gone, process killed).
+  db.Execute("DROP TABLE IF EXISTS " + quoted(kStagingPrefix, table) + ", " + quoted(kReplacedPrefix, table));
+  try {
+    db.Execute(plan.CreateSql(staging));
+    TableLoader loader(source, plan, options_.nullForBadDates, stop_);
+    outcome.counts = loader.Load(db, staging, [&](std::int64_t done) { observer_.RowsLoaded(table, done, total); });
+    if (outcome.counts.rowsWritten != static_cast<std::uint64_t>(outcome.counts.rowsRead)) {
+      throw ESqlError("tjeneren tok " + std::to_string(outcome.counts.rowsWritten) + " av " +
+                      std::to_string(outcome.counts.rowsRead) + " rader");
+    }
+    if (const std::string indexes = plan.IndexSql(staging); !indexes.empty()) db.Execute(indexes);
+    if (options_.verify) {
+      outcome.verified = TableVerifier(source, plan, options_.nullForBadDates, stop_).Verify(db, staging);
+      if (!outcome.verified->AllIdentical()) throw ESqlError("kontrollen fant forskjeller: " + outcome.verified->firstDifference);
+    }
+    if (stop_) throw EInterrupted();
+    if (db.TableExists(table)) {
+      db.Execute("RENAME TABLE " + MySqlName(table) + " TO " + quoted(kReplacedPrefix, table) + ", " +
+                 MySqlName(staging) + " TO " + MySqlName(table));
+      db.Execute("DROP TABLE " + quoted(kReplacedPrefix, table));
+    } else {
+      db.Execute("RENAME TABLE " + MySqlName(staging) + " TO " + MySqlName(table));
+    }
+  } catch (const std::exception& e) {
+    throw std::runtime_error(e.what() + dropStaging(db, table));
+  }
+}
+
+std::string SqlConverter::dropStaging(MariaDbConnection& db, const std::string& table) {
+  const std::string drop = "DROP TABLE IF EXISTS " + quoted(kStagingPrefix, table);
+  try {
+    db.Execute(drop);
+    return "";
+  } catch (const ESqlError&) {
+  }
+  // The connection may be gone with the server; one fresh try.
+  try {
+    connect(server_)->Execute(drop);
+    return "";
+  } catch (const ESqlError& e) {
+    return std::string(" (arbeidstabellen ") + kStagingPrefix + table + " kunne ikke fjernes: " + e.what() +
+           "; neste konvertering fjerner den)";
+  }
+}

@@ -1,0 +1,45 @@
+// The MySQL table a store table becomes in a conversion: a generated key numbering the rows,
+// one lossless column per field, and the source's indexes.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/ColumnText.h"
+#include "store/Schema.h"
+
+struct TargetColumn {
+  std::string name;  // the field's name, unquoted
+  ColumnKind kind = ColumnKind::Text;
+  std::string sqlType;
+  // Long values (memos, BLOBs) are verified by length and MD5 digest instead of their bytes.
+  bool byDigest = false;
+  int length = 0;  // characters or bytes of VARCHAR and VARBINARY columns; 0 for the others
+};
+
+class SqlTablePlan {
+ public:
+  SqlTablePlan(const std::vector<ff::FieldDef>& fields, const std::vector<ff::IndexDef>& indexes);
+
+  // "id", unless a field is called so (in any case): then the first of "kvist_id",
+  // "kvist_id2", ... that no field is called.
+  const std::string& KeyName() const { return keyName_; }
+  bool KeyRenamed() const { return keyName_ != "id"; }
+  const std::vector<TargetColumn>& Columns() const { return columns_; }
+
+  // CREATE TABLE with the key and every column, without indexes.
+  std::string CreateSql(const std::string& table) const;
+  // One ALTER TABLE adding every index; empty when the source has none.
+  std::string IndexSql(const std::string& table) const;
+  // LOAD DATA LOCAL of tab-separated lines: the key, then the fields in order.
+  std::string LoadSql(const std::string& table) const;
+  // The key and the columns in key order, long values as LENGTH and MD5.
+  std::string SelectSql(const std::string& table) const;
+
+ private:
+  std::string indexPart(const std::string& field, int share, bool descending) const;
+
+  std::string keyName_;
+  std::vector<TargetColumn> columns_;
+  std::vector<ff::IndexDef> indexes_;
+};

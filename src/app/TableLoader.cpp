@@ -1,0 +1,164 @@
+#include "app/TableLoader.h"
+
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+constexpr std::size_t kChunkBytes = 512 * 1024;
+constexpr std::size_t kChunksAhead = 4;
+
+struct Chunk {
+  std::string bytes;
+  std::int64_t rowsUpTo = 0;  // rows encoded up to the end of this chunk
+};
+
+// Escapes what LOAD DATA's default format gives a meaning to.
+void appendEscaped(std::string& out, const std::string& s) {
+  for (char c : s) {
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\t': out += "\\t"; break;
+      case '\n': out += "\\n"; break;
+      case '\0': out += "\\0"; break;
+      default: out += c;
+    }
+  }
+}
+
+}  // namespace
+
+// Chunks of encoded rows from the reading thread to the server, at most kChunksAhead waiting.
+class ChunkQueue {
+ public:
+  // False when the consumer has gone (the load failed): the producer stops.
+  bool Push(Chunk&& chunk) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return closed_ || chunks_.size() < kChunksAhead; });
+    if (closed_) return false;
+    chunks_.push_back(std::move(chunk));
+    changed_.notify_all();
+    return true;
+  }
+  // The producer is done; failure (may be null) is what stopped it.
+  void Finish(std::exception_ptr failure) {
+    std::lock_guard lock(mutex_);
+    finished_ = true;
+    failure_ = failure;
+    changed_.notify_all();
+  }
+  // Next chunk; false at the end. Rethrows what stopped the producer.
+  bool Pop(Chunk& chunk) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return finished_ || !chunks_.empty(); });
+    if (chunks_.empty()) {
+      if (failure_) std::rethrow_exception(failure_);
+      return false;
+    }
+    chunk = std::move(chunks_.front());
+    chunks_.pop_front();
+    changed_.notify_all();
+    return true;
+  }
+  void Close() {
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Chunk> chunks_;
+  bool finished_ = false;
+  bool closed_ = false;
+  std::exception_ptr failure_;
+};
+
+TableLoader::TableLoader(ff::TableStorage& source, const SqlTablePlan& plan, bool nullForBadDates,
+                         const std::atomic<bool>& stop)
+    : source_(source), plan_(plan), nullForBadDates_(nullForBadDates), stop_(stop) {}
+
+void TableLoader::appendRow(std::string& out, std::int64_t number, const ff::Row& row, LoadCounts& counts) {
+  out += std::to_string(number);
+  const auto& columns = plan_.Columns();
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    out += '\t';
+    const ff::Value& v = i < row.values.size() ? row.values[i] : ff::Value{};
+    const ColumnKind kind = columns[i].kind;
+    if ((kind == ColumnKind::Text || kind == ColumnKind::Binary) && !ff::isNull(v)) {
+      const auto* bytes = std::get_if<std::string>(&v);
+      const std::string& text = bytes ? *bytes : (scratch_ = ff::valueToString(v));
+      appendEscaped(out, text);
+      if (columns[i].byDigest) counts.blobBytes += static_cast<std::int64_t>(text.size());
+      continue;
+    }
+    CellState state;
+    try {
+      state = AppendColumnText(out, kind, v, nullForBadDates_);
+    } catch (const EValueRefused& e) {
+      throw EValueRefused("rad " + std::to_string(number) + ", felt " + columns[i].name + ": " + e.what());
+    }
+    if (state != CellState::Value) out += "\\N";
+    if (state == CellState::MadeNull) ++counts.madeNull;
+  }
+  out += '\n';
+}
+
+void TableLoader::encodeRows(ChunkQueue& queue, LoadCounts& counts) {
+  auto rows = source_.Scan({}, {}, std::nullopt, ff::ScanDirection::Forward);
+  ff::Row row;
+  Chunk chunk;
+  while (rows->Next(row)) {
+    if (stop_) throw EInterrupted();
+    appendRow(chunk.bytes, ++counts.rowsRead, row, counts);
+    if (chunk.bytes.size() >= kChunkBytes) {
+      chunk.rowsUpTo = counts.rowsRead;
+      if (!queue.Push(std::move(chunk))) return;
+      chunk = Chunk{};
+    }
+  }
+  chunk.rowsUpTo = counts.rowsRead;
+  if (!chunk.bytes.empty()) queue.Push(std::move(chunk));
+}
+
+LoadCounts TableLoader::Load(MariaDbConnection& db, const std::string& table,
+                             const std::function<void(std::int64_t)>& onProgress) {
+  ChunkQueue queue;
+  LoadCounts counts;
+  std::thread reader([&] {
+    try {
+      encodeRows(queue, counts);
+      queue.Finish(nullptr);
+    } catch (...) {
+      queue.Finish(std::current_exception());
+    }
+  });
+  Chunk current;
+  std::size_t offset = 0;
+  const auto feed = [&](char* buffer, std::size_t size) -> std::size_t {
+    while (offset == current.bytes.size()) {
+      if (!queue.Pop(current)) return 0;
+      offset = 0;
+      onProgress(current.rowsUpTo);
+    }
+    const std::size_t n = std::min(size, current.bytes.size() - offset);
+    std::memcpy(buffer, current.bytes.data() + offset, n);
+    offset += n;
+    return n;
+  };
+  try {
+    counts.rowsWritten = db.LoadLocal(plan_.LoadSql(table), feed);
+  } catch (...) {
+    queue.Close();
+    reader.join();
+    throw;
+  }
+  queue.Close();
+  reader.join();
+  return counts;
+}

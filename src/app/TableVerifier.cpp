@@ -1,0 +1,105 @@
+#include "app/TableVerifier.h"
+
+#include <QCryptographicHash>
+
+#include <charconv>
+#include <string_view>
+
+#include "app/TableLoader.h"
+
+namespace {
+
+std::string_view cell(const char* const* values, const unsigned long* lengths, int i) {
+  return values[i] ? std::string_view(values[i], lengths[i]) : std::string_view();
+}
+
+std::string md5Hex(const std::string& bytes) {
+  return QCryptographicHash::hash(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
+                                  QCryptographicHash::Md5)
+      .toHex()
+      .toStdString();
+}
+
+bool sameDouble(std::string_view expected, std::string_view actual) {
+  double a = 0, b = 0;
+  const bool okA = std::from_chars(expected.data(), expected.data() + expected.size(), a).ec == std::errc();
+  const bool okB = std::from_chars(actual.data(), actual.data() + actual.size(), b).ec == std::errc();
+  return okA && okB && a == b;
+}
+
+std::string shown(std::string_view text, bool null) {
+  if (null) return "NULL";
+  constexpr std::size_t kShown = 60;
+  return "\"" + std::string(text.substr(0, kShown)) + (text.size() > kShown ? "…" : "") + "\"";
+}
+
+}  // namespace
+
+TableVerifier::TableVerifier(ff::TableStorage& source, const SqlTablePlan& plan, bool nullForBadDates,
+                             const std::atomic<bool>& stop)
+    : source_(source), plan_(plan), nullForBadDates_(nullForBadDates), stop_(stop) {}
+
+std::string TableVerifier::compareValue(const TargetColumn& column, const ff::Value& v, const char* const* values,
+                                        const unsigned long* lengths, int& position) {
+  scratch_.clear();
+  const CellState state = AppendColumnText(scratch_, column.kind, v, nullForBadDates_);
+  const bool expectNull = state != CellState::Value;
+  const int at = position++;
+  if (column.byDigest) {
+    ++position;
+    const bool serverNull = values[at] == nullptr;
+    if (expectNull || serverNull) {
+      return expectNull == serverNull ? "" : "kilde " + shown(scratch_, expectNull) + ", tjener " + shown("", serverNull);
+    }
+    const std::string length = std::to_string(scratch_.size());
+    const std::string_view serverLength = cell(values, lengths, at), serverDigest = cell(values, lengths, at + 1);
+    if (serverLength == length && serverDigest == md5Hex(scratch_)) return "";
+    return "kilde " + length + " byte, tjener " + std::string(serverLength) + " byte eller annen MD5";
+  }
+  const bool serverNull = values[at] == nullptr;
+  const std::string_view actual = cell(values, lengths, at);
+  if (expectNull || serverNull) {
+    return expectNull == serverNull ? "" : "kilde " + shown(scratch_, expectNull) + ", tjener " + shown(actual, serverNull);
+  }
+  const bool same = column.kind == ColumnKind::Double ? sameDouble(scratch_, actual) : actual == scratch_;
+  return same ? "" : "kilde " + shown(scratch_, false) + ", tjener " + shown(actual, false);
+}
+
+std::string TableVerifier::compareRow(const ff::Row& row, std::int64_t number, const char* const* values,
+                                      const unsigned long* lengths) {
+  if (cell(values, lengths, 0) != std::to_string(number)) {
+    return "rad " + std::to_string(number) + ": tjeneren har nøkkelen " + shown(cell(values, lengths, 0), !values[0]);
+  }
+  int position = 1;
+  const auto& columns = plan_.Columns();
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    const ff::Value& v = i < row.values.size() ? row.values[i] : ff::Value{};
+    const std::string difference = compareValue(columns[i], v, values, lengths, position);
+    if (!difference.empty()) return "rad " + std::to_string(number) + ", felt " + columns[i].name + ": " + difference;
+  }
+  return "";
+}
+
+VerifyResult TableVerifier::Verify(MariaDbConnection& db, const std::string& table) {
+  VerifyResult result;
+  auto rows = source_.Scan({}, {}, std::nullopt, ff::ScanDirection::Forward);
+  ff::Row row;
+  db.ForEachRow(plan_.SelectSql(table), [&](const char* const* values, const unsigned long* lengths) {
+    if (stop_) throw EInterrupted();
+    ++result.serverRows;
+    if (!rows->Next(row)) return;
+    ++result.sourceRows;
+    const std::string difference = compareRow(row, result.sourceRows, values, lengths);
+    if (difference.empty()) {
+      ++result.identical;
+    } else if (result.firstDifference.empty()) {
+      result.firstDifference = difference;
+    }
+  });
+  while (rows->Next(row)) ++result.sourceRows;
+  if (result.firstDifference.empty() && result.serverRows != result.sourceRows) {
+    result.firstDifference = "kilden har " + std::to_string(result.sourceRows) + " rader, tjeneren " +
+                             std::to_string(result.serverRows);
+  }
+  return result;
+}
