@@ -287,6 +287,7 @@ TEST_F(StoppedServerTest, AServerStoppedMidLoadLeavesThePreviousCopyAndARerunSuc
   const auto failed = SqlConverter(options, observer, stop).Run();
   ASSERT_TRUE(stopped);
   EXPECT_FALSE(failed[0].Converted());
+  EXPECT_EQ(failed[0].error.find("kunne ikke fjernes"), std::string::npos) << failed[0].error;
   EXPECT_EQ(tablesOnServer(), "RADER");
   observer.onRows = nullptr;
   const auto rerun = SqlConverter(options, observer, stop).Run();
