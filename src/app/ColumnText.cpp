@@ -42,7 +42,7 @@ void appendDigits(std::string& out, std::int64_t n, int width) {
 
 std::int64_t wholeNumber(const ff::Value& v) {
   if (const auto* d = std::get_if<double>(&v)) {
-    if (!(std::trunc(*d) == *d) || std::fabs(*d) >= 9.2e18) refuse(v, "er ikke et helt tall");
+    if (std::trunc(*d) != *d || std::fabs(*d) >= 9.2e18) refuse(v, "er ikke et helt tall");
     return static_cast<std::int64_t>(*d);
   }
   if (std::holds_alternative<std::string>(v)) refuse(v, "er ikke et tall");
@@ -59,12 +59,17 @@ double finiteNumber(const ff::Value& v) {
 void appendCurrency(std::string& out, const ff::Value& v) {
   const double d = finiteNumber(v);
   if (std::fabs(d) >= kLargestCurrency) refuse(v, "er for stor for DECIMAL(19,4)");
-  const std::int64_t scaled = std::llround(d * kCurrencyScale);
-  const std::int64_t magnitude = scaled < 0 ? -scaled : scaled;
-  if (scaled < 0) out += '-';
-  appendNumber(out, magnitude / 10000);
+  // Whole and fraction apart: scaling the largest amounts by 10000 would overflow.
+  std::int64_t whole = static_cast<std::int64_t>(std::trunc(std::fabs(d)));
+  std::int64_t fraction = std::llround((std::fabs(d) - static_cast<double>(whole)) * kCurrencyScale);
+  if (fraction == 10000) {
+    ++whole;
+    fraction = 0;
+  }
+  if (d < 0 && (whole != 0 || fraction != 0)) out += '-';
+  appendNumber(out, whole);
   out += '.';
-  appendDigits(out, magnitude % 10000, 4);
+  appendDigits(out, fraction, 4);
 }
 
 // Milliseconds since 30 December 1899, rounded as the classic date-time keeps them.
@@ -117,13 +122,30 @@ bool appendDateType(std::string& out, ColumnKind kind, double days) {
   return true;
 }
 
+// "31.12.999 01:00:00.000" for a message (no range limits).
+std::string describeDate(double days) {
+  if (std::fabs(days) > 1e9) return describe(ff::Value{days});
+  const std::int64_t ms = milliseconds(days);
+  const std::int64_t day = floorDiv(ms, kMsPerDay);
+  int y = 0, m = 0, d = 0;
+  ff::decodeDate(static_cast<double>(day), y, m, d);
+  std::string text;
+  appendDigits(text, d, 2);
+  text += '.';
+  appendDigits(text, m, 2);
+  text += '.' + std::to_string(y) + ' ';
+  appendTimeOfDay(text, ms - day * kMsPerDay);
+  return text;
+}
+
 CellState appendDateValue(std::string& out, ColumnKind kind, const ff::Value& v, bool nullForBadDates) {
   const std::size_t start = out.size();
   if (appendDateType(out, kind, finiteNumber(v))) return CellState::Value;
   out.resize(start);
   if (nullForBadDates) return CellState::MadeNull;
-  refuse(v, kind == ColumnKind::Date ? "er ingen dato mellom år 1000 og 9999"
-                                     : "kan ikke lagres som tid eller dato mellom år 1000 og 9999");
+  const char* why = kind == ColumnKind::Time ? "er utenfor -838:59:59 til 838:59:59"
+                                             : "er ingen dato mellom år 1000 og 9999";
+  throw EValueRefused("verdien " + describeDate(finiteNumber(v)) + " (" + describe(v) + " dager) " + why);
 }
 
 }  // namespace

@@ -1,0 +1,83 @@
+// The text each value is loaded and verified as: exact numbers, dates with milliseconds, and
+// refusals of what a MySQL column cannot hold.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app/ColumnText.h"
+#include "store/Field.h"
+
+namespace {
+
+using ff::Value;
+
+// The column text, "NULL", "MADE NULL" or "refused: <why>".
+std::string text(ColumnKind kind, const Value& v, bool nullForBadDates = false) {
+  std::string out = "<";
+  try {
+    switch (AppendColumnText(out, kind, v, nullForBadDates)) {
+      case CellState::Null: return out == "<" ? "NULL" : "NULL with text " + out;
+      case CellState::MadeNull: return out == "<" ? "MADE NULL" : "MADE NULL with text " + out;
+      case CellState::Value: return out.substr(1);
+    }
+  } catch (const EValueRefused& e) {
+    return std::string("refused: ") + e.what();
+  }
+  return "?";
+}
+
+double at(int y, int m, int d, double seconds = 0) { return ff::encodeDate(y, m, d) + seconds / 86400; }
+
+TEST(ColumnText, NumbersStayExact) {
+  EXPECT_EQ(text(ColumnKind::Double, 1234567.89), "1234567.89");
+  EXPECT_EQ(text(ColumnKind::Double, 0.1 + 0.2), "0.30000000000000004");
+  EXPECT_EQ(text(ColumnKind::Double, std::int64_t{5}), "5");
+  EXPECT_EQ(text(ColumnKind::Double, std::nan("")), "refused: verdien nan er ikke et endelig tall");
+  EXPECT_EQ(text(ColumnKind::Currency, 1234567.89), "1234567.8900");
+  EXPECT_EQ(text(ColumnKind::Currency, -0.5), "-0.5000");
+  EXPECT_EQ(text(ColumnKind::Currency, -0.00004), "0.0000");
+  EXPECT_EQ(text(ColumnKind::Currency, 0.99999), "1.0000");
+  // The largest scaled 64-bit amount (as near as a double comes) still fits; 10^15 does not.
+  EXPECT_EQ(text(ColumnKind::Currency, -922337203685477.5807), "-922337203685477.6250");
+  EXPECT_EQ(text(ColumnKind::Currency, 1e15), "refused: verdien 1000000000000000 er for stor for DECIMAL(19,4)");
+  EXPECT_EQ(text(ColumnKind::Integer, std::int64_t{-9223372036854775807 - 1}), "-9223372036854775808");
+  EXPECT_EQ(text(ColumnKind::Integer, 3.0), "3");
+  EXPECT_EQ(text(ColumnKind::Integer, 3.5), "refused: verdien 3.5 er ikke et helt tall");
+  EXPECT_EQ(text(ColumnKind::Integer, std::string("12")), "refused: verdien 12 er ikke et tall");
+  EXPECT_EQ(text(ColumnKind::Boolean, std::int64_t{7}), "1");
+  EXPECT_EQ(text(ColumnKind::Boolean, std::int64_t{0}), "0");
+  EXPECT_EQ(text(ColumnKind::Text, std::string("a\tb")), "a\tb");
+}
+
+TEST(ColumnText, NullIsNullForEveryKind) {
+  for (auto kind : {ColumnKind::Integer, ColumnKind::Double, ColumnKind::Currency, ColumnKind::DateTime,
+                    ColumnKind::Text, ColumnKind::Binary}) {
+    EXPECT_EQ(text(kind, Value{}), "NULL");
+  }
+}
+
+TEST(ColumnText, DatesAndTimesKeepTheirMilliseconds) {
+  EXPECT_EQ(text(ColumnKind::DateTime, at(2024, 3, 5, 45296.789)), "2024-03-05 12:34:56.789");
+  EXPECT_EQ(text(ColumnKind::DateTime, at(2024, 12, 31, 86399.9996)), "2025-01-01 00:00:00.000");
+  EXPECT_EQ(text(ColumnKind::DateTime, at(1850, 1, 1, 21600)), "1850-01-01 06:00:00.000");
+  EXPECT_EQ(text(ColumnKind::DateTime, at(1000, 1, 1)), "1000-01-01 00:00:00.000");
+  EXPECT_EQ(text(ColumnKind::Date, at(1899, 12, 30)), "1899-12-30");
+  EXPECT_EQ(text(ColumnKind::Date, at(9999, 12, 31)), "9999-12-31");
+  EXPECT_EQ(text(ColumnKind::Time, 0.5 + 0.001 / 86400), "12:00:00.001");
+  EXPECT_EQ(text(ColumnKind::Time, -0.5), "-12:00:00.000");
+  EXPECT_EQ(text(ColumnKind::Time, 1.5), "36:00:00.000");
+}
+
+TEST(ColumnText, DatesTheColumnCannotHoldAreRefusedOrMadeNull) {
+  EXPECT_EQ(text(ColumnKind::DateTime, at(999, 12, 31, 3600.5)),
+            "refused: verdien 31.12.999 01:00:00.500 (-328716.95832754631 dager) er ingen dato mellom år 1000 og 9999");
+  EXPECT_EQ(text(ColumnKind::Date, at(10000, 1, 1)).rfind("refused:", 0), 0u);
+  EXPECT_EQ(text(ColumnKind::Date, at(2000, 1, 1, 60)).rfind("refused:", 0), 0u);  // a date with a time
+  EXPECT_EQ(text(ColumnKind::Time, 35.0).rfind("refused:", 0), 0u);                // 840 hours
+  EXPECT_EQ(text(ColumnKind::DateTime, HUGE_VAL).rfind("refused:", 0), 0u);
+  EXPECT_EQ(text(ColumnKind::Date, at(999, 12, 31), true), "MADE NULL");
+  EXPECT_EQ(text(ColumnKind::Time, 35.0, true), "MADE NULL");
+  EXPECT_EQ(text(ColumnKind::Double, std::nan(""), true).rfind("refused:", 0), 0u);  // only dates
+}
+
+}  // namespace
