@@ -204,6 +204,18 @@ TEST_F(SqlConvertTest, ARefusedValueMidTableLeavesThePreviousCopyAndARerunSuccee
   EXPECT_EQ(db.tables(), QStringList{"RADER"});
 }
 
+TEST_F(SqlConvertTest, AStopMidLoadLeavesThePreviousCopy) {
+  makeTable("RADER", kNumberedFields, numberedRows(2));
+  ASSERT_TRUE(convert(firm.alias())[0].Converted());
+  addRows("RADER", numberedRows(100000));
+  observer.onRows = [&](std::int64_t done) { stop = stop || done > 0; };  // as Ctrl-C does
+  const auto stopped = convert(firm.alias());
+  ASSERT_TRUE(stop);
+  EXPECT_EQ(stopped[0].error, "avbrutt");
+  EXPECT_EQ(select("SELECT COUNT(*) FROM RADER"), "2");
+  EXPECT_EQ(db.tables(), QStringList{"RADER"});
+}
+
 TEST_F(SqlConvertTest, BadInputIsRefusedBeforeAnythingIsConverted) {
   makeTable("RADER", kNumberedFields, numberedRows(1));
   const auto refusal = [&](ConvertOptions options) {
