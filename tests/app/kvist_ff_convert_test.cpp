@@ -10,8 +10,6 @@
 #include "support/SqlTestSupport.h"
 #include "support/TempAlias.h"
 
-namespace fs = std::filesystem;
-
 namespace {
 
 struct ToolRun {
@@ -24,10 +22,7 @@ class ConvertCommandTest : public ::testing::Test {
  protected:
   void SetUp() override {
     REQUIRE_PRIVATE_SERVER(db);
-    // The tool finds its settings folder as the program does: "../etc/" from where it runs.
-    fs::create_directories(settings.folder() + "etc");
-    fs::create_directories(settings.folder() + "work");
-    fs::copy_file(SqlAliasFileName(), settings.folder() + "etc/SQLALIAS.INI");
+    sql_test::MakeToolFolders(settings);
     ASSERT_EQ(run({"create", "FIRMA", "PROSJEKT", "ID:Integer", "NAVN:String:20", "--index", "NAVN:NAVN"}).code, 0);
     ASSERT_EQ(run({"insert", "FIRMA", "PROSJEKT", "ID=1", "NAVN=Åsen"}).code, 0);
     ASSERT_EQ(run({"insert", "FIRMA", "PROSJEKT", "ID=2", "NAVN=Berg"}).code, 0);

@@ -8,8 +8,6 @@
 #include "support/SqlTestSupport.h"
 #include "support/QtPrint.h"
 
-namespace fs = std::filesystem;
-
 namespace {
 
 struct ToolRun {
@@ -21,10 +19,7 @@ class ExecSqlTest : public ::testing::Test {
  protected:
   void SetUp() override {
     REQUIRE_PRIVATE_SERVER(db);
-    // The tool finds its settings folder as the program does: "../etc/" from where it runs.
-    fs::create_directories(settings.folder() + "etc");
-    fs::create_directories(settings.folder() + "work");
-    fs::copy_file(SqlAliasFileName(), settings.folder() + "etc/SQLALIAS.INI");
+    sql_test::MakeToolFolders(settings);
   }
 
   ToolRun run(const QStringList& args, const QByteArray& input) {

@@ -39,6 +39,14 @@ class TempSettings {
   std::string folder_;
 };
 
+// Folders for running kvist-ff as the program runs: it finds its settings folder as "../etc/"
+// from its working folder "work/"; the alias file goes along.
+inline void MakeToolFolders(const TempSettings& settings) {
+  std::filesystem::create_directories(settings.folder() + "etc");
+  std::filesystem::create_directories(settings.folder() + "work");
+  std::filesystem::copy_file(SqlAliasFileName(), settings.folder() + "etc/SQLALIAS.INI");
+}
+
 // Settings that lead nowhere: a socket that no server listens on.
 inline SqlAliasSettings DeadServerAlias(const std::string& folder) {
   SqlAliasSettings dead = PrivateServerAlias();
