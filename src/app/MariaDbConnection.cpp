@@ -8,7 +8,7 @@
 
 namespace {
 
-std::string orNull(const QString& s) { return s.toStdString(); }
+std::string utf8(const QString& s) { return s.toStdString(); }
 
 // The state of one LOAD DATA LOCAL between the client library's callbacks.
 struct LocalLoad {
@@ -46,9 +46,9 @@ MariaDbConnection::MariaDbConnection(const SqlAliasSettings& settings) : mysql_(
   const unsigned int localInfile = 1;
   mysql_options(mysql_, MYSQL_OPT_LOCAL_INFILE, &localInfile);
   mysql_options(mysql_, MYSQL_SET_CHARSET_NAME, "utf8mb4");
-  const std::string host = orNull(settings.host), socket = orNull(settings.socket);
-  const std::string user = orNull(settings.user), password = orNull(settings.password);
-  const std::string database = orNull(settings.database);
+  const std::string host = utf8(settings.host), socket = utf8(settings.socket);
+  const std::string user = utf8(settings.user), password = utf8(settings.password);
+  const std::string database = utf8(settings.database);
   if (!mysql_real_connect(mysql_, host.empty() ? nullptr : host.c_str(), user.c_str(), password.c_str(),
                           database.empty() ? nullptr : database.c_str(), static_cast<unsigned>(settings.port),
                           socket.empty() ? nullptr : socket.c_str(), 0)) {

@@ -1,5 +1,6 @@
 #include "app/SqlConvert.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "app/Data_SQL.h"
@@ -12,7 +13,11 @@ std::vector<std::string> resolveTables(const std::string& alias, const std::vect
   auto& session = ff::TffSession::DefaultSession();
   if (!session.IsAlias(alias)) throw EConvertInput("Ukjent alias: " + alias);
   std::vector<std::string> names;
-  session.GetTableNames(alias, "*.*", false, false, names);
+  try {
+    session.GetTableNames(alias, "*.*", false, false, names);
+  } catch (const ff::Error& e) {
+    throw EConvertInput(e.what());
+  }
   if (wanted.empty()) return names;
   std::vector<std::string> tables;
   for (const auto& w : wanted) {
@@ -43,7 +48,7 @@ SqlConverter::SqlConverter(ConvertOptions options, ConvertObserver& observer, co
     : options_(std::move(options)), observer_(observer), stop_(stop), server_(serverOf(options_.toSqlAlias)) {
   tables_ = resolveTables(options_.fromAlias, options_.tables);
   try {
-    connect(server_);
+    connect(server_);  // only to know now that the alias leads somewhere
   } catch (const ESqlError& e) {
     throw EConvertInput("Databasealias " + options_.toSqlAlias + ": " + e.what());
   }

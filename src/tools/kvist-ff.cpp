@@ -277,14 +277,12 @@ int cmdImport(Args args) {
 }
 
 int cmdConvert(Args args) {
-  ConvertOptions options;
-  bool quiet = false;
   // Flags without a value first; takeOptions reads "--name VALUE" pairs.
-  std::erase_if(args, [&](const std::string& a) {
-    if (a == "--no-verify") return !(options.verify = false);
-    if (a == "--quiet") return quiet = true;
-    return a == "--lossy-dates=null" && (options.nullForBadDates = true);
-  });
+  const auto takeFlag = [&](const char* flag) { return std::erase(args, std::string(flag)) > 0; };
+  ConvertOptions options;
+  options.verify = !takeFlag("--no-verify");
+  options.nullForBadDates = takeFlag("--lossy-dates=null");
+  const bool quiet = takeFlag("--quiet");
   const auto valued = takeOptions(args, {"--to"});
   requireArgs(args, 1, "convert FRA_ALIAS --to SQLALIAS [TABELL...]");
   const auto to = valued.find("--to");
@@ -292,10 +290,6 @@ int cmdConvert(Args args) {
   options.fromAlias = args[0];
   options.toSqlAlias = to->second;
   options.tables.assign(args.begin() + 1, args.end());
-  int argc = 1;
-  char name[] = "kvist-ff";
-  char* argv[] = {name, nullptr};
-  QCoreApplication app(argc, argv);
   InitSettingsStore();
   return RunConvertCommand(options, !quiet && isatty(STDERR_FILENO), std::cout, std::cerr);
 }

@@ -14,6 +14,7 @@
 #include "db/SuiteDatabase.h"
 #include "store/Field.h"
 #include "store/Session.h"
+#include "store/ff2/Ff2TableBuilder.h"
 #include "support/SqlTestSupport.h"
 #include "support/TempAlias.h"
 
@@ -153,6 +154,21 @@ TEST_F(SqlConvertTest, ValuesArriveExactly) {
   EXPECT_EQ(select("SELECT COUNT(*) FROM VERDIER WHERE COALESCE(TEKST, BELOP, KRONER, NAAR, KL, DAG, NOTAT, BILDE, "
                    "JA, ORD, id) IS NULL"),
             "1");
+}
+
+TEST_F(SqlConvertTest, LegacyTextArrivesAsUtf8AndNumbersExactly) {
+  using namespace ff2test;
+  using ff::ff2::FfType;
+  Ff2TableBuilder t({field("NAVN", FfType::ShortString, 11, 10), field("NOTAT", FfType::BlobMemo, 8),
+                     field("BELOP", FfType::Double, 8), field("KRONER", FfType::Currency, 8)});
+  t.addRecord({"\x03\xE6\xF8\xE5", le64(t.addBlob("Hei p\xE5 deg")), f64(1234567.89), le64(12345678900)});
+  std::ofstream(firm.folder() + "GAMMEL.ff2", std::ios::binary) << t.build();
+  const auto outcomes = convert(firm.alias());
+  ASSERT_TRUE(outcomes[0].Converted()) << outcomes[0].error;
+  EXPECT_EQ(outcomes[0].verified->identical, 1);
+  EXPECT_EQ(select("SELECT CONCAT_WS(' ', HEX(NAVN), CHAR_LENGTH(NAVN), HEX(NOTAT), BELOP = 1234567.89e0, KRONER) "
+                   "FROM GAMMEL"),
+            "C3A6C3B8C3A5 3 4865692070C3A520646567 1 1234567.8900");
 }
 
 TEST_F(SqlConvertTest, IndexesAreBuiltAndTheDemoDatabaseConverts) {
