@@ -62,10 +62,11 @@ void ProgressLine::RowsLoaded(const std::string& table, std::int64_t done, std::
   const double seconds = secondsSince(started_);
   const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
   char line[200];
-  std::snprintf(line, sizeof line, "  %lld av %lld rader  %.0f rader/s  ca. %.0f s igjen",
-                static_cast<long long>(done), static_cast<long long>(total), rate,
-                rate > 0 ? static_cast<double>(total - done) / rate : 0.0);
-  err_ << "\r\x1b[K" << table << line << std::flush;
+  std::snprintf(line, sizeof line, "  %lld av %lld rader  %.0f rader/s", static_cast<long long>(done),
+                static_cast<long long>(total), rate);
+  char left[40] = "";
+  if (rate > 0) std::snprintf(left, sizeof left, "  ca. %.0f s igjen", static_cast<double>(total - done) / rate);
+  err_ << "\r\x1b[K" << table << line << left << std::flush;
 }
 
 void ProgressLine::TableFinished(const TableOutcome&) { err_ << "\r\x1b[K" << std::flush; }
