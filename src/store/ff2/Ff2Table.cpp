@@ -133,6 +133,17 @@ std::int64_t Ff2Table::CountBefore(const RowSelection& sel, const RowOrder& orde
   return keys(sel, order).CountBefore(sel, order, key);
 }
 
+std::vector<RowKey> Ff2Table::SampleKeys(const RowSelection& sel, const RowOrder& order, std::int64_t every) {
+  if (!inFileOrder(sel, order)) return keys(sel, order).SampleKeys(sel, order, every);
+  // One block read for each key: nothing between them is decoded.
+  std::vector<RowKey> keys;
+  Row row;
+  for (std::int64_t skip = every - 1; skip < file_.recordCount(); skip += every) {
+    if (ScanAt(sel, order, skip, ScanDirection::Forward)->Next(row)) keys.push_back(KeyOf(row, order));
+  }
+  return keys;
+}
+
 bool Ff2Table::Read(RowId id, Row& row) {
   ff2::Ff2Record record;
   if (!file_.readRecordAt(id, record)) return false;

@@ -31,6 +31,7 @@ class Ff2Table : public TableStorage {
   std::unique_ptr<RowCursor> ScanAt(const RowSelection& sel, const RowOrder& order, std::int64_t skip,
                                     ScanDirection dir) override;
   std::int64_t CountBefore(const RowSelection& sel, const RowOrder& order, const RowKey& key) override;
+  std::vector<RowKey> SampleKeys(const RowSelection& sel, const RowOrder& order, std::int64_t every) override;
   bool Read(RowId id, Row& row) override;
   // Each throws EReadOnly.
   RowId Insert(const std::vector<Value>& values) override;

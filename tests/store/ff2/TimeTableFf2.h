@@ -13,8 +13,9 @@ inline constexpr int kTimeTableProjects = 100;
 
 // Row i: NR i+1, DATO 1 January 2020 + i/40 days, INITIALER one of 26, PROSJEKTNR i % 100,
 // TIMER 0.5 to 8, TEKST "Arbeid nr i"; TEKST is NULL on every seventh row. Indexes DATO and
-// PROSJEKT (PROSJEKTNR, DATO). 64 KiB blocks, as the suite's big tables have.
-inline std::string BuildTimeTableFf2(int rows) {
+// PROSJEKT (PROSJEKTNR, DATO). With deletedEvery > 0 a deleted slot follows every
+// deletedEvery-th row. 64 KiB blocks, as the suite's big tables have.
+inline Ff2TableBuilder TimeTableBuilder(int rows, int deletedEvery = 0) {
   using ff::ff2::FfType;
   Ff2TableBuilder t({field("NR", FfType::Int32, 4), field("DATO", FfType::DateTime, 8),
                      field("INITIALER", FfType::ShortString, 5, 4), field("PROSJEKTNR", FfType::Int32, 4),
@@ -29,8 +30,11 @@ inline std::string BuildTimeTableFf2(int rows) {
     t.addRecord({le32(static_cast<std::uint32_t>(i + 1)), f64(day + 693594.0), initials,
                  le32(static_cast<std::uint32_t>(i % kTimeTableProjects)), f64(0.5 + (i % 16) * 0.5),
                  i % 7 == 6 ? std::nullopt : std::optional<std::string>(static_cast<char>(text.size()) + text)});
+    if (deletedEvery > 0 && i % deletedEvery == deletedEvery - 1) t.addDeletedSlot();
   }
-  return t.build();
+  return t;
 }
+
+inline std::string BuildTimeTableFf2(int rows) { return TimeTableBuilder(rows).build(); }
 
 }  // namespace ff2test
