@@ -47,7 +47,8 @@ class Stmt {
   explicit operator bool() const { return stmt_ != nullptr; }
   sqlite3_stmt* get() const { return stmt_; }
 
-  void bind(int i, const Value& v, bool asBlob = false) {
+  // kept: v outlives the statement's next step, so SQLite need not copy text.
+  void bind(int i, const Value& v, bool asBlob = false, bool kept = false) {
     int rc = SQLITE_OK;
     if (isNull(v)) {
       rc = sqlite3_bind_null(stmt_, i);
@@ -57,8 +58,9 @@ class Stmt {
       rc = sqlite3_bind_double(stmt_, i, *d);
     } else {
       const auto& s = std::get<std::string>(v);
-      rc = asBlob ? sqlite3_bind_blob64(stmt_, i, s.data(), s.size(), SQLITE_TRANSIENT)
-                  : sqlite3_bind_text64(stmt_, i, s.data(), s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+      const auto lifetime = kept ? SQLITE_STATIC : SQLITE_TRANSIENT;
+      rc = asBlob ? sqlite3_bind_blob64(stmt_, i, s.data(), s.size(), lifetime)
+                  : sqlite3_bind_text64(stmt_, i, s.data(), s.size(), lifetime, SQLITE_UTF8);
     }
     if (rc != SQLITE_OK) raise(db_, rc, "Kan ikke binde verdi");
   }
@@ -136,12 +138,28 @@ Value coerceForStorage(const Value& v, FieldType t) {
   }
 }
 
+// True when v is held as values of type t are stored (or null): it needs no conversion.
+bool storedAsIs(const Value& v, FieldType t) {
+  switch (storageClassOf(t)) {
+    case StorageClass::Integer: return !std::holds_alternative<double>(v) && !std::holds_alternative<std::string>(v);
+    case StorageClass::Real: return !std::holds_alternative<std::int64_t>(v) && !std::holds_alternative<std::string>(v);
+    default: return !std::holds_alternative<std::int64_t>(v) && !std::holds_alternative<double>(v);
+  }
+}
+
 // Binds one value per field (parameters first+1, ...), each converted to its field's storage.
+// REQUIRES: values outlive the statement's next step.
 void bindRow(Stmt& s, const std::vector<FieldDef>& fields, const std::vector<Value>& values, int first = 0) {
+  static const Value null;
   for (std::size_t i = 0; i < fields.size(); ++i) {
     const FieldType t = fields[i].type;
-    const Value v = i < values.size() ? coerceForStorage(values[i], t) : Value{};
-    s.bind(first + static_cast<int>(i) + 1, v, storageClassOf(t) == StorageClass::Bytes);
+    const Value& v = i < values.size() ? values[i] : null;
+    const bool asBlob = storageClassOf(t) == StorageClass::Bytes;
+    if (storedAsIs(v, t)) {
+      s.bind(first + static_cast<int>(i) + 1, v, asBlob, true);
+    } else {
+      s.bind(first + static_cast<int>(i) + 1, coerceForStorage(v, t), asBlob);
+    }
   }
 }
 
