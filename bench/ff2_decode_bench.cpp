@@ -27,7 +27,7 @@ constexpr double kMegabyte = 1e6;
 fs::path samplesFolder(int argc, char** argv) {
   if (argc > 1) return argv[1];
   if (const char* env = std::getenv("FF2_SAMPLES"); env && *env) return env;
-  return fs::path(__FILE__).parent_path().parent_path() / "tests" / "ff2" / "samples";
+  return fs::path(KV_SOURCE_DIR) / "tests" / "store" / "ff2" / "samples";
 }
 
 bool isTableFile(const fs::path& p) {
