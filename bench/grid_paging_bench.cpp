@@ -13,6 +13,7 @@
 
 #include "app/DataSetModel.h"
 #include "bench/BenchUtil.h"
+#include "bench/GridBench.h"
 #include "store/Aliases.h"
 #include "store/DataSource.h"
 #include "store/Field.h"
@@ -28,38 +29,12 @@ const char* kAlias = "PAGEBENCH";
 
 std::string tableName(int rows) { return "PAGE" + std::to_string(rows); }
 
-void generate(int rows) {
-  auto& session = ff::TffSession::DefaultSession();
-  session.CreateTable(kAlias, tableName(rows),
-                      {{"NR", ff::FieldType::Integer},
-                       {"NAVN", ff::FieldType::String, 30},
-                       {"BELOP", ff::FieldType::Float},
-                       {"DATO", ff::FieldType::Date},
-                       {"AKTIV", ff::FieldType::Boolean}},
-                      {{"NAVN", {"NAVN"}, 0}});
-  auto storage = session.OpenTable(kAlias, tableName(rows), {});
-  storage->BeginBulk();
-  for (int i = 0; i < rows; ++i) {
-    storage->Insert({ff::Value{std::int64_t{i}}, ff::Value{"Kunde nummer " + std::to_string(i)},
-                     ff::Value{i * 1.25}, ff::Value{37622.0 + i % 3650}, ff::Value{std::int64_t{i % 2}}});
-  }
-  storage->EndBulk();
-}
-
 // In the order of the NAVN index, so that windows seek on a text key.
 void openTable(ff::TffTable& table, int rows) {
   table.SetDatabaseName(kAlias);
   table.SetTableName(tableName(rows));
   table.SetIndexName("NAVN");
   table.Open();
-}
-
-long showRows(const DataSetModel& model, int first, int count) {
-  long chars = 0;
-  for (int r = first; r < first + count; ++r) {
-    for (int c = 0; c < model.columnCount(); ++c) chars += model.data(model.index(r, c)).toString().size();
-  }
-  return chars;
 }
 
 struct Paging {
@@ -78,9 +53,9 @@ Paging measurePaging(int rows) {
       source.SetDataSet(&table);
       DataSetModel model(source);
       openTable(table, rows);
-      sink += showRows(model, middle, kScreenRows);  // the jump there is not timed
+      sink += bench::showRows(model, middle, kScreenRows);  // the jump there is not timed
       grid.push_back(bench::timeOnce([&] {
-        for (int s = 1; s <= kScreens; ++s) sink += showRows(model, middle + s * kScreenRows, kScreenRows);
+        for (int s = 1; s <= kScreens; ++s) sink += bench::showRows(model, middle + s * kScreenRows, kScreenRows);
       }) / kScreens);
     }
     {
@@ -105,10 +80,10 @@ void reportFarJumps(int rows) {
   source.SetDataSet(&table);
   DataSetModel model(source);
   openTable(table, rows);
-  showRows(model, 0, kScreenRows);
-  const double first = bench::timeOnce([&] { showRows(model, 500000, kScreenRows); });
-  const double later = bench::timeOnce([&] { showRows(model, 700000, kScreenRows); });
-  const double back = bench::timeOnce([&] { showRows(model, 300000, kScreenRows); });
+  bench::showRows(model, 0, kScreenRows);
+  const double first = bench::timeOnce([&] { bench::showRows(model, 500000, kScreenRows); });
+  const double later = bench::timeOnce([&] { bench::showRows(model, 700000, kScreenRows); });
+  const double back = bench::timeOnce([&] { bench::showRows(model, 300000, kScreenRows); });
   std::printf("far jump to row 500,000 of %d: first %.2f ms (samples the keys), later jumps %.2f ms and %.2f ms\n",
               rows, first * 1000, later * 1000, back * 1000);
 }
@@ -116,18 +91,13 @@ void reportFarJumps(int rows) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string root = argc > 1 ? argv[1] : "var/bench";
-  setenv("FF_CONFIG_DIR", (root + "/config").c_str(), 1);
-  qputenv("QT_QPA_PLATFORM", "offscreen");
+  const std::string folder = bench::gridBenchFolder(argc, argv, "paging", kAlias);
   QApplication app(argc, argv);
-  const std::string folder = std::filesystem::absolute(root + "/paging/").string();
-  std::filesystem::create_directories(folder);
-  ff::AddAlias(kAlias, folder);
   const std::vector<int> sizes{10000, 100000, 1000000};
   for (int rows : sizes) {
     if (std::filesystem::exists(folder + tableName(rows) + ".ffdb")) continue;
     std::printf("generating %d rows ...\n", rows);
-    bench::generateInChild([&] { generate(rows); });
+    bench::generateInChild([&] { bench::makeCustomerTable(kAlias, tableName(rows), rows, {{"NAVN", {"NAVN"}, 0}}); });
   }
   for (int rows : sizes) {
     const Paging p = measurePaging(rows);
