@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
   ff::AddAlias("BENCH", folder);
   ensureTable("BENCH", folder);
   const std::string file = folder + kTable + ".ffdb";
-  const int rounds = 5;
+  const int rounds = 15;
 
   long storeRows = 0;
   auto [openStore, openBase] = bench::compare(

@@ -338,11 +338,17 @@ const Value& TffTable::CurrentValue(int fieldIndex) const {
 }
 
 void TffTable::loadRow(const Row& row) {
-  current_ = row;
+  Row copy = row;
+  takeRow(copy);
+}
+
+void TffTable::takeRow(Row& row) {
+  std::swap(current_, row);
   hasRow_ = true;
   for (std::size_t i = 0; i < fields_.size(); ++i) {
     const int p = physicalIndex_[i];
-    buffer_[i] = p >= 0 && static_cast<std::size_t>(p) < row.values.size() ? row.values[static_cast<std::size_t>(p)] : Value{};
+    const auto& values = current_.values;
+    buffer_[i] = p >= 0 && static_cast<std::size_t>(p) < values.size() ? values[static_cast<std::size_t>(p)] : Value{};
   }
   calculateFields();
 }
@@ -389,10 +395,9 @@ bool TffTable::step(ScanDirection dir) {
   auto& cursor = dir == ScanDirection::Forward ? forward_ : backward_;
   auto& other = dir == ScanDirection::Forward ? backward_ : forward_;
   if (!cursor) cursor = storage_->Scan(selection(), order(), keyOf(current_), dir);
-  Row row;
-  if (!cursor->Next(row)) return false;
+  if (!cursor->Next(spareRow_)) return false;
   other.reset();
-  loadRow(row);
+  takeRow(spareRow_);  // the row left in spareRow_ lends its room to the next step
   return true;
 }
 

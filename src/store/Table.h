@@ -197,6 +197,8 @@ class TffTable {
   RowOrder order() const;
   RowKey keyOf(const Row& row) const;
   void loadRow(const Row& row);
+  // As loadRow; row is left holding the previous current row.
+  void takeRow(Row& row);
   void clearRow();
   bool fetchFirst(ScanDirection dir);
   bool step(ScanDirection dir);
@@ -247,6 +249,7 @@ class TffTable {
 
   DataSetState state_ = DataSetState::Inactive;
   Row current_;                      // the current row's physical values
+  Row spareRow_;                     // read into by steps, so that they need not allocate
   std::vector<Value> buffer_;        // data set field values of the current row
   std::vector<Value> savedBuffer_;   // values before Edit/Insert, for Cancel
   bool hasRow_ = false;

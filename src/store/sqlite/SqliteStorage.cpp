@@ -605,10 +605,10 @@ void createRowCounter(sqlite3* db) {
   exec(db, "CREATE TRIGGER _ff_counted_delete AFTER DELETE ON rows BEGIN UPDATE _ff_count SET n = n - 1; END");
 }
 
+// Asks the schema SQLite has read already, without a statement.
 bool hasRowCounter(sqlite3* db) {
-  Stmt s(db, "SELECT count(*) FROM sqlite_master WHERE name = '_ff_count'");
-  s.step();
-  return valueToInt(s.column(0)) > 0;
+  return sqlite3_table_column_metadata(db, "main", "_ff_count", "n", nullptr, nullptr, nullptr, nullptr, nullptr) ==
+         SQLITE_OK;
 }
 
 // The field dictionary and the table of rows, without indexes.
