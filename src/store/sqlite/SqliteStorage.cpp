@@ -796,7 +796,7 @@ std::int64_t SqliteProvider::CreateFilled(const std::string& path, const std::ve
   // midway leaves at most that file, which the next load of the table clears away.
   const std::string temp = path + ".new";
   removeDatabaseFiles(temp);
-  sqlite3* db = openDb(temp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+  sqlite3* db = openDb(temp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX);
   try {
     sqlite3_extended_result_codes(db, 1);
     // No journal and no syncs while loading: until the rename nobody reads the file.
