@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -206,6 +207,24 @@ TEST_F(Ff2StreamingTest, FindKeyAndMasterDetailAsOnTheCopy) {
   for (int i = 0; i < 5; ++i, master.Next()) {
     expectAlike("the details of project " + master.FieldByName("PROSJEKTNR").DisplayText());
   }
+}
+
+TEST_F(Ff2StreamingTest, WhatWasLearntOfAFileIsKeptOnlyWhileItIsUnchanged) {
+  openBoth([](TffTable& t) { t.SetIndexName("PROSJEKT"); });
+  ASSERT_EQ(file.RecordCount(), 2500);
+  const std::string path = legacy.folder() + "TID.ff2";
+  const auto before = std::filesystem::last_write_time(path);
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << ff2test::BuildTimeTableFf2(10);
+  std::filesystem::last_write_time(path, before + std::chrono::seconds(2));
+  try {
+    file.Last();
+    FAIL() << "read a file that changed under it";
+  } catch (const ECannotOpen& e) {
+    EXPECT_NE(std::string(e.what()).find("TID.ff2: filen er endret"), std::string::npos) << e.what();
+  }
+  file.Close();
+  file.Open();
+  EXPECT_EQ(file.RecordCount(), 10) << "opened again, it reads the file as it is now";
 }
 
 }  // namespace

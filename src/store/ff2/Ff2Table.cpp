@@ -1,6 +1,7 @@
 #include "store/ff2/Ff2Table.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <utility>
 
 #include "store/Errors.h"
@@ -58,6 +59,15 @@ IndexDef indexFor(const RowOrder& order, const std::vector<FieldDef>& fields) {
   return index;
 }
 
+// The file's size and time of change; zeros when it cannot be looked at.
+std::pair<std::uintmax_t, std::int64_t> stampOf(const std::string& path) {
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path, ec);
+  const auto changed = std::filesystem::last_write_time(path, ec);
+  if (ec) return {0, 0};
+  return {size, static_cast<std::int64_t>(changed.time_since_epoch().count())};
+}
+
 bool sameKey(const IndexDef& a, const IndexDef& b) { return a.fields == b.fields && a.options == b.options; }
 
 // Rows of the file in physical order, decoded block by block.
@@ -99,15 +109,24 @@ class KeyedCursor : public RowCursor {
 
 }  // namespace
 
-Ff2Table::Ff2Table(const std::string& path) : file_(path), indexes_(usableIndexes(file_)) {}
+Ff2Table::Ff2Table(const std::string& path)
+    : path_(path), stamp_(stampOf(path)), file_(path), indexes_(usableIndexes(file_)) {}
+
+void Ff2Table::checkUnchanged() const {
+  if (stampOf(path_) != stamp_) {
+    throw ECannotOpen(file_.name() + ": filen er endret etter at tabellen ble åpnet; åpne tabellen på nytt");
+  }
+}
 
 std::int64_t Ff2Table::Count(const RowSelection& sel) {
+  checkUnchanged();
   if (inFileOrder(sel, {})) return file_.recordCount();
   return keys(sel, {}).Count(sel);
 }
 
 std::unique_ptr<RowCursor> Ff2Table::Scan(const RowSelection& sel, const RowOrder& order,
                                           const std::optional<RowKey>& from, ScanDirection dir) {
+  checkUnchanged();
   if (inFileOrder(sel, order)) {
     const ff2::Ff2Direction walk = fileDirection(order, dir);
     return std::make_unique<FileCursor>(from ? file_.recordsAfter(from->id, walk) : file_.records(walk));
@@ -117,6 +136,7 @@ std::unique_ptr<RowCursor> Ff2Table::Scan(const RowSelection& sel, const RowOrde
 
 std::unique_ptr<RowCursor> Ff2Table::ScanAt(const RowSelection& sel, const RowOrder& order, std::int64_t skip,
                                             ScanDirection dir) {
+  checkUnchanged();
   if (inFileOrder(sel, order)) {
     const ff2::Ff2Direction walk = fileDirection(order, dir);
     const std::int64_t position = walk == ff2::Ff2Direction::Forward ? skip : file_.recordCount() - 1 - skip;
@@ -126,6 +146,7 @@ std::unique_ptr<RowCursor> Ff2Table::ScanAt(const RowSelection& sel, const RowOr
 }
 
 std::int64_t Ff2Table::CountBefore(const RowSelection& sel, const RowOrder& order, const RowKey& key) {
+  checkUnchanged();
   if (inFileOrder(sel, order)) {
     const std::int64_t position = file_.positionOf(key.id);
     return order.descending ? file_.recordCount() - 1 - position : position;
@@ -134,6 +155,7 @@ std::int64_t Ff2Table::CountBefore(const RowSelection& sel, const RowOrder& orde
 }
 
 std::vector<RowKey> Ff2Table::SampleKeys(const RowSelection& sel, const RowOrder& order, std::int64_t every) {
+  checkUnchanged();
   if (!inFileOrder(sel, order)) return keys(sel, order).SampleKeys(sel, order, every);
   // One block read for each key: nothing between them is decoded.
   std::vector<RowKey> keys;
@@ -145,6 +167,7 @@ std::vector<RowKey> Ff2Table::SampleKeys(const RowSelection& sel, const RowOrder
 }
 
 bool Ff2Table::Read(RowId id, Row& row) {
+  checkUnchanged();
   ff2::Ff2Record record;
   if (!file_.readRecordAt(id, record)) return false;
   row.id = id;

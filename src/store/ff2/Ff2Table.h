@@ -2,10 +2,13 @@
 // as a cursor reaches them, so reading a table front to back (dump, import) holds one block at
 // a time. Orders, filters and ranges go through a scratch table of just the fields they name
 // (see MakeScratchTable), built on first use and rebuilt when a later one names more; its
-// row ids are the records' places in the file, whose rows are then read from the file.
+// row ids are the records' places in the file, whose rows are then read from the file. What
+// was learnt of the file is kept only while the file is unchanged: once its size or time of
+// change differs from when it was opened, reads are refused until the table is opened again.
 #pragma once
 
 #include <memory>
+#include <cstdint>
 #include <set>
 #include <string>
 #include <vector>
@@ -47,7 +50,11 @@ class Ff2Table : public TableStorage {
   TableStorage& keys(const RowSelection& sel, const RowOrder& order);
   std::unique_ptr<RowCursor> rowsFor(std::unique_ptr<RowCursor> keyed);
   [[noreturn]] void refuseWrite() const;
+  // Throws ECannotOpen when the file changed since it was opened.
+  void checkUnchanged() const;
 
+  std::string path_;
+  std::pair<std::uintmax_t, std::int64_t> stamp_;  // size and time of change when opened
   ff2::Ff2File file_;
   std::vector<IndexDef> indexes_;
   std::set<int> keyFields_;            // fields the scratch table holds
