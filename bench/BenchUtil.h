@@ -1,6 +1,9 @@
 // Small helpers shared by the benchmark programs: timing, medians and resident memory.
 #pragma once
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -63,6 +66,35 @@ inline void generateInChild(const std::function<void()>& generate) {
     std::fprintf(stderr, "generation failed\n");
     std::exit(1);
   }
+}
+
+struct ToolRun {
+  double seconds = 0;
+  long peakKiB = 0;  // the child's peak resident memory
+  int exitCode = -1;
+};
+
+// Runs a program (its standard output thrown away) and waits for it.
+inline ToolRun runTool(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  ToolRun run;
+  const auto start = std::chrono::steady_clock::now();
+  pid_t child = 0;
+  if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    run.peakKiB = usage.ru_maxrss;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  posix_spawn_file_actions_destroy(&actions);
+  return run;
 }
 
 inline void report(const char* what, double candidate, double baseline, const char* goal) {

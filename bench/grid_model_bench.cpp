@@ -12,6 +12,7 @@
 
 #include "app/DataSetModel.h"
 #include "bench/BenchUtil.h"
+#include "bench/GridBench.h"
 #include "store/Aliases.h"
 #include "store/DataSource.h"
 #include "store/Session.h"
@@ -28,21 +29,7 @@ const char* kTable = "GRID";
 void ensureTable(const std::string& folder) {
   if (std::filesystem::exists(folder + kTable + ".ffdb")) return;
   std::printf("generating %d rows in %s ...\n", kRows, folder.c_str());
-  auto& session = ff::TffSession::DefaultSession();
-  session.CreateTable(kAlias, kTable,
-                      {{"NR", ff::FieldType::Integer},
-                       {"NAVN", ff::FieldType::String, 30},
-                       {"BELOP", ff::FieldType::Float},
-                       {"DATO", ff::FieldType::Date},
-                       {"AKTIV", ff::FieldType::Boolean}},
-                      {});
-  auto storage = session.OpenTable(kAlias, kTable, {});
-  storage->BeginBulk();
-  for (int i = 0; i < kRows; ++i) {
-    storage->Insert({ff::Value{std::int64_t{i}}, ff::Value{"Kunde nummer " + std::to_string(i)},
-                     ff::Value{i * 1.25}, ff::Value{37622.0 + i % 3650}, ff::Value{std::int64_t{i % 2}}});
-  }
-  storage->EndBulk();
+  bench::makeCustomerTable(kAlias, kTable, kRows, {});
 }
 
 void openTable(ff::TffTable& table) {
@@ -51,24 +38,11 @@ void openTable(ff::TffTable& table) {
   table.Open();
 }
 
-// Asks for every cell of `count` rows from `first`, as a grid painting them does.
-long showRows(const DataSetModel& model, int first, int count) {
-  long chars = 0;
-  for (int r = first; r < first + count; ++r) {
-    for (int c = 0; c < model.columnCount(); ++c) chars += model.data(model.index(r, c)).toString().size();
-  }
-  return chars;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string root = argc > 1 ? argv[1] : "var/bench";
-  setenv("FF_CONFIG_DIR", (root + "/config").c_str(), 1);
-  qputenv("QT_QPA_PLATFORM", "offscreen");
+  const std::string folder = bench::gridBenchFolder(argc, argv, "grid", kAlias);
   QApplication app(argc, argv);
-  const std::string folder = std::filesystem::absolute(root + "/grid/").string();
-  ff::AddAlias(kAlias, folder);
   ensureTable(folder);
   const int rounds = 21;
 
@@ -81,8 +55,8 @@ int main(int argc, char** argv) {
     DataSetModel model(source);
     openTable(table);
     modelRows = model.rowCount();
-    shown = showRows(model, 0, kScreenRows);
-    shown += showRows(model, modelRows - kScreenRows, kScreenRows);
+    shown = bench::showRows(model, 0, kScreenRows);
+    shown += bench::showRows(model, modelRows - kScreenRows, kScreenRows);
   };
   const auto openLast = [] {
     ff::TffTable table;
@@ -106,8 +80,8 @@ int main(int argc, char** argv) {
     source.SetDataSet(&table);
     DataSetModel model(source);
     openTable(table);
-    middle = bench::timeOnce([&] { showRows(model, kRows / 2, kScreenRows); });
-    for (int first = 0; first + kScreenRows <= kScrolledRows; first += kScreenRows) showRows(model, first, kScreenRows);
+    middle = bench::timeOnce([&] { bench::showRows(model, kRows / 2, kScreenRows); });
+    for (int first = 0; first + kScreenRows <= kScrolledRows; first += kScreenRows) bench::showRows(model, first, kScreenRows);
   }
   const long rssAfter = bench::procStatusKiB("VmHWM");
 

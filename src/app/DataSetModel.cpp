@@ -114,16 +114,39 @@ void DataSetModel::emitRowChanged(int row) {
 
 // --- Rows on demand ---
 
+std::list<DataSetModel::Window>::iterator DataSetModel::findWindow(std::int64_t index) const {
+  return std::find_if(windows_.begin(), windows_.end(), [&](const Window& w) { return w.index == index; });
+}
+
+const DataSetModel::Window* DataSetModel::heldWindow(std::int64_t index) const {
+  const auto found = findWindow(index);
+  return found == windows_.end() ? nullptr : &*found;
+}
+
+// Seeks from the key of a neighbour held; positions are read only without one.
+DataSetModel::Window DataSetModel::readWindow(std::int64_t index) const {
+  ff::TffTable::RowRun run;
+  if (const Window* before = heldWindow(index - 1); before && before->rows.size() == kWindowRows) {
+    run = table()->ReadRowsFrom(before->ends.back(), ff::ScanDirection::Forward, kWindowRows);
+  } else if (const Window* after = heldWindow(index + 1); after && !after->rows.empty()) {
+    run = table()->ReadRowsFrom(after->ends.front(), ff::ScanDirection::Backward, kWindowRows);
+  } else {
+    run = table()->ReadRows(index * kWindowRows, kWindowRows);
+  }
+  return {index, std::move(run.rows), std::move(run.ids), std::move(run.ends)};
+}
+
 const DataSetModel::Window& DataSetModel::window(std::int64_t index) const {
-  const auto found = std::find_if(windows_.begin(), windows_.end(), [&](const Window& w) { return w.index == index; });
+  if (table()->Generation() != generation_) {
+    windows_.clear();  // rows written meanwhile (by any handle): what was read no longer holds
+    generation_ = table()->Generation();
+  }
+  const auto found = findWindow(index);
   if (found != windows_.end()) {
     windows_.splice(windows_.begin(), windows_, found);
     return windows_.front();
   }
-  Window w;
-  w.index = index;
-  w.rows = table()->ReadRows(index * kWindowRows, kWindowRows, &w.ids);
-  windows_.push_front(std::move(w));
+  windows_.push_front(readWindow(index));
   if (static_cast<int>(windows_.size()) > kMaxWindows) windows_.pop_back();
   return windows_.front();
 }
@@ -140,6 +163,14 @@ std::optional<std::int64_t> DataSetModel::cachedPosition(ff::RowId id) const {
     if (found != w.ids.end()) return w.index * kWindowRows + (found - w.ids.begin());
   }
   return std::nullopt;
+}
+
+std::optional<ff::RowId> DataSetModel::cachedId(std::int64_t row) const {
+  if (table()->Generation() != generation_) return std::nullopt;
+  const Window* w = heldWindow(row / kWindowRows);
+  const auto offset = static_cast<std::size_t>(row % kWindowRows);
+  if (!w || offset >= w->ids.size()) return std::nullopt;
+  return w->ids[offset];
 }
 
 ff::TField& DataSetModel::field(int column) const {
@@ -238,7 +269,9 @@ int DataSetModel::currentRow() const {
 void DataSetModel::moveToRow(int row) {
   ff::TffTable* t = table();
   if (!t || row == currentRow() || isInsertRow(row)) return;
-  if (t->MoveToRecNo(row)) {
+  // A row on screen is reached by its id; only others by position.
+  const std::optional<ff::RowId> id = cachedId(row);
+  if ((id && t->GotoRowId(*id)) || t->MoveToRecNo(row)) {
     currentRow_ = row;
     emit stateChanged();
   }

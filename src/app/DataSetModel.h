@@ -1,6 +1,8 @@
 // A Qt table model over a table of the store, following it through a data source. Rows are
 // read on demand in windows around what the view asks for, so a table of millions of rows opens
-// and scrolls without being read whole; a bounded number of windows is kept.
+// and scrolls without being read whole; a bounded number of windows is kept. A window next to
+// one held is read by seeking from that one's first or last key, so paging costs the same at
+// any depth; only a far jump reads by position. Windows are dropped when the rows change.
 #pragma once
 
 #include <cstdint>
@@ -74,6 +76,7 @@ class DataSetModel : public NavigableModel {
     std::int64_t index = 0;
     std::vector<std::vector<ff::Value>> rows;
     std::vector<ff::RowId> ids;
+    std::vector<ff::RowKey> ends;  // keys of the first and the last row
   };
 
   // Called by the link.
@@ -86,6 +89,10 @@ class DataSetModel : public NavigableModel {
   bool isInsertRow(int row) const;
   const std::vector<ff::Value>* cachedRow(std::int64_t row) const;
   const Window& window(std::int64_t index) const;
+  std::list<Window>::iterator findWindow(std::int64_t index) const;
+  const Window* heldWindow(std::int64_t index) const;
+  std::optional<ff::RowId> cachedId(std::int64_t row) const;
+  Window readWindow(std::int64_t index) const;
   std::optional<std::int64_t> cachedPosition(ff::RowId id) const;
   ff::TField& field(int column) const;
   void emitRowChanged(int row);
@@ -96,5 +103,6 @@ class DataSetModel : public NavigableModel {
   std::int64_t count_ = 0;    // rows stored in the data set's view
   // Most recently used first; mutable because reading on demand happens inside data().
   mutable std::list<Window> windows_;
+  mutable std::uint64_t generation_ = 0;  // of the rows the windows hold
   mutable std::optional<std::int64_t> currentRow_;
 };

@@ -41,4 +41,11 @@ bool sameName(const std::string& a, const std::string& b) {
   return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
 }
 
+int physicalFieldIndex(const std::vector<FieldDef>& defs, const std::string& name) {
+  for (std::size_t i = 0; i < defs.size(); ++i) {
+    if (sameName(defs[i].name, name)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
 }  // namespace ff

@@ -34,4 +34,7 @@ std::string joinFieldList(const std::vector<std::string>& fields);
 // Case-insensitive (ASCII) name equality, as table, field and index names match.
 bool sameName(const std::string& a, const std::string& b);
 
+// Index of the field named `name` in defs (compared as sameName does); -1 when there is none.
+int physicalFieldIndex(const std::vector<FieldDef>& defs, const std::string& name);
+
 }  // namespace ff

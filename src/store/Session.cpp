@@ -130,8 +130,7 @@ std::unique_ptr<TableStorage> TffSession::OpenTable(const std::string& alias, co
   return provider->Open(path, mode);
 }
 
-void TffSession::CreateTable(const std::string& alias, const std::string& table, const std::vector<FieldDef>& fields,
-                             const std::vector<IndexDef>& indexes) const {
+std::string TffSession::newTablePath(const std::string& alias, const std::string& table) const {
   checkTableName(table);
   const std::string folder = aliasFolderOrThrow(alias);
   try {
@@ -139,7 +138,18 @@ void TffSession::CreateTable(const std::string& alias, const std::string& table,
     throw Error("Tabellen " + table + " finnes allerede i " + alias);
   } catch (const ECannotOpen&) {
   }
-  StorageProviders().front()->Create(folder + table + StorageProviders().front()->Extension(), fields, indexes);
+  return folder + table + StorageProviders().front()->Extension();
+}
+
+void TffSession::CreateTable(const std::string& alias, const std::string& table, const std::vector<FieldDef>& fields,
+                             const std::vector<IndexDef>& indexes) const {
+  StorageProviders().front()->Create(newTablePath(alias, table), fields, indexes);
+}
+
+std::int64_t TffSession::CreateFilledTable(const std::string& alias, const std::string& table,
+                                           const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes,
+                                           RowCursor& rows) const {
+  return StorageProviders().front()->CreateFilled(newTablePath(alias, table), fields, indexes, rows);
 }
 
 TffSession& TffSession::DefaultSession() {

@@ -47,6 +47,11 @@ class TffSession {
   // Creates a table in an alias's folder (SQLite storage). Throws Error.
   void CreateTable(const std::string& alias, const std::string& table,
                    const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes) const;
+  // Creates a table as CreateTable does, holding the rows `rows` hands out, and returns how
+  // many it wrote. The table appears whole or not at all (see StorageProvider::CreateFilled).
+  std::int64_t CreateFilledTable(const std::string& alias, const std::string& table,
+                                 const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes,
+                                 RowCursor& rows) const;
 
   // The session marked default; when none is, a built-in session over a built-in
   // single-user engine, activated on first use.
@@ -55,6 +60,9 @@ class TffSession {
   static TffSession* FindSession(const std::string& name);
 
  private:
+  // The file a new table of the alias gets; throws Error when the table exists.
+  std::string newTablePath(const std::string& alias, const std::string& table) const;
+
   std::string name_;
   std::string clientName_;
   TffCommsEngine* engine_ = nullptr;

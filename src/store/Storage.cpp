@@ -28,6 +28,37 @@ std::vector<StorageProvider*>& view() {
 
 }  // namespace
 
+RowKey KeyOf(const Row& row, const RowOrder& order) {
+  RowKey key{{}, row.id};
+  for (int f : order.fields) key.values.push_back(row.values.at(static_cast<std::size_t>(f)));
+  return key;
+}
+
+std::vector<RowKey> TableStorage::SampleKeys(const RowSelection& sel, const RowOrder& order, std::int64_t every) {
+  std::vector<RowKey> keys;
+  auto rows = Scan(sel, order, std::nullopt, ScanDirection::Forward);
+  Row row;
+  for (std::int64_t n = 1; rows->Next(row); ++n) {
+    if (n % every == 0) keys.push_back(KeyOf(row, order));
+  }
+  return keys;
+}
+
+std::int64_t StorageProvider::CreateFilled(const std::string& path, const std::vector<FieldDef>& fields,
+                                           const std::vector<IndexDef>& indexes, RowCursor& rows) {
+  Create(path, fields, indexes);
+  auto table = Open(path, {false, true});
+  std::int64_t written = 0;
+  table->BeginBulk();
+  Row row;
+  while (rows.Next(row)) {
+    table->Insert(row.values);
+    ++written;
+  }
+  table->EndBulk();
+  return written;
+}
+
 const std::vector<StorageProvider*>& StorageProviders() { return view(); }
 
 void RegisterStorageProvider(std::unique_ptr<StorageProvider> provider) {

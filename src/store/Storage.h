@@ -41,6 +41,9 @@ struct RowKey {
   RowId id = 0;
 };
 
+// The key of row in order.
+RowKey KeyOf(const Row& row, const RowOrder& order);
+
 enum class ScanDirection { Forward, Backward };
 
 // Steps through rows of a selection in an order. Invalid once the table changes
@@ -72,6 +75,11 @@ class TableStorage {
                                             std::int64_t skip, ScanDirection dir) = 0;
   // Number of rows of sel that come before `key` in order.
   virtual std::int64_t CountBefore(const RowSelection& sel, const RowOrder& order, const RowKey& key) = 0;
+  // Keys of every `every`-th row of sel in order, that is of the rows at 0-based positions
+  // every-1, 2*every-1, ...: a grid that jumps far seeks from the nearest of them and steps
+  // fewer than `every` rows. The default walks Scan; back ends may do it cheaper.
+  // REQUIRES: every > 0.
+  virtual std::vector<RowKey> SampleKeys(const RowSelection& sel, const RowOrder& order, std::int64_t every);
   // Reads one row; false when it no longer exists.
   virtual bool Read(RowId id, Row& row) = 0;
   // Each write is durable when it returns. Throw EReadOnly, EKeyViolation or Error.
@@ -104,6 +112,13 @@ class StorageProvider {
   // Throws EReadOnly for kinds that cannot be written.
   virtual void Create(const std::string& path, const std::vector<FieldDef>& fields,
                       const std::vector<IndexDef>& indexes) = 0;
+  // Creates a table file holding the rows that `rows` hands out (a bulk load) and returns how
+  // many it wrote. Throws as Create does, and passes on what `rows` throws. Back ends that can
+  // write aside make the table appear whole or not at all, even when the process is killed
+  // midway, and build the indexes after the rows are in. The default creates the table and
+  // inserts the rows in one bulk unit; a failure midway may then leave a table behind.
+  virtual std::int64_t CreateFilled(const std::string& path, const std::vector<FieldDef>& fields,
+                                    const std::vector<IndexDef>& indexes, RowCursor& rows);
 };
 
 // The providers known to the store, the SQLite one first.

@@ -24,13 +24,6 @@ namespace {
 
 const Value kNull{};
 
-int physicalFieldIndex(const std::vector<FieldDef>& defs, const std::string& name) {
-  for (std::size_t i = 0; i < defs.size(); ++i) {
-    if (sameName(defs[i].name, name)) return static_cast<int>(i);
-  }
-  return -1;
-}
-
 // Restores a flag when leaving a scope, also by an exception.
 class StateGuard {
  public:
@@ -201,11 +194,7 @@ RowOrder TffTable::order() const {
   return {orderFields_, (orderOptions_ & ixDescending) != 0, (orderOptions_ & ixCaseInsensitive) != 0};
 }
 
-RowKey TffTable::keyOf(const Row& row) const {
-  RowKey key{{}, row.id};
-  for (int f : orderFields_) key.values.push_back(row.values.at(static_cast<std::size_t>(f)));
-  return key;
-}
+RowKey TffTable::keyOf(const Row& row) const { return KeyOf(row, order()); }
 
 // --- Master-detail ---
 
@@ -349,11 +338,17 @@ const Value& TffTable::CurrentValue(int fieldIndex) const {
 }
 
 void TffTable::loadRow(const Row& row) {
-  current_ = row;
+  Row copy = row;
+  takeRow(copy);
+}
+
+void TffTable::takeRow(Row& row) {
+  std::swap(current_, row);
   hasRow_ = true;
   for (std::size_t i = 0; i < fields_.size(); ++i) {
     const int p = physicalIndex_[i];
-    buffer_[i] = p >= 0 && static_cast<std::size_t>(p) < row.values.size() ? row.values[static_cast<std::size_t>(p)] : Value{};
+    const auto& values = current_.values;
+    buffer_[i] = p >= 0 && static_cast<std::size_t>(p) < values.size() ? values[static_cast<std::size_t>(p)] : Value{};
   }
   calculateFields();
 }
@@ -400,10 +395,9 @@ bool TffTable::step(ScanDirection dir) {
   auto& cursor = dir == ScanDirection::Forward ? forward_ : backward_;
   auto& other = dir == ScanDirection::Forward ? backward_ : forward_;
   if (!cursor) cursor = storage_->Scan(selection(), order(), keyOf(current_), dir);
-  Row row;
-  if (!cursor->Next(row)) return false;
+  if (!cursor->Next(spareRow_)) return false;
   other.reset();
-  loadRow(row);
+  takeRow(spareRow_);  // the row left in spareRow_ lends its room to the next step
   return true;
 }
 
@@ -514,6 +508,7 @@ bool TffTable::GotoRowId(RowId id) {
   checkBrowse();
   Row row;
   if (!storage_->Read(id, row)) return false;
+  fire(BeforeScroll);
   resetCursor();
   loadRow(row);
   eof_ = bof_ = false;
@@ -521,30 +516,82 @@ bool TffTable::GotoRowId(RowId id) {
   return true;
 }
 
-std::vector<std::vector<Value>> TffTable::ReadRows(std::int64_t first, int count, std::vector<RowId>* ids) {
-  checkActive();
-  std::vector<std::vector<Value>> rows;
-  if (first < 0 || count <= 0) return rows;
-  const std::int64_t total = countRows();
-  if (first >= total) return rows;
-  const std::int64_t last = std::min(total, first + count) - 1;
-  const bool fromEnd = first > total - 1 - last;
-  auto cursor = fromEnd ? storage_->ScanAt(selection(), order(), total - 1 - last, ScanDirection::Backward)
-                        : storage_->ScanAt(selection(), order(), first, ScanDirection::Forward);
+TffTable::RowRun TffTable::readRun(RowCursor& cursor, std::int64_t skip, int count) const {
+  RowRun run;
   Row row;
-  while (static_cast<std::int64_t>(rows.size()) <= last - first && cursor->Next(row)) {
+  for (; skip > 0 && cursor.Next(row); --skip) {
+  }
+  while (static_cast<int>(run.rows.size()) < count && cursor.Next(row)) {
     std::vector<Value> values(fields_.size());
     for (std::size_t i = 0; i < fields_.size(); ++i) {
       if (physicalIndex_[i] >= 0) values[i] = row.values.at(static_cast<std::size_t>(physicalIndex_[i]));
     }
-    rows.push_back(std::move(values));
-    if (ids) ids->push_back(row.id);
+    if (run.ends.size() < 2) run.ends.resize(2);
+    if (run.rows.empty()) run.ends.front() = keyOf(row);
+    run.ends.back() = keyOf(row);
+    run.rows.push_back(std::move(values));
+    run.ids.push_back(row.id);
   }
-  if (fromEnd) {
-    std::reverse(rows.begin(), rows.end());
-    if (ids) std::reverse(ids->begin(), ids->end());
+  return run;
+}
+
+namespace {
+
+// Puts a run read against the order into order.
+void reverseRun(TffTable::RowRun& run) {
+  std::reverse(run.rows.begin(), run.rows.end());
+  std::reverse(run.ids.begin(), run.ids.end());
+  std::reverse(run.ends.begin(), run.ends.end());
+}
+
+}  // namespace
+
+const std::vector<RowKey>& TffTable::sampledKeys() {
+  KeySamples wanted;
+  wanted.generation = storage_->Generation();
+  wanted.orderFields = orderFields_;
+  wanted.orderOptions = orderOptions_;
+  wanted.filter = filter_ ? filterText_ : "";
+  wanted.range = masterRange_;
+  const bool same = samples_ && samples_->generation == wanted.generation && samples_->orderFields == wanted.orderFields &&
+                    samples_->orderOptions == wanted.orderOptions && samples_->filter == wanted.filter &&
+                    samples_->range == wanted.range;
+  if (!same) {
+    wanted.keys = storage_->SampleKeys(selection(), order(), kSampleRows);
+    samples_ = std::move(wanted);
   }
-  return rows;
+  return samples_->keys;
+}
+
+TffTable::RowRun TffTable::ReadRows(std::int64_t first, int count) {
+  checkActive();
+  const std::int64_t total = countRows();
+  if (first < 0 || count <= 0 || first >= total) return {};
+  const std::int64_t fromEnd = total - std::min(total, first + count);
+  if (fromEnd < first && fromEnd < kSampleRows) {
+    RowRun run = readRun(*storage_->ScanAt(selection(), order(), fromEnd, ScanDirection::Backward), 0,
+                         static_cast<int>(std::min<std::int64_t>(count, total - first)));
+    reverseRun(run);
+    return run;
+  }
+  if (first < kSampleRows) return readRun(*storage_->ScanAt(selection(), order(), first, ScanDirection::Forward), 0, count);
+  const std::vector<RowKey>& keys = sampledKeys();
+  const auto sample = static_cast<std::size_t>(std::min<std::int64_t>(first / kSampleRows, static_cast<std::int64_t>(keys.size())));
+  const std::int64_t skip = first - static_cast<std::int64_t>(sample) * kSampleRows;
+  if (sample == 0) return readRun(*storage_->ScanAt(selection(), order(), first, ScanDirection::Forward), 0, count);
+  return readRun(*storage_->Scan(selection(), order(), keys[sample - 1], ScanDirection::Forward), skip, count);
+}
+
+TffTable::RowRun TffTable::ReadRowsFrom(const RowKey& key, ScanDirection dir, int count) {
+  checkActive();
+  RowRun run = readRun(*storage_->Scan(selection(), order(), key, dir), 0, count);
+  if (dir == ScanDirection::Backward) reverseRun(run);
+  return run;
+}
+
+std::uint64_t TffTable::Generation() const {
+  checkActive();
+  return storage_->Generation();
 }
 
 std::int64_t TffTable::RecNo() {

@@ -116,15 +116,31 @@ class TffTable {
   // True when a row with these values of the current order's first fields exists; it
   // becomes the current row. Otherwise the position is unchanged.
   bool FindKey(const std::vector<Value>& keys);
-  // Positions on the row with this id (grids); false when it no longer is in view.
+  // Positions on the row with this id (grids), firing BeforeScroll and AfterScroll as
+  // MoveToRecNo does; false when the row no longer exists.
   bool GotoRowId(RowId id);
   RowId CurrentRowId() const { return current_.id; }
 
-  // --- For grids: rows by position, without moving the current row. ---
-  // Values of the data set's fields (calculated ones null) of up to `count` rows starting at
-  // 0-based position `first` in the current order, filter and master range. Reads from the
-  // nearer end, so the last rows of a big table cost no more than the first.
-  std::vector<std::vector<Value>> ReadRows(std::int64_t first, int count, std::vector<RowId>* ids = nullptr);
+  // --- For grids: runs of rows, without moving the current row. ---
+  struct RowRun {
+    std::vector<std::vector<Value>> rows;  // the data set's fields (calculated ones null)
+    std::vector<RowId> ids;
+    std::vector<RowKey> ends;  // keys of the first and the last row; empty when no rows
+  };
+  // Rows in sampled keys of far jumps (see ReadRows).
+  static constexpr std::int64_t kSampleRows = 512;
+  // Up to `count` rows starting at 0-based position `first` in the current order, filter and
+  // master range. Near either end it skips from that end; elsewhere it seeks from the nearest
+  // of the keys sampled every kSampleRows rows (sampled once per selection, order and
+  // generation), so a jump to the middle of a big table costs a seek and under kSampleRows
+  // steps, after the first far jump has paid for the samples.
+  RowRun ReadRows(std::int64_t first, int count);
+  // Up to `count` rows just after (Forward) or just before (Backward) `key`, in order: the
+  // screen after or before one already read costs the same anywhere in the table.
+  RowRun ReadRowsFrom(const RowKey& key, ScanDirection dir, int count);
+  // Changes whenever the rows of the physical table change (see TableStorage::Generation).
+  // REQUIRES: open.
+  std::uint64_t Generation() const;
   // 0-based position of the current row; -1 when there is none.
   std::int64_t RecNo();
   // Makes the row at 0-based position `index` current (fires AfterScroll); false when out of range.
@@ -181,6 +197,8 @@ class TffTable {
   RowOrder order() const;
   RowKey keyOf(const Row& row) const;
   void loadRow(const Row& row);
+  // As loadRow; row is left holding the previous current row.
+  void takeRow(Row& row);
   void clearRow();
   bool fetchFirst(ScanDirection dir);
   bool step(ScanDirection dir);
@@ -195,6 +213,9 @@ class TffTable {
   void fire(const Event& e);
   void scrolled();
   std::vector<Value> physicalValues() const;
+  // Reads up to count rows of cursor (after skipping `skip`) into a run, in the order given.
+  RowRun readRun(RowCursor& cursor, std::int64_t skip, int count) const;
+  const std::vector<RowKey>& sampledKeys();
   std::optional<FilterExpression> parseFilterIfOn(const std::string& text, bool on) const;
   void resolveOrder();
   // Switches to a named index or an order by fields; on failure the old order stays.
@@ -228,6 +249,7 @@ class TffTable {
 
   DataSetState state_ = DataSetState::Inactive;
   Row current_;                      // the current row's physical values
+  Row spareRow_;                     // read into by steps, so that they need not allocate
   std::vector<Value> buffer_;        // data set field values of the current row
   std::vector<Value> savedBuffer_;   // values before Edit/Insert, for Cancel
   bool hasRow_ = false;
@@ -239,6 +261,16 @@ class TffTable {
   // RecordCount of the current selection, kept while neither it nor the rows change.
   std::optional<std::int64_t> countCache_;
   std::uint64_t countGeneration_ = 0;
+  // Keys of every kSampleRows-th row, and what they were sampled for.
+  struct KeySamples {
+    std::vector<RowKey> keys;
+    std::uint64_t generation = 0;
+    std::vector<int> orderFields;
+    unsigned orderOptions = 0;
+    std::string filter;
+    std::vector<std::pair<int, Value>> range;
+  };
+  std::optional<KeySamples> samples_;
   int disableCount_ = 0;
   bool changedWhileDisabled_ = false;
   std::vector<TDataSource*> sources_;

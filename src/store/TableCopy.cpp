@@ -3,7 +3,6 @@
 #include <filesystem>
 
 #include "store/Aliases.h"
-#include "store/Errors.h"
 #include "store/Session.h"
 
 namespace ff {
@@ -24,25 +23,8 @@ std::int64_t CopyTable(TffSession& session, const std::string& fromAlias, const 
                        const std::string& toAlias) {
   auto source = session.OpenTable(fromAlias, table, {true, false});
   const std::string name = std::filesystem::path(FindTableFile(*AliasFolder(fromAlias), table).first).stem().string();
-  session.CreateTable(toAlias, name, source->Fields(), indexesForCopy(source->Indexes()));
-  std::int64_t copied = 0;
-  try {
-    auto target = session.OpenTable(toAlias, name, {false, true});
-    target->BeginBulk();
-    auto rows = source->Scan({}, {}, std::nullopt, ScanDirection::Forward);
-    Row row;
-    while (rows->Next(row)) {
-      target->Insert(row.values);
-      ++copied;
-    }
-    target->EndBulk();
-  } catch (...) {
-    const std::string path = FindTableFile(*AliasFolder(toAlias), name).first;
-    std::error_code ec;
-    for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(path + suffix, ec);
-    throw;
-  }
-  return copied;
+  auto rows = source->Scan({}, {}, std::nullopt, ScanDirection::Forward);
+  return session.CreateFilledTable(toAlias, name, source->Fields(), indexesForCopy(source->Indexes()), *rows);
 }
 
 }  // namespace ff

@@ -9,10 +9,10 @@ namespace ff {
 
 class TffSession;
 
-// Creates `table` in toAlias with the source's fields and indexes and copies every row in
-// one durable unit. Returns the rows copied. Throws ECannotOpen when the source cannot be
-// read and Error when the target table exists or cannot be written; a failed copy leaves
-// no target table behind.
+// Creates `table` in toAlias with the source's fields and indexes and copies every row as a
+// bulk load (rows first, indexes after). Returns the rows copied. Throws ECannotOpen when the
+// source cannot be read and Error when the target table exists or cannot be written. The copy
+// appears whole or not at all: a failure, or the process killed midway, leaves no target table.
 std::int64_t CopyTable(TffSession& session, const std::string& fromAlias, const std::string& table,
                        const std::string& toAlias);
 

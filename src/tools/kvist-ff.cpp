@@ -270,10 +270,21 @@ int cmdImport(Args args) {
   auto& session = ff::TffSession::DefaultSession();
   std::vector<std::string> tables(args.begin() + 1, args.end());
   if (tables.empty()) session.GetTableNames(args[0], "*.*", false, false, tables);
+  // A table that cannot be copied is named and skipped; the others are still copied.
+  std::string failed;
+  int failures = 0;
   for (const auto& table : tables) {
-    std::cout << table << '\t' << ff::CopyTable(session, args[0], table, to->second) << " rader kopiert\n";
+    try {
+      const std::int64_t copied = ff::CopyTable(session, args[0], table, to->second);
+      std::cout << table << '\t' << copied << " rader kopiert" << std::endl;
+    } catch (const ff::Error& e) {
+      std::cerr << "kvist-ff: " << table << " ble ikke kopiert: " << e.what() << std::endl;
+      failed += (failures++ ? ", " : "") + table;
+    }
   }
-  return 0;
+  if (failures == 0) return 0;
+  std::cerr << "kvist-ff: " << failures << " av " << tables.size() << " tabeller ble ikke kopiert: " << failed << '\n';
+  return 1;
 }
 
 int cmdConvert(Args args) {

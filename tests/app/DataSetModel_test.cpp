@@ -10,7 +10,9 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "app/DBGrid.h"
 #include "app/DBNavigator.h"
@@ -267,6 +269,126 @@ TEST_F(DataSetModelTest, SourceGoingFirstLeavesAnEmptyModel) {
   EXPECT_EQ(follower.dataSet(), nullptr);
   follower.next();
   EXPECT_EQ(follower.currentRow(), -1);
+}
+
+// --- Windows read by key: exactly the rows a read by position gives ---
+
+class DataSetModelKeyWindows : public DataSetModelTest {
+ protected:
+  static constexpr int kRows = 1400;  // windows on both sides of several sampled keys
+  static constexpr int kScreen = 30;  // not a whole window, so screens straddle windows
+
+  // NR of the rows a plain cursor walks with the table's order and filter: what a read by
+  // position gives.
+  std::vector<int> walk(const std::string& name = "RADER") {
+    TffTable plain;
+    plain.SetDatabaseName(db.alias());
+    plain.SetTableName(name);
+    plain.SetIndexFieldNames(table.IndexFieldNames());
+    plain.SetFilter(table.Filter());
+    plain.SetFiltered(table.Filtered());
+    plain.Open();
+    std::vector<int> nrs;
+    for (plain.First(); !plain.Eof(); plain.Next()) nrs.push_back(static_cast<int>(plain.FieldByName("NR").AsInteger()));
+    return nrs;
+  }
+
+  // NR of the model's rows [first, first + kScreen), as a grid showing that screen asks.
+  std::vector<int> screen(int first) {
+    std::vector<int> nrs;
+    for (int r = std::max(first, 0); r < std::min(first + kScreen, model->rowCount()); ++r) {
+      nrs.push_back(model->data(model->index(r, 0)).toInt());
+    }
+    return nrs;
+  }
+
+  static std::vector<int> slice(const std::vector<int>& all, int first) {
+    const int size = static_cast<int>(all.size());
+    return {all.begin() + std::clamp(first, 0, size), all.begin() + std::clamp(first + kScreen, 0, size)};
+  }
+
+  // Pages down from the top, up from the bottom, then both ways from a far jump, each screen
+  // checked against `expected`.
+  void expectEveryScreen(const std::vector<int>& expected) {
+    ASSERT_EQ(model->rowCount(), static_cast<int>(expected.size()));
+    const int rows = static_cast<int>(expected.size());
+    for (int first = 0; first < rows; first += kScreen) {
+      ASSERT_EQ(screen(first), slice(expected, first)) << "down at " << first;
+    }
+    model->refresh();
+    for (int first = rows - kScreen; first > -kScreen; first -= kScreen) {
+      ASSERT_EQ(screen(first), slice(expected, first)) << "up at " << first;
+    }
+    model->refresh();
+    const int jump = rows * 2 / 3;
+    for (int step : {0, kScreen, 2 * kScreen, -kScreen, -2 * kScreen, -3 * kScreen}) {
+      ASSERT_EQ(screen(jump + step), slice(expected, jump + step)) << "from the jump, at " << jump + step;
+    }
+  }
+};
+
+TEST_F(DataSetModelKeyWindows, PagingBothWaysGivesTheRowsOfTheOrderWithTiesAndFilters) {
+  makeTable(kRows);
+  table.SetIndexFieldNames("AKTIV");  // two values: every row ties with half the table
+  open();
+  expectEveryScreen(walk());
+
+  table.SetFilter("NR<1300 AND NAVN<>'Rad 17'");
+  table.SetFiltered(true);
+  expectEveryScreen(walk());
+
+  table.SetIndexFieldNames("NAVN");  // text order: "Rad 10" before "Rad 2"
+  expectEveryScreen(walk());
+}
+
+TEST_F(DataSetModelKeyWindows, DetailRowsOfEachMasterRow) {
+  makeTable(kRows);
+  makeTable(2, "GRUPPER");  // AKTIV 0 and 1
+  TffTable master;
+  TDataSource masterSource;
+  masterSource.SetDataSet(&master);
+  master.SetDatabaseName(db.alias());
+  master.SetTableName("GRUPPER");
+  master.Open();
+  table.SetIndexFieldNames("AKTIV;NAVN");
+  table.SetMasterSource(&masterSource);
+  table.SetMasterFields("AKTIV");
+  open();
+  for (master.First(); !master.Eof(); master.Next()) {
+    std::vector<int> expected;
+    for (int nr : walk()) {
+      if (nr % 2 == master.FieldByName("AKTIV").AsInteger()) expected.push_back(nr);
+    }
+    expectEveryScreen(expected);
+  }
+}
+
+TEST_F(DataSetModelKeyWindows, RowsWrittenBetweenTwoScreensShowAsAReadByPositionShowsThem) {
+  makeTable(kRows);
+  table.SetIndexFieldNames("BELOP");
+  open();
+  ASSERT_EQ(screen(900), slice(walk(), 900));
+  ASSERT_EQ(screen(930), slice(walk(), 930));
+
+  TffTable other;  // another handle on the same table: the model hears nothing of its writes
+  other.SetDatabaseName(db.alias());
+  other.SetTableName("RADER");
+  other.SetIndexFieldNames("BELOP");
+  other.Open();
+  for (int i = 0; i < 5; ++i) {  // rows that sort before the screens
+    other.Append();
+    other.FieldByName("NR").SetAsInteger(5000 + i);
+    other.FieldByName("BELOP").SetAsFloat(100.25 + i);
+    other.Post();
+  }
+  EXPECT_EQ(screen(960), slice(walk(), 960)) << "after inserts, down";
+  EXPECT_EQ(screen(870), slice(walk(), 870)) << "after inserts, up";
+
+  ASSERT_TRUE(other.FindKey({Value{950.5}}));
+  for (int i = 0; i < 40; ++i) other.Delete();  // rows of the screens read
+  EXPECT_EQ(screen(990), slice(walk(), 990)) << "after deletes, down";
+  EXPECT_EQ(screen(840), slice(walk(), 840)) << "after deletes, up";
+  EXPECT_EQ(screen(930), slice(walk(), 930)) << "after deletes, the screen itself";
 }
 
 // --- Grid and navigator on the model ---

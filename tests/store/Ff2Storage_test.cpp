@@ -3,12 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 
+#include "store/DataSource.h"
 #include "store/Errors.h"
 #include "store/Session.h"
 #include "store/Table.h"
 #include "store/TableCopy.h"
+#include "store/ff2/TimeTableFf2.h"
 #include "support/TempAlias.h"
 
 using namespace ff;
@@ -101,6 +106,125 @@ TEST_F(Ff2StorageTest, ImportedCopyEqualsItsSourceRowForRow) {
   std::vector<std::string> names;
   TffSession::DefaultSession().GetTableNames("KOPI", "*.*", false, false, names);
   EXPECT_EQ(names, (std::vector<std::string>{"orders"})) << "a failed copy leaves nothing behind";
+}
+
+// --- A .ff2 table served from its file behaves as its copy in the store ---
+
+class Ff2StreamingTest : public Ff2StorageTest {
+ protected:
+  void SetUp() override {
+    Ff2StorageTest::SetUp();
+    ff2test::Ff2TableBuilder builder = ff2test::TimeTableBuilder(2500, 3);  // deleted slots between
+    builder.reverseDataChain();
+    std::ofstream(legacy.folder() + "TID.ff2", std::ios::binary) << builder.build();
+    ASSERT_EQ(CopyTable(TffSession::DefaultSession(), "GAMMEL", "TID", "KOPI"), 2500);
+  }
+
+  // Both tables set up alike by `prepare`, then opened.
+  void openBoth(const std::function<void(TffTable&)>& prepare) {
+    for (TffTable* t : {&file, &copy}) {
+      t->Close();
+      prepare(*t);
+    }
+    open(file, "GAMMEL", "TID");
+    open(copy, "KOPI", "TID");
+  }
+
+  static std::string current(TffTable& t) {
+    std::string out = "(";
+    for (int i = 0; i < t.FieldCount(); ++i) out += (i ? " " : "") + t.Fields(i).DisplayText();
+    return out + ")";
+  }
+
+  // Every row walked forward, then backward, as one string.
+  static std::string walked(TffTable& t) {
+    std::string out;
+    for (t.First(); !t.Eof(); t.Next()) out += current(t);
+    out += " | ";
+    for (t.Last(); !t.Bof(); t.Prior()) out += current(t);
+    return out;
+  }
+
+  // The two agree on every row both ways, the count, positions and jumps to positions.
+  void expectAlike(const std::string& what) {
+    SCOPED_TRACE(what);
+    ASSERT_EQ(file.RecordCount(), copy.RecordCount());
+    EXPECT_EQ(walked(file), walked(copy));
+    const std::int64_t n = file.RecordCount();
+    for (std::int64_t at : {std::int64_t{0}, n / 3, n - 1}) {
+      if (n == 0) break;
+      ASSERT_TRUE(file.MoveToRecNo(at));
+      ASSERT_TRUE(copy.MoveToRecNo(at));
+      EXPECT_EQ(current(file), current(copy)) << at;
+      EXPECT_EQ(file.RecNo(), at);
+      EXPECT_EQ(file.MoveBy(-2), copy.MoveBy(-2));
+      EXPECT_EQ(current(file), current(copy)) << at;
+    }
+    EXPECT_EQ(file.ReadRows(n / 2, 40).rows, copy.ReadRows(n / 2, 40).rows);
+  }
+
+  TffTable file, copy;
+};
+
+TEST_F(Ff2StreamingTest, OrdersAndFiltersGiveTheRowsOfTheCopy) {
+  openBoth([](TffTable&) {});
+  expectAlike("physical order");
+  openBoth([](TffTable& t) { t.SetIndexName("PROSJEKT"); });
+  expectAlike("index PROSJEKT");
+  openBoth([](TffTable& t) { t.SetIndexFieldNames("TEKST"); });
+  expectAlike("by TEKST, with NULLs and ties");
+  openBoth([](TffTable& t) {
+    t.SetIndexName("DATO");
+    t.SetFilter("PROSJEKTNR=7 OR TEKST='Arbeid nr 19*'");
+    t.SetFiltered(true);
+  });
+  expectAlike("filtered on fields outside the order");
+  openBoth([](TffTable& t) {
+    t.SetFilter("TIMER>7 AND NOT PROSJEKTNR<50");
+    t.SetFiltered(true);
+  });
+  expectAlike("filtered in physical order");
+}
+
+TEST_F(Ff2StreamingTest, FindKeyAndMasterDetailAsOnTheCopy) {
+  openBoth([](TffTable& t) { t.SetIndexName("PROSJEKT"); });
+  const std::vector<Value> key{Value{std::int64_t{42}}};
+  ASSERT_TRUE(file.FindKey(key));
+  ASSERT_TRUE(copy.FindKey(key));
+  EXPECT_EQ(current(file), current(copy));
+  EXPECT_FALSE(file.FindKey({Value{std::int64_t{4242}}}));
+  EXPECT_EQ(current(file), current(copy)) << "a key not found leaves the row";
+
+  TffTable master;
+  TDataSource masterSource;
+  masterSource.SetDataSet(&master);
+  open(master, "GAMMEL", "TID");
+  for (TffTable* t : {&file, &copy}) {
+    t->SetMasterSource(&masterSource);
+    t->SetMasterFields("PROSJEKTNR");
+  }
+  master.MoveToRecNo(95);
+  for (int i = 0; i < 5; ++i, master.Next()) {
+    expectAlike("the details of project " + master.FieldByName("PROSJEKTNR").DisplayText());
+  }
+}
+
+TEST_F(Ff2StreamingTest, WhatWasLearntOfAFileIsKeptOnlyWhileItIsUnchanged) {
+  openBoth([](TffTable& t) { t.SetIndexName("PROSJEKT"); });
+  ASSERT_EQ(file.RecordCount(), 2500);
+  const std::string path = legacy.folder() + "TID.ff2";
+  const auto before = std::filesystem::last_write_time(path);
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << ff2test::BuildTimeTableFf2(10);
+  std::filesystem::last_write_time(path, before + std::chrono::seconds(2));
+  try {
+    file.Last();
+    FAIL() << "read a file that changed under it";
+  } catch (const ECannotOpen& e) {
+    EXPECT_NE(std::string(e.what()).find("TID.ff2: filen er endret"), std::string::npos) << e.what();
+  }
+  file.Close();
+  file.Open();
+  EXPECT_EQ(file.RecordCount(), 10) << "opened again, it reads the file as it is now";
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -521,6 +522,51 @@ TEST_F(TableTest, KilledWriterLeavesWholeRows) {
     ASSERT_EQ(t.FieldByName("NAVN").AsString(), "rad" + std::to_string(t.FieldByName("PROSJEKTNR").AsInteger()));
   }
   EXPECT_EQ(seen, rows);
+}
+
+// --- Bulk loads ---
+
+// Hands out rows (NR, NAVN) numbered from 0; throws once it has handed out failAfter rows.
+class NumberedRows : public RowCursor {
+ public:
+  NumberedRows(int rows, int failAfter = -1) : rows_(rows), failAfter_(failAfter) {}
+  bool Next(Row& row) override {
+    if (given_ == failAfter_) throw ECannotOpen("kilden er skadet");
+    if (given_ == rows_) return false;
+    row.values = {Value{std::int64_t{given_}}, Value{"Navn " + std::to_string(given_ % 10)}};
+    ++given_;
+    return true;
+  }
+
+ private:
+  int rows_, failAfter_, given_ = 0;
+};
+
+TEST_F(TableTest, AFilledTableAppearsWholeOrNotAtAll) {
+  const std::vector<FieldDef> fields{field("NR", FieldType::Integer), field("NAVN", FieldType::String, 10)};
+  const std::vector<IndexDef> indexes{{"NAVN", {"NAVN"}, 0}};
+  NumberedRows failing(3000, 2500);
+  EXPECT_THROW(session().CreateFilledTable(db.alias(), "BULK", fields, indexes, failing), ECannotOpen);
+  std::vector<std::string> names;
+  session().GetTableNames(db.alias(), "*.*", true, false, names);
+  EXPECT_EQ(names, (std::vector<std::string>{"PROSJEKT.ffdb", "TIMER.ffdb"})) << "nothing of the failed load is left";
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(db.folder()), {}), 2);
+
+  NumberedRows whole(3000);
+  EXPECT_EQ(session().CreateFilledTable(db.alias(), "BULK", fields, indexes, whole), 3000);
+  NumberedRows again(5);
+  EXPECT_THROW(session().CreateFilledTable(db.alias(), "bulk", fields, indexes, again), Error) << "never overwrites";
+
+  TffTable t;
+  t.SetIndexName("NAVN");
+  openTable(t, "BULK");
+  EXPECT_EQ(t.RecordCount(), 3000);
+  ASSERT_TRUE(t.FindKey({Value{"Navn 7"}}));
+  EXPECT_EQ(t.FieldByName("NR").AsInteger(), 7) << "the index was built after the rows, ties in row order";
+  t.Append();
+  t.FieldByName("NR").SetAsInteger(3000);
+  t.Post();
+  EXPECT_EQ(t.RecordCount(), 3001) << "the loaded table counts what is written later";
 }
 
 }  // namespace

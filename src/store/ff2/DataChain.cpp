@@ -15,18 +15,25 @@ void checkDataBlock(const std::vector<std::uint8_t>& block, std::uint32_t n, con
   }
 }
 
-std::int64_t countLive(const std::vector<std::uint8_t>& block, const FileHeader& header) {
-  std::int64_t live = 0;
-  for (int slot = 0; slot < header.recordsPerBlock; ++slot) {
-    if (isLiveSlot(&block[slotOffset(header, slot)])) ++live;
+}  // namespace
+
+int liveSlotsBefore(const std::vector<std::uint8_t>& block, const FileHeader& header, int slot) {
+  int live = 0;
+  for (int s = 0; s < slot && s < header.recordsPerBlock; ++s) {
+    if (isLiveSlot(&block[slotOffset(header, s)])) ++live;
   }
   return live;
 }
 
-}  // namespace
+int nthLiveSlot(const std::vector<std::uint8_t>& block, const FileHeader& header, std::int64_t before) {
+  for (int slot = 0; slot < header.recordsPerBlock; ++slot) {
+    if (isLiveSlot(&block[slotOffset(header, slot)]) && before-- == 0) return slot;
+  }
+  return header.recordsPerBlock;
+}
 
-std::vector<std::uint32_t> walkDataChain(const BlockFile& blocks, const FileHeader& header) {
-  std::vector<std::uint32_t> chain;
+DataChain walkDataChain(const BlockFile& blocks, const FileHeader& header) {
+  DataChain chain;
   std::vector<bool> visited(blocks.usedBlocks(), false);
   std::vector<std::uint8_t> block;
   std::int64_t live = 0;
@@ -35,8 +42,9 @@ std::vector<std::uint32_t> walkDataChain(const BlockFile& blocks, const FileHead
     blocks.read(n, BlockKind::Data, block);
     visited[n] = true;
     checkDataBlock(block, n, header);
-    live += countLive(block, header);
-    chain.push_back(n);
+    chain.blocks.push_back(n);
+    chain.liveBefore.push_back(live);
+    live += liveSlotsBefore(block, header, header.recordsPerBlock);
   }
   if (live != header.recordCount) {
     throw FormatError("header counts " + std::to_string(header.recordCount) + " records, the data blocks hold " +

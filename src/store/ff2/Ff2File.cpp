@@ -90,7 +90,8 @@ struct Ff2File::Impl {
         blocks(*source, header.log2BlockSize, header.usedBlocks),
         dict(readDictionary(blocks, header)),
         fieldDefs(clientFieldDefs(dict)),
-        dataBlocks(walkDataChain(blocks, header)),
+        chain(walkDataChain(blocks, header)),
+        dataBlocks(chain.blocks),
         sortedDataBlocks(sorted(dataBlocks)),
         blobFile(openBlobFile(dict, tablePath)),
         blobs(blobFile.blocks ? *blobFile.blocks : blocks),
@@ -108,9 +109,9 @@ struct Ff2File::Impl {
     }
   }
 
-  void readDataBlock(std::size_t index, std::vector<std::uint8_t>& into) {
+  void readDataBlock(std::int64_t index, std::vector<std::uint8_t>& into) {
     try {
-      blocks.read(dataBlocks[index], BlockKind::Data, into);
+      blocks.read(dataBlocks.at(static_cast<std::size_t>(index)), BlockKind::Data, into);
     } catch (const FormatError& e) {
       fail(e.what());
     }
@@ -124,13 +125,16 @@ struct Ff2File::Impl {
     return (static_cast<std::uint64_t>(block) << header.log2BlockSize) + slotOffset(header, slot);
   }
 
+  std::int64_t chainLength() const { return static_cast<std::int64_t>(dataBlocks.size()); }
+
   std::string name;
   std::unique_ptr<ByteSource> source;
   FileHeader header;
   BlockFile blocks;
   Dictionary dict;
   std::vector<FieldDef> fieldDefs;
-  std::vector<std::uint32_t> dataBlocks;  // in chain order
+  DataChain chain;
+  const std::vector<std::uint32_t>& dataBlocks;  // in chain order
   std::vector<std::uint32_t> sortedDataBlocks;
   BlobFile blobFile;
   BlobReader blobs;
@@ -173,12 +177,47 @@ const std::vector<IndexDef>& Ff2File::indexes() const { return impl_->dict.index
 std::int64_t Ff2File::recordCount() const { return impl_->header.recordCount; }
 std::int32_t Ff2File::version() const { return impl_->header.version; }
 
-Ff2File::Cursor Ff2File::records() { return Cursor(*impl_); }
+Ff2File::Cursor Ff2File::records() { return records(Ff2Direction::Forward); }
+
+Ff2File::Cursor Ff2File::records(Ff2Direction dir) {
+  if (dir == Ff2Direction::Forward) return Cursor(*impl_, dir, 0, 0);
+  return Cursor(*impl_, dir, impl_->chainLength() - 1, impl_->header.recordsPerBlock - 1);
+}
+
+Ff2File::Cursor Ff2File::recordsAt(std::int64_t position, Ff2Direction dir) {
+  if (position < 0 || position >= recordCount()) return Cursor(*impl_, dir, -1, 0);
+  const auto& before = impl_->chain.liveBefore;
+  const auto block = std::upper_bound(before.begin(), before.end(), position) - before.begin() - 1;
+  return Cursor(*impl_, dir, block, 0, position - before[static_cast<std::size_t>(block)]);
+}
+
+Ff2File::Cursor Ff2File::recordsAfter(RecordSeq seq, Ff2Direction dir) {
+  const int step = dir == Ff2Direction::Forward ? 1 : -1;
+  return Cursor(*impl_, dir, seq / kSlotsPerSeq, static_cast<int>(seq % kSlotsPerSeq) + step);
+}
+
+std::int64_t Ff2File::positionOf(RecordSeq seq) {
+  const std::int64_t index = seq / kSlotsPerSeq;
+  if (index < 0 || index >= impl_->chainLength()) return recordCount();
+  std::vector<std::uint8_t> block;
+  impl_->readDataBlock(index, block);
+  return impl_->chain.liveBefore[static_cast<std::size_t>(index)] +
+         liveSlotsBefore(block, impl_->header, static_cast<int>(seq % kSlotsPerSeq));
+}
 
 void Ff2File::forEachRecord(const std::function<void(const Ff2Record&)>& onRecord) {
   Cursor cursor = records();
   Ff2Record record;
   while (cursor.next(record)) onRecord(record);
+}
+
+bool Ff2File::readRecordAt(RecordSeq seq, Ff2Record& record) {
+  const std::int64_t index = seq / kSlotsPerSeq;
+  const auto slot = static_cast<int>(seq % kSlotsPerSeq);
+  if (index < 0 || index >= impl_->chainLength() || slot >= impl_->header.recordsPerBlock) return false;
+  if (!readRecord(impl_->refOf(impl_->dataBlocks[static_cast<std::size_t>(index)], slot), record)) return false;
+  record.seq = seq;
+  return true;
 }
 
 bool Ff2File::readRecord(RecordRef ref, Ff2Record& record) {
@@ -200,29 +239,39 @@ bool Ff2File::readRecord(RecordRef ref, Ff2Record& record) {
   return true;
 }
 
+void Ff2File::Cursor::load() {
+  try {
+    impl_->readDataBlock(blockIndex_, block_);
+  } catch (...) {
+    moveToNextBlock();  // stand after the failed block
+    throw;
+  }
+  loaded_ = true;
+  if (skipLive_ >= 0) slot_ = nthLiveSlot(block_, impl_->header, skipLive_);
+  skipLive_ = -1;
+}
+
+void Ff2File::Cursor::moveToNextBlock() {
+  blockIndex_ += step_;
+  slot_ = step_ > 0 ? 0 : impl_->header.recordsPerBlock - 1;
+  loaded_ = false;
+}
+
 bool Ff2File::Cursor::next(Ff2Record& record) {
   const FileHeader& h = impl_->header;
-  while (blockIndex_ < impl_->dataBlocks.size()) {
-    if (!loaded_) {
-      try {
-        impl_->readDataBlock(blockIndex_, block_);
-      } catch (...) {
-        ++blockIndex_;  // stand after the failed block
-        throw;
-      }
-      slot_ = 0;
-      loaded_ = true;
-    }
-    while (slot_ < h.recordsPerBlock) {
-      const int slot = slot_++;
+  while (blockIndex_ >= 0 && blockIndex_ < impl_->chainLength()) {
+    if (!loaded_) load();
+    while (slot_ >= 0 && slot_ < h.recordsPerBlock) {
+      const int slot = slot_;
+      slot_ += step_;
       const std::uint8_t* bytes = &block_[slotOffset(h, slot)];
       if (isLiveSlot(bytes)) {
-        impl_->decodeSlot(impl_->refOf(impl_->dataBlocks[blockIndex_], slot), bytes, record);
+        impl_->decodeSlot(impl_->refOf(impl_->dataBlocks[static_cast<std::size_t>(blockIndex_)], slot), bytes, record);
+        record.seq = blockIndex_ * kSlotsPerSeq + slot;
         return true;
       }
     }
-    ++blockIndex_;
-    loaded_ = false;
+    moveToNextBlock();
   }
   return false;
 }

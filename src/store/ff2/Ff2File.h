@@ -32,10 +32,18 @@ namespace ff::ff2 {
 // it serves as a row id.
 using RecordRef = std::uint64_t;
 
+// A record's place in physical order: its block's place in the chain times kSlotsPerSeq, plus
+// its slot. Grows along physical order and is stable for the life of the file.
+using RecordSeq = std::int64_t;
+inline constexpr RecordSeq kSlotsPerSeq = 1 << 16;  // more than any block holds
+
 struct Ff2Record {
   RecordRef ref = 0;
+  RecordSeq seq = 0;
   std::vector<Value> values;  // one per field, in field order
 };
+
+enum class Ff2Direction { Forward, Backward };
 
 class Ff2File {
  public:
@@ -85,6 +93,17 @@ class Ff2File {
   // A cursor at the first live record. REQUIRES: this file outlives the cursor, and only
   // one cursor or call of this file runs at a time (one thread).
   Cursor records();
+  // As records(): a cursor in physical order (Forward) or against it (Backward), at the first
+  // or the last record, at the record with 0-based physical position `position`, or just
+  // after (Forward) or before (Backward) the place `seq`. A position out of range, or a seq
+  // of no data block, gives a cursor at the end.
+  Cursor records(Ff2Direction dir);
+  Cursor recordsAt(std::int64_t position, Ff2Direction dir);
+  Cursor recordsAfter(RecordSeq seq, Ff2Direction dir);
+
+  // 0-based physical position of the live record at seq (counting the live records ahead of
+  // it); reads one block. Throws ECannotOpen for a damaged block.
+  std::int64_t positionOf(RecordSeq seq);
 
   // Calls onRecord for every live record in physical order. The record passed is reused
   // for the next call: copy what must outlive the call. Exceptions thrown by onRecord pass
@@ -95,6 +114,8 @@ class Ff2File {
   // Reads the record at ref into record. Returns false when ref is not the slot of a live
   // record. Throws ECannotOpen for a damaged BLOB of the record.
   bool readRecord(RecordRef ref, Ff2Record& record);
+  // The same for the record at seq.
+  bool readRecordAt(RecordSeq seq, Ff2Record& record);
 
  private:
   struct Impl;
@@ -112,12 +133,20 @@ class Ff2File::Cursor {
 
  private:
   friend class Ff2File;
-  explicit Cursor(Impl& impl) : impl_(&impl) {}
+  // Starts at slot `slot` of the block at blockIndex in the chain, or, when skipLive >= 0, at
+  // the live slot of that block with skipLive live slots ahead of it.
+  Cursor(Impl& impl, Ff2Direction dir, std::int64_t blockIndex, int slot, std::int64_t skipLive = -1)
+      : impl_(&impl), step_(dir == Ff2Direction::Forward ? 1 : -1), blockIndex_(blockIndex), slot_(slot),
+        skipLive_(skipLive) {}
+  void load();
+  void moveToNextBlock();
 
   Impl* impl_;
-  std::size_t blockIndex_ = 0;  // position in the data-block chain
-  int slot_ = 0;                // next slot of that block to look at
-  bool loaded_ = false;         // block_ holds the block at blockIndex_
+  int step_;                  // +1 along physical order, -1 against it
+  std::int64_t blockIndex_;   // position in the data-block chain
+  int slot_;                  // next slot of that block to look at
+  std::int64_t skipLive_;     // see the constructor; -1 once the block is loaded
+  bool loaded_ = false;       // block_ holds the block at blockIndex_
   std::vector<std::uint8_t> block_;
 };
 

@@ -1,5 +1,5 @@
-// The read-only back end for FlashFiler 2 table files (.ff2): a table is decoded once when
-// opened and served from memory, so order, filters and ranges work as on any table.
+// The read-only back end for FlashFiler 2 table files (.ff2): tables are served from their
+// files without being copied (see Ff2Table), and order, filters and ranges work as on any table.
 #pragma once
 
 #include "store/Storage.h"

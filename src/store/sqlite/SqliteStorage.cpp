@@ -5,6 +5,10 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -43,7 +47,8 @@ class Stmt {
   explicit operator bool() const { return stmt_ != nullptr; }
   sqlite3_stmt* get() const { return stmt_; }
 
-  void bind(int i, const Value& v, bool asBlob = false) {
+  // kept: v outlives the statement's next step, so SQLite need not copy text.
+  void bind(int i, const Value& v, bool asBlob = false, bool kept = false) {
     int rc = SQLITE_OK;
     if (isNull(v)) {
       rc = sqlite3_bind_null(stmt_, i);
@@ -53,8 +58,9 @@ class Stmt {
       rc = sqlite3_bind_double(stmt_, i, *d);
     } else {
       const auto& s = std::get<std::string>(v);
-      rc = asBlob ? sqlite3_bind_blob64(stmt_, i, s.data(), s.size(), SQLITE_TRANSIENT)
-                  : sqlite3_bind_text64(stmt_, i, s.data(), s.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+      const auto lifetime = kept ? SQLITE_STATIC : SQLITE_TRANSIENT;
+      rc = asBlob ? sqlite3_bind_blob64(stmt_, i, s.data(), s.size(), lifetime)
+                  : sqlite3_bind_text64(stmt_, i, s.data(), s.size(), lifetime, SQLITE_UTF8);
     }
     if (rc != SQLITE_OK) raise(db_, rc, "Kan ikke binde verdi");
   }
@@ -130,6 +136,43 @@ Value coerceForStorage(const Value& v, FieldType t) {
     default:
       return Value{valueToString(v)};
   }
+}
+
+// True when v is held as values of type t are stored (or null): it needs no conversion.
+bool storedAsIs(const Value& v, FieldType t) {
+  switch (storageClassOf(t)) {
+    case StorageClass::Integer: return !std::holds_alternative<double>(v) && !std::holds_alternative<std::string>(v);
+    case StorageClass::Real: return !std::holds_alternative<std::int64_t>(v) && !std::holds_alternative<std::string>(v);
+    default: return !std::holds_alternative<std::int64_t>(v) && !std::holds_alternative<double>(v);
+  }
+}
+
+// Binds one value per field (parameters first+1, ...), each converted to its field's storage.
+// REQUIRES: values outlive the statement's next step.
+void bindRow(Stmt& s, const std::vector<FieldDef>& fields, const std::vector<Value>& values, int first = 0) {
+  static const Value null;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    const FieldType t = fields[i].type;
+    const Value& v = i < values.size() ? values[i] : null;
+    const bool asBlob = storageClassOf(t) == StorageClass::Bytes;
+    if (storedAsIs(v, t)) {
+      s.bind(first + static_cast<int>(i) + 1, v, asBlob, true);
+    } else {
+      s.bind(first + static_cast<int>(i) + 1, coerceForStorage(v, t), asBlob);
+    }
+  }
+}
+
+// withRowId: the row id is the first parameter.
+std::string insertSql(const std::vector<FieldDef>& fields, bool withRowId = false) {
+  if (fields.empty() && !withRowId) return "INSERT INTO rows DEFAULT VALUES";
+  std::string cols = withRowId ? "rowid" : "";
+  std::string marks = withRowId ? "?" : "";
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    cols += (cols.empty() ? "" : ", ") + column(static_cast<int>(i));
+    marks += marks.empty() ? "?" : ", ?";
+  }
+  return "INSERT INTO rows (" + cols + ") VALUES (" + marks + ")";
 }
 
 class SqliteCursor;
@@ -224,8 +267,9 @@ class ScanSql {
   }
 
   // The statement text and parameters for rows strictly after `from` (or all rows), after
-  // skipping `skip` rows.
-  std::string sql(const std::optional<RowKey>& from, std::vector<Value>& params, std::int64_t skip = 0) const {
+  // skipping `skip` rows: the row id, then every field, or with keysOnly the order's fields.
+  std::string sql(const std::optional<RowKey>& from, std::vector<Value>& params, std::int64_t skip = 0,
+                  bool keysOnly = false) const {
     params = params_;
     std::string where = where_;
     if (from) {
@@ -233,7 +277,11 @@ class ScanSql {
       where += (where.empty() ? "" : " AND ") + seek;
     }
     std::string s = "SELECT rowid";
-    for (std::size_t i = 0; i < file_.fields.size(); ++i) s += ", " + column(static_cast<int>(i));
+    if (keysOnly) {
+      for (int f : order_.fields) s += ", " + column(f);
+    } else {
+      for (std::size_t i = 0; i < file_.fields.size(); ++i) s += ", " + column(static_cast<int>(i));
+    }
     s += " FROM rows";
     if (!where.empty()) s += " WHERE " + where;
     s += " ORDER BY ";
@@ -320,9 +368,7 @@ class SqliteCursor : public RowCursor {
     row.id = valueToInt(stmt_.column(0));
     row.values.resize(file_->fields.size());
     for (std::size_t i = 0; i < row.values.size(); ++i) row.values[i] = stmt_.column(static_cast<int>(i) + 1);
-    RowKey key{{}, row.id};
-    for (int f : scan_.order().fields) key.values.push_back(row.values.at(static_cast<std::size_t>(f)));
-    last_ = std::move(key);
+    last_ = KeyOf(row, scan_.order());
     return true;
   }
 
@@ -398,6 +444,21 @@ class SqliteTable : public TableStorage {
     return valueToInt(s.column(0));
   }
 
+  // One statement over the keys alone; only the sampled rows' columns are taken out.
+  std::vector<RowKey> SampleKeys(const RowSelection& sel, const RowOrder& order, std::int64_t every) override {
+    std::vector<Value> params;
+    Stmt s(file_->db(), ScanSql(*file_, sel, order, ScanDirection::Forward).sql(std::nullopt, params, 0, true));
+    s.bindAll(params);
+    std::vector<RowKey> keys;
+    for (std::int64_t n = 1; s.step(); ++n) {
+      if (n % every != 0) continue;
+      RowKey key{{}, sqlite3_column_int64(s.get(), 0)};
+      for (std::size_t i = 0; i < order.fields.size(); ++i) key.values.push_back(s.column(static_cast<int>(i) + 1));
+      keys.push_back(std::move(key));
+    }
+    return keys;
+  }
+
   bool Read(RowId id, Row& row) override {
     Stmt& s = cached(read_, [&] {
       std::string sql = "SELECT rowid";
@@ -417,15 +478,7 @@ class SqliteTable : public TableStorage {
 
   RowId Insert(const std::vector<Value>& values) override {
     checkWritable();
-    Stmt& s = cached(insert_, [&] {
-      std::string cols, marks;
-      for (std::size_t i = 0; i < file_->fields.size(); ++i) {
-        cols += (i ? ", " : "") + column(static_cast<int>(i));
-        marks += i ? ", ?" : "?";
-      }
-      return file_->fields.empty() ? std::string("INSERT INTO rows DEFAULT VALUES")
-                                   : "INSERT INTO rows (" + cols + ") VALUES (" + marks + ")";
-    });
+    Stmt& s = cached(insert_, [&] { return insertSql(file_->fields); });
     write(s, values, 0);
     return sqlite3_last_insert_rowid(file_->db());
   }
@@ -515,11 +568,7 @@ class SqliteTable : public TableStorage {
   }
 
   void write(Stmt& s, const std::vector<Value>& values, int first) {
-    for (std::size_t i = 0; i < file_->fields.size(); ++i) {
-      const FieldType t = file_->fields[i].type;
-      const Value v = i < values.size() ? coerceForStorage(values[i], t) : Value{};
-      s.bind(first + static_cast<int>(i) + 1, v, storageClassOf(t) == StorageClass::Bytes);
-    }
+    bindRow(s, file_->fields, values, first);
     file_->beforeWrite();
     run(s);
   }
@@ -556,13 +605,14 @@ void createRowCounter(sqlite3* db) {
   exec(db, "CREATE TRIGGER _ff_counted_delete AFTER DELETE ON rows BEGIN UPDATE _ff_count SET n = n - 1; END");
 }
 
+// Asks the schema SQLite has read already, without a statement.
 bool hasRowCounter(sqlite3* db) {
-  Stmt s(db, "SELECT count(*) FROM sqlite_master WHERE name = '_ff_count'");
-  s.step();
-  return valueToInt(s.column(0)) > 0;
+  return sqlite3_table_column_metadata(db, "main", "_ff_count", "n", nullptr, nullptr, nullptr, nullptr, nullptr) ==
+         SQLITE_OK;
 }
 
-void createSchema(sqlite3* db, const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes) {
+// The field dictionary and the table of rows, without indexes.
+void createRowsTable(sqlite3* db, const std::vector<FieldDef>& fields) {
   exec(db, "CREATE TABLE _ff_fields (pos INTEGER PRIMARY KEY, name TEXT, type TEXT, size INTEGER, required INTEGER)");
   exec(db, "CREATE TABLE _ff_indexes (pos INTEGER PRIMARY KEY, name TEXT, fields TEXT, options INTEGER)");
   std::string cols;
@@ -577,10 +627,63 @@ void createSchema(sqlite3* db, const std::vector<FieldDef>& fields, const std::v
                  ", " + (fields[i].required ? "1" : "0") + ")");
   }
   exec(db, "CREATE TABLE rows (" + (cols.empty() ? std::string("_ff_none") : cols) + ")");
+}
+
+void createIndexes(sqlite3* db, const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes) {
   for (std::size_t i = 0; i < indexes.size(); ++i) {
     SqliteTable::createIndex(db, fields, indexes[i], static_cast<int>(i));
   }
+}
+
+void createSchema(sqlite3* db, const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes) {
+  createRowsTable(db, fields);
+  createIndexes(db, fields, indexes);
   createRowCounter(db);
+}
+
+// Rows per transaction of a bulk load: large enough that commits cost nothing to speak of.
+constexpr std::int64_t kRowsPerLoadCommit = 100000;
+
+// Inserts every row of `rows` into a table made by createRowsTable; returns the rows written.
+std::int64_t loadRows(sqlite3* db, const std::vector<FieldDef>& fields, RowCursor& rows) {
+  Stmt insert(db, insertSql(fields), true);
+  std::int64_t written = 0;
+  Row row;
+  while (rows.Next(row)) {
+    bindRow(insert, fields, row.values);
+    insert.step();
+    sqlite3_reset(insert.get());
+    if (++written % kRowsPerLoadCommit == 0) exec(db, "COMMIT; BEGIN");
+  }
+  return written;
+}
+
+void syncPath(const std::string& path, int flags) {
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC);
+  const bool synced = fd >= 0 && fsync(fd) == 0;
+  if (fd >= 0) close(fd);
+  if (!synced) throw Error("Kan ikke skrive " + path + " til disken: " + std::strerror(errno));
+}
+
+// Gives the finished file `temp` the name `path`, never replacing a table that appeared
+// meanwhile, and makes the new name durable.
+void publish(const std::string& temp, const std::string& path) {
+  int rc = renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE);
+  if (rc != 0 && errno == EINVAL) {  // file systems without it: a hard link never replaces either
+    rc = link(temp.c_str(), path.c_str());
+    if (rc == 0) unlink(temp.c_str());
+  }
+  if (rc != 0) {
+    const std::string why = errno == EEXIST ? "Tabellen finnes allerede" : std::strerror(errno);
+    throw Error("Kan ikke lage " + path + ": " + why);
+  }
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  syncPath(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY);
+}
+
+void removeDatabaseFiles(const std::string& path) {
+  std::error_code ec;
+  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) std::filesystem::remove(path + suffix, ec);
 }
 
 sqlite3* openDb(const std::string& path, int flags) {
@@ -670,7 +773,12 @@ void SqliteProvider::Create(const std::string& path, const std::vector<FieldDef>
     throw;
   }
   // A table appears whole or not at all.
-  std::filesystem::rename(temp, path);
+  try {
+    publish(temp, path);
+  } catch (...) {
+    std::filesystem::remove(temp);
+    throw;
+  }
   sqlite3* wal = openDb(path, SQLITE_OPEN_READWRITE);
   try {
     exec(wal, "PRAGMA journal_mode=WAL");
@@ -681,18 +789,62 @@ void SqliteProvider::Create(const std::string& path, const std::vector<FieldDef>
   sqlite3_close_v2(wal);
 }
 
-std::unique_ptr<TableStorage> MakeMemoryTable(const std::vector<FieldDef>& fields,
-                                              const std::vector<IndexDef>& indexes,
-                                              const std::function<void(const RowSink&)>& fill) {
-  sqlite3* db = openDb(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_MEMORY | SQLITE_OPEN_NOMUTEX);
-  auto file = std::make_shared<SqliteFile>(db, ":memory:", -1);
+std::int64_t SqliteProvider::CreateFilled(const std::string& path, const std::vector<FieldDef>& fields,
+                                          const std::vector<IndexDef>& indexes, RowCursor& rows) {
+  if (std::filesystem::exists(path)) throw Error("Tabellen finnes allerede: " + path);
+  // The rows go into a file aside, renamed into place only when whole: a failure or a kill
+  // midway leaves at most that file, which the next load of the table clears away.
+  const std::string temp = path + ".new";
+  removeDatabaseFiles(temp);
+  sqlite3* db = openDb(temp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX);
+  try {
+    sqlite3_extended_result_codes(db, 1);
+    // No journal and no syncs while loading: until the rename nobody reads the file.
+    exec(db, "PRAGMA journal_mode=OFF");
+    exec(db, "PRAGMA synchronous=OFF");
+    exec(db, "BEGIN");
+    createRowsTable(db, fields);
+    const std::int64_t written = loadRows(db, fields, rows);
+    createIndexes(db, fields, indexes);
+    createRowCounter(db);
+    exec(db, "COMMIT");
+    exec(db, "PRAGMA synchronous=FULL");
+    exec(db, "PRAGMA journal_mode=WAL");
+    sqlite3_close_v2(db);
+    db = nullptr;
+    syncPath(temp, O_RDONLY);
+    publish(temp, path);
+    return written;
+  } catch (...) {
+    sqlite3_close_v2(db);
+    removeDatabaseFiles(temp);
+    throw;
+  }
+}
+
+std::unique_ptr<TableStorage> MakeScratchTable(const std::vector<FieldDef>& fields,
+                                               const std::vector<IndexDef>& indexes,
+                                               const std::function<void(const RowSink&)>& fill) {
+  sqlite3* db = openDb("", SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
+  auto file = std::make_shared<SqliteFile>(db, "", -1);
+  sqlite3_extended_result_codes(db, 1);
+  exec(db, "PRAGMA journal_mode=OFF");
   exec(db, "BEGIN");
-  createSchema(db, fields, indexes);
+  createRowsTable(db, fields);
+  {
+    Stmt insert(db, insertSql(fields, true), true);
+    fill([&](RowId id, const std::vector<Value>& values) {
+      insert.bind(1, Value{id});
+      bindRow(insert, fields, values, 1);
+      insert.step();
+      sqlite3_reset(insert.get());
+    });
+  }
+  createIndexes(db, fields, indexes);
+  createRowCounter(db);
+  exec(db, "COMMIT");
   file->loadDictionary();
   file->counted = true;
-  auto table = std::make_unique<SqliteTable>(file, false);
-  fill([&](const std::vector<Value>& row) { table->Insert(row); });
-  exec(db, "COMMIT");
   return std::make_unique<SqliteTable>(file, true);
 }
 

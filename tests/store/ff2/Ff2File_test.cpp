@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -14,10 +15,12 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <stdexcept>
 
 #include "store/Errors.h"
 #include "store/ff2/Ff2TableBuilder.h"
+#include "store/ff2/TimeTableFf2.h"
 
 namespace {
 
@@ -731,6 +734,73 @@ TEST(Ff2Built, ExceptionsOfTheCallbackPassThroughUnchanged) {
   t.addRecord({le32(1)});
   Ff2File file = Ff2File::fromBytes("t.ff2", t.build());
   EXPECT_THROW(file.forEachRecord([](const Ff2Record&) { throw std::logic_error("stop"); }), std::logic_error);
+}
+
+// ---- cursors that start anywhere and walk either way ----
+
+class Ff2Positions : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Several 64 KiB blocks, linked in reverse, with deleted slots between the records.
+    Ff2TableBuilder builder = TimeTableBuilder(3000, 5);
+    builder.reverseDataChain();
+    file = std::make_unique<Ff2File>(Ff2File::fromBytes("tid.ff2", builder.build()));
+    forward = allRecords(*file);
+  }
+
+  // NR of the records a cursor hands out, at most `limit`.
+  static std::vector<std::int64_t> numbers(Ff2File::Cursor cursor, std::size_t limit = 1 << 20) {
+    std::vector<std::int64_t> out;
+    Ff2Record r;
+    while (out.size() < limit && cursor.next(r)) out.push_back(std::get<std::int64_t>(r.values[0]));
+    return out;
+  }
+
+  std::int64_t nr(std::size_t position) const { return std::get<std::int64_t>(forward.at(position).values[0]); }
+
+  std::unique_ptr<Ff2File> file;
+  std::vector<Ff2Record> forward;
+};
+
+TEST_F(Ff2Positions, PlacesGrowAlongPhysicalOrderAndBackwardIsItsReverse) {
+  ASSERT_EQ(forward.size(), 3000u);
+  for (std::size_t i = 1; i < forward.size(); ++i) ASSERT_LT(forward[i - 1].seq, forward[i].seq) << i;
+  std::vector<std::int64_t> backward = numbers(file->records(ff::ff2::Ff2Direction::Backward));
+  std::vector<std::int64_t> expected = numbers(file->records());
+  std::reverse(expected.begin(), expected.end());
+  EXPECT_EQ(backward, expected);
+}
+
+TEST_F(Ff2Positions, CursorsStartAtAPositionOrBesideAPlace) {
+  using ff::ff2::Ff2Direction;
+  const std::size_t last = forward.size() - 1;
+  for (std::size_t p : {std::size_t{0}, std::size_t{1}, std::size_t{757}, std::size_t{758}, std::size_t{1717}, last}) {
+    EXPECT_EQ(numbers(file->recordsAt(static_cast<std::int64_t>(p), Ff2Direction::Forward), 2).front(), nr(p)) << p;
+    const auto down = numbers(file->recordsAt(static_cast<std::int64_t>(p), Ff2Direction::Backward), 3);
+    EXPECT_EQ(down.front(), nr(p)) << p;
+    if (p >= 2) {
+      EXPECT_EQ(down, (std::vector<std::int64_t>{nr(p), nr(p - 1), nr(p - 2)})) << p;
+    }
+    const auto after = numbers(file->recordsAfter(forward[p].seq, Ff2Direction::Forward), 1);
+    const auto before = numbers(file->recordsAfter(forward[p].seq, Ff2Direction::Backward), 1);
+    EXPECT_EQ(after, p < last ? std::vector<std::int64_t>{nr(p + 1)} : std::vector<std::int64_t>{}) << p;
+    EXPECT_EQ(before, p > 0 ? std::vector<std::int64_t>{nr(p - 1)} : std::vector<std::int64_t>{}) << p;
+    EXPECT_EQ(file->positionOf(forward[p].seq), static_cast<std::int64_t>(p));
+    Ff2Record again;
+    ASSERT_TRUE(file->readRecordAt(forward[p].seq, again));
+    EXPECT_EQ(again.values, forward[p].values);
+    EXPECT_EQ(again.seq, forward[p].seq);
+  }
+  EXPECT_TRUE(numbers(file->recordsAt(-1, Ff2Direction::Forward)).empty());
+  EXPECT_TRUE(numbers(file->recordsAt(3000, Ff2Direction::Backward)).empty());
+  Ff2Record r;
+  const auto gap = std::adjacent_find(forward.begin(), forward.end(),
+                                     [](const Ff2Record& a, const Ff2Record& b) { return b.seq == a.seq + 2; });
+  ASSERT_NE(gap, forward.end());
+  EXPECT_FALSE(file->readRecordAt(gap->seq + 1, r)) << "a deleted slot";
+  EXPECT_FALSE(file->readRecordAt(-1, r));
+  EXPECT_FALSE(file->readRecordAt(100 * ff::ff2::kSlotsPerSeq, r));
+  EXPECT_FALSE(file->readRecordAt(ff::ff2::kSlotsPerSeq - 1, r)) << "past the slots of a block";
 }
 
 }  // namespace

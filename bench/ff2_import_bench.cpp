@@ -1,0 +1,118 @@
+// `kvist-ff import` of a 1,000,000-row FlashFiler 2 time table (made with the test builder of
+// .ff2 files) against, in the same run: (a) decoding the file alone, (b) the SQLite C API
+// inserting the decoded rows into a new file in one transaction, and (c) the same as (b) with
+// the table's two indexes built after the rows. Three rounds, alternating; medians. Also the
+// peak resident memory of the import and of `kvist-ff dump` at 10,000, 100,000 and 1,000,000 rows.
+// Usage: ff2_import_bench [folder] [kvist-ff]   (else var/bench and the kvist-ff beside the bench)
+#include <sqlite3.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "bench/BenchUtil.h"
+#include "store/Aliases.h"
+#include "store/ff2/Ff2File.h"
+#include "tests/store/ff2/TimeTableFf2.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kRounds = 3;
+const std::vector<int> kSizes{10000, 100000, 1000000};
+
+std::string tableName(int rows) { return "TID" + std::to_string(rows); }
+
+void bindValue(sqlite3_stmt* s, int i, const ff::Value& v) {
+  if (const auto* n = std::get_if<std::int64_t>(&v)) {
+    sqlite3_bind_int64(s, i, *n);
+  } else if (const auto* d = std::get_if<double>(&v)) {
+    sqlite3_bind_double(s, i, *d);
+  } else if (const auto* t = std::get_if<std::string>(&v)) {
+    sqlite3_bind_text(s, i, t->data(), static_cast<int>(t->size()), SQLITE_STATIC);
+  } else {
+    sqlite3_bind_null(s, i);
+  }
+}
+
+long decodeOnly(const std::string& path) {
+  long rows = 0;
+  ff::ff2::Ff2File file(path);
+  file.forEachRecord([&](const ff::ff2::Ff2Record&) { ++rows; });
+  return rows;
+}
+
+// Decodes the file and inserts its rows with the C API into a new SQLite file.
+void insertWithCApi(const std::string& from, const std::string& to, bool withIndexes) {
+  fs::remove(to);
+  sqlite3* db = nullptr;
+  sqlite3_open(to.c_str(), &db);
+  sqlite3_exec(db, "BEGIN; CREATE TABLE rows (c0, c1, c2, c3, c4, c5)", nullptr, nullptr, nullptr);
+  sqlite3_stmt* insert = nullptr;
+  sqlite3_prepare_v2(db, "INSERT INTO rows VALUES (?, ?, ?, ?, ?, ?)", -1, &insert, nullptr);
+  ff::ff2::Ff2File file(from);
+  file.forEachRecord([&](const ff::ff2::Ff2Record& r) {
+    for (std::size_t i = 0; i < r.values.size(); ++i) bindValue(insert, static_cast<int>(i) + 1, r.values[i]);
+    sqlite3_step(insert);
+    sqlite3_reset(insert);
+  });
+  sqlite3_finalize(insert);
+  if (withIndexes) sqlite3_exec(db, "CREATE INDEX a ON rows (c1); CREATE INDEX b ON rows (c3, c1)", nullptr, nullptr, nullptr);
+  sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string root = fs::absolute(argc > 1 ? argv[1] : "var/bench").string();
+  const std::string tool = argc > 2 ? argv[2] : (fs::absolute(argv[0]).parent_path().parent_path() / "kvist-ff").string();
+  setenv("FF_CONFIG_DIR", (root + "/config").c_str(), 1);
+  const std::string legacy = root + "/ff2/legacy/";
+  const std::string target = root + "/ff2/target/";
+  fs::create_directories(legacy);
+  fs::create_directories(target);
+  ff::AddAlias("FF2BENCH", legacy);
+  ff::AddAlias("FF2COPY", target);
+  for (int rows : kSizes) {
+    const std::string path = legacy + tableName(rows) + ".ff2";
+    if (fs::exists(path)) continue;
+    std::printf("generating %d rows ...\n", rows);
+    bench::generateInChild([&] { std::ofstream(path, std::ios::binary) << ff2test::BuildTimeTableFf2(rows); });
+  }
+
+  const int big = kSizes.back();
+  const std::string file = legacy + tableName(big) + ".ff2";
+  const std::string copy = target + tableName(big) + ".ffdb";
+  std::vector<double> decode, capi, capiIndexed, import;
+  long peak = 0, decoded = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    decode.push_back(bench::timeOnce([&] { decoded = decodeOnly(file); }));
+    capi.push_back(bench::timeOnce([&] { insertWithCApi(file, target + "capi.db", false); }));
+    capiIndexed.push_back(bench::timeOnce([&] { insertWithCApi(file, target + "capi.db", true); }));
+    fs::remove(copy);
+    const bench::ToolRun run = bench::runTool({tool, "import", "FF2BENCH", "--to", "FF2COPY", tableName(big)});
+    if (run.exitCode != 0) {
+      std::fprintf(stderr, "kvist-ff import failed (%d)\n", run.exitCode);
+      return 1;
+    }
+    import.push_back(run.seconds);
+    peak = std::max(peak, run.peakKiB);
+  }
+  const double importTime = bench::median(import);
+  std::printf("rows: %ld; import %.0f rows/s\n", decoded, decoded / importTime);
+  bench::report("import vs decoding alone", importTime, bench::median(decode), "<= 5");
+  bench::report("import vs C API inserts, one transaction", importTime, bench::median(capi), "<= 1.5");
+  bench::report("import vs C API inserts + the two indexes", importTime, bench::median(capiIndexed), "-");
+  std::printf("import peak resident memory: %.1f MiB (goal < 64 MiB)\n", peak / 1024.0);
+  for (int rows : kSizes) {
+    const bench::ToolRun dump = bench::runTool({tool, "dump", "FF2BENCH", tableName(rows)});
+    std::printf("dump of %7d .ff2 rows: peak resident memory %.1f MiB, %.2f s (exit %d)\n", rows,
+                dump.peakKiB / 1024.0, dump.seconds, dump.exitCode);
+  }
+  return 0;
+}
