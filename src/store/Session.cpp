@@ -58,6 +58,7 @@ void checkTableName(const std::string& table) {
 struct ServerPlace {
   ServerCatalog* server;
   std::string database;
+  bool registered;  // named by the alias registry, so known before its first table exists
 };
 
 // The server the engine is connected to, or nullptr when it reaches folders of this machine.
@@ -69,11 +70,11 @@ ServerCatalog* engineServer(const TffSession& session) {
 // An alias registered for a server database goes there; over a server connection every other
 // alias is the database of that name on the engine's server.
 std::optional<ServerPlace> serverPlaceOf(const TffSession& session, const std::string& alias) {
-  if (const auto named = AliasServer(alias)) return ServerPlace{&SharedMariaDbServer(named->serverName), named->database};
+  if (const auto named = AliasServer(alias)) return ServerPlace{&SharedMariaDbServer(named->serverName), named->database, true};
   ServerCatalog* server = engineServer(session);
   if (!server) return std::nullopt;
   if (alias.empty()) throw ECannotOpen("Databasenavn mangler");
-  return ServerPlace{server, server->FindDatabase(alias).value_or(alias)};
+  return ServerPlace{server, server->FindDatabase(alias).value_or(alias), false};
 }
 
 // Sorts without regard to case and drops repeats.
@@ -139,7 +140,8 @@ void TffSession::SetActive(bool active) {
 void TffSession::GetTableNames(const std::string& alias, const std::string& pattern, bool withExtensions,
                                bool includeSystemTables, std::vector<std::string>& list) const {
   if (const auto place = serverPlaceOf(*this, alias)) {
-    list = place->server->TableNames(place->database);
+    const bool created = !place->registered || place->server->FindDatabase(place->database);
+    list = created ? place->server->TableNames(place->database) : std::vector<std::string>{};
     matchAndSort(list, pattern, includeSystemTables);
     return;
   }
