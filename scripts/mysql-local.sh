@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A private MariaDB for the demo and the tests: its data, socket, pid and log live in one folder
 # of ours, and root signs on through the socket without a password.
-#   scripts/mysql-local.sh start [--port PORT]|stop|status
+#   scripts/mysql-local.sh start [--port PORT]|stop|status|tcp-config
 # Folder: $KV_MYSQL_DIR, else ${XDG_STATE_HOME:-~/.local/state}/kvistmerket/mysql (the program's
 # default "MySQLweb" alias looks for the socket in the same place). Start and stop are idempotent.
 # Without a port it listens on no TCP port. With --port (or $KV_MYSQL_PORT) it also listens on
@@ -112,6 +112,15 @@ esac
 case "$command" in
   start) start ;;
   stop) stop ;;
+  tcp-config)
+    # port=, user= and password= of the TCP listener, for the demo and the tests.
+    if running && [ -f "$tcpconfig" ]; then
+      cat "$tcpconfig"
+    else
+      echo "MariaDB is not listening on a TCP port (scripts/mysql-local.sh start --port PORT)" >&2
+      exit 3
+    fi
+    ;;
   status)
     if running; then
       echo "MariaDB running on $socket$( [ -n "$(running_port)" ] && echo " and 127.0.0.1:$(running_port)")"
@@ -121,7 +130,7 @@ case "$command" in
     fi
     ;;
   *)
-    echo "usage: scripts/mysql-local.sh start [--port PORT]|stop|status" >&2
+    echo "usage: scripts/mysql-local.sh start [--port PORT]|stop|status|tcp-config" >&2
     exit 2
     ;;
 esac
