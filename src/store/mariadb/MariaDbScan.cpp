@@ -1,5 +1,6 @@
 #include "store/mariadb/MariaDbScan.h"
 
+#include "store/KeysetSeek.h"
 #include "store/mariadb/MariaDbSql.h"
 #include "store/mariadb/MariaDbTableState.h"
 
@@ -78,18 +79,11 @@ std::string MariaDbScan::seekCondition(const RowKey& key, std::vector<Value>& pa
     leading = ascending_ ? term(f) + " >= ? AND " : "(" + term(f) + " <= ? OR " + ColumnName(f) + " IS NULL) AND ";
     params.push_back(keyValue(f, key.values[0]));
   }
-  // The equalities of earlier fields repeat in every later term, their values with them.
-  std::string any;
-  std::string prefix;
-  std::vector<Value> prefixParams;
-  for (std::size_t i = 0; i < order_.fields.size(); ++i) {
-    params.insert(params.end(), prefixParams.begin(), prefixParams.end());
-    any += "(" + prefix + beyond(order_.fields[i], key.values.at(i), params) + ") OR ";
-    prefix += equal(order_.fields[i], key.values[i], prefixParams) + " AND ";
-  }
-  params.insert(params.end(), prefixParams.begin(), prefixParams.end());
-  params.emplace_back(key.id);
-  any += "(" + prefix + "_ff_id " + (ascending_ ? ">" : "<") + " ?)";
+  const std::string any = KeysetCondition(
+      order_.fields.size(),
+      [&](std::size_t i, std::vector<Value>& p) { return beyond(order_.fields[i], key.values.at(i), p); },
+      [&](std::size_t i, std::vector<Value>& p) { return equal(order_.fields[i], key.values.at(i), p); },
+      std::string("_ff_id ") + (ascending_ ? ">" : "<") + " ?", Value{key.id}, params);
   return leading + "(" + any + ")";
 }
 

@@ -11,6 +11,7 @@
 #include <set>
 
 #include "store/Errors.h"
+#include "store/KeysetSeek.h"
 
 namespace ff {
 
@@ -284,18 +285,11 @@ class ScanSql {
       leading = term(order_.fields[0]) + " >= ? AND ";
       params.push_back(key.values[0]);
     }
-    // The equalities of earlier fields repeat in every later term, their values with them.
-    std::string any;
-    std::string prefix;
-    std::vector<Value> prefixParams;
-    for (std::size_t i = 0; i < order_.fields.size(); ++i) {
-      params.insert(params.end(), prefixParams.begin(), prefixParams.end());
-      any += "(" + prefix + beyond(order_.fields[i], key.values.at(i), params) + ") OR ";
-      prefix += equal(order_.fields[i], key.values[i], prefixParams) + " AND ";
-    }
-    params.insert(params.end(), prefixParams.begin(), prefixParams.end());
-    params.push_back(Value{key.id});
-    any += "(" + prefix + "rowid " + (ascending_ ? ">" : "<") + " ?)";
+    const std::string any = KeysetCondition(
+        order_.fields.size(),
+        [&](std::size_t i, std::vector<Value>& p) { return beyond(order_.fields[i], key.values.at(i), p); },
+        [&](std::size_t i, std::vector<Value>& p) { return equal(order_.fields[i], key.values.at(i), p); },
+        std::string("rowid ") + (ascending_ ? ">" : "<") + " ?", Value{key.id}, params);
     return leading + "(" + any + ")";
   }
 
