@@ -209,7 +209,7 @@ TEST_F(MariaDbServerTest, DroppedConnectionIsAConnectionErrorAndLosesNothingPost
   add(t, 1, "Lagret");
   const auto holder = db.admin()
                           .Prepare("SELECT IS_USED_LOCK(?)")
-                          .Query({Value{MariaDbTableState::LockBase(db.database(), 1) + ":x"}});
+                          .Query({Value{MariaDbTableState::LockBase(db.database(), "kunde") + ":x"}});
   ASSERT_FALSE(isNull(holder.at(0).at(0)));
   db.admin().Execute("KILL CONNECTION " + std::to_string(valueToInt(holder[0][0])));
   t.Append();

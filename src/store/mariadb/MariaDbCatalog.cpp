@@ -44,7 +44,7 @@ void checkDefinition(const std::vector<FieldDef>& fields, const std::vector<Inde
 class CreationLock {
  public:
   CreationLock(MariaDbConnection& connection, const std::string& database)
-      : connection_(connection), name_{"kvff:create:" + MariaDbTableState::LockBase(database, 0)} {
+      : connection_(connection), name_{MariaDbTableState::LockBase(database, "") + ":create"} {
     const auto got = connection_.Prepare("SELECT GET_LOCK(?, " + std::to_string(kCreateWaitSeconds) + ")").Query({name_});
     if (got.empty() || isNull(got[0][0]) || valueToInt(got[0][0]) != 1) {
       throw Error("En annen arbeidsstasjon lager tabeller i " + database + "; prøv igjen");
@@ -101,9 +101,11 @@ std::optional<std::string> MariaDbCatalog::FindDatabase(const std::string& alias
   return std::nullopt;
 }
 
-void MariaDbCatalog::requireDatabase(const std::string& database) {
-  const auto found = FindDatabase(database);
-  if (!found || *found != database) {
+std::vector<std::vector<Value>> MariaDbCatalog::readDictionary(const std::string& database, const std::string& sql,
+                                                               const std::vector<Value>& params) {
+  try {
+    return connection_->Prepare(sql).Query(params);
+  } catch (const ENotFound&) {
     throw ECannotOpen("Databasen " + database + " finnes ikke på serveren " + ServerName());
   }
 }
@@ -125,10 +127,8 @@ void MariaDbCatalog::ensureDatabase(const std::string& database) {
 }
 
 std::vector<std::string> MariaDbCatalog::TableNames(const std::string& database) {
-  requireDatabase(database);
   std::vector<std::string> names;
-  for (const auto& row : connection_->Prepare("SELECT name FROM " + dictionary(database, "_ff_tables") + " WHERE ready = 1")
-                             .Query({})) {
+  for (const auto& row : readDictionary(database, "SELECT name FROM " + dictionary(database, "_ff_tables") + " WHERE ready = 1", {})) {
     names.push_back(valueToString(row[0]));
   }
   return names;
@@ -136,33 +136,29 @@ std::vector<std::string> MariaDbCatalog::TableNames(const std::string& database)
 
 std::optional<MariaDbCatalog::TableEntry> MariaDbCatalog::findTable(const std::string& database,
                                                                     const std::string& table) {
-  const auto rows = connection_
-                        ->Prepare("SELECT id, name, ready FROM " + dictionary(database, "_ff_tables") +
-                                  " WHERE name_key = ?")
-                        .Query({Value{NameKey(table)}});
+  const auto rows = readDictionary(database, "SELECT id, name, ready FROM " + dictionary(database, "_ff_tables") +
+                                                " WHERE name_key = ?",
+                                   {Value{NameKey(table)}});
   if (rows.empty()) return std::nullopt;
   return TableEntry{static_cast<int>(valueToInt(rows[0][0])), valueToString(rows[0][1]), valueToInt(rows[0][2]) == 1};
 }
 
-std::shared_ptr<MariaDbTableState> MariaDbCatalog::openState(const std::string& database, const TableEntry& entry,
+std::shared_ptr<MariaDbTableState> MariaDbCatalog::openState(const std::string& database, const std::string& table,
                                                              bool exclusive) {
   std::erase_if(open_, [](const auto& e) { return e.second.expired(); });
-  const std::string key = database + "/" + std::to_string(entry.id);
+  const std::string key = database + "/" + NameKey(table);
   if (auto held = open_[key].lock()) {
-    if (held->Exclusive() || exclusive) throw ECannotOpen("Tabellen er i bruk: " + entry.name + " (" + database + ")");
+    if (held->Exclusive() || exclusive) throw ECannotOpen("Tabellen er i bruk: " + held->Name() + " (" + database + ")");
     return held;
   }
-  auto state = std::make_shared<MariaDbTableState>(connection_, database, entry.id, entry.name, exclusive);
+  auto state = MariaDbTableState::Open(connection_, database, table, exclusive);
   open_[key] = state;
   return state;
 }
 
 std::unique_ptr<TableStorage> MariaDbCatalog::OpenTable(const std::string& database, const std::string& table,
                                                         const OpenMode& mode) {
-  requireDatabase(database);
-  const auto entry = findTable(database, table);
-  if (!entry || !entry->ready) throw ECannotOpen("Tabellen " + table + " finnes ikke i " + database + " på serveren " + ServerName());
-  return std::make_unique<MariaDbTable>(openState(database, *entry, mode.exclusive), mode.readOnly);
+  return std::make_unique<MariaDbTable>(openState(database, table, mode.exclusive), mode.readOnly);
 }
 
 void MariaDbCatalog::createRowsTable(const std::string& database, int id, const std::vector<FieldDef>& fields,
@@ -235,14 +231,18 @@ void MariaDbCatalog::CreateTable(const std::string& database, const std::string&
 }
 
 void MariaDbCatalog::DropTable(const std::string& database, const std::string& table) {
-  requireDatabase(database);
   const auto entry = findTable(database, table);
   if (!entry) return;
-  if (auto held = open_[database + "/" + std::to_string(entry->id)].lock()) {
+  if (!open_[database + "/" + NameKey(table)].expired()) {
     throw ECannotOpen("Tabellen er i bruk: " + entry->name + " (" + database + ")");
   }
+  if (!entry->ready) {
+    CreationLock lock(*connection_, database);
+    removeTable(database, entry->id);
+    return;
+  }
   // Held exclusively while it goes, so no other workstation has it open.
-  MariaDbTableState lock(connection_, database, entry->id, entry->name, true);
+  const auto held = MariaDbTableState::Open(connection_, database, table, true);
   removeTable(database, entry->id);
 }
 

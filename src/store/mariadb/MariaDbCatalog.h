@@ -10,6 +10,7 @@
 #include <string>
 
 #include "store/ServerCatalog.h"
+#include "store/Value.h"
 
 namespace ff {
 
@@ -38,7 +39,9 @@ class MariaDbCatalog : public ServerCatalog {
     bool ready = false;  // false while being created, or left half-made
   };
 
-  void requireDatabase(const std::string& database);
+  // Runs a query on a database's dictionary; throws ECannotOpen when the database has none.
+  std::vector<std::vector<Value>> readDictionary(const std::string& database, const std::string& sql,
+                                                 const std::vector<Value>& params);
   void ensureDatabase(const std::string& database);
   std::optional<TableEntry> findTable(const std::string& database, const std::string& table);
   void createRowsTable(const std::string& database, int id, const std::vector<FieldDef>& fields,
@@ -46,10 +49,10 @@ class MariaDbCatalog : public ServerCatalog {
   void writeDictionary(const std::string& database, int id, const std::vector<FieldDef>& fields,
                        const std::vector<IndexDef>& indexes);
   void removeTable(const std::string& database, int id);
-  std::shared_ptr<MariaDbTableState> openState(const std::string& database, const TableEntry& entry, bool exclusive);
+  std::shared_ptr<MariaDbTableState> openState(const std::string& database, const std::string& table, bool exclusive);
 
   std::shared_ptr<MariaDbConnection> connection_;
-  // Tables this connection holds open, by "database/id".
+  // Tables this connection holds open, by "database/lower-case name".
   std::map<std::string, std::weak_ptr<MariaDbTableState>> open_;
 };
 

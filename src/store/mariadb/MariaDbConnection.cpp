@@ -92,6 +92,7 @@ void MariaDbConnection::RaiseCode(unsigned code, const std::string& message, con
     throw EKeyViolation("Nøkkelbrudd: " + message);
   }
   if (code == ER_LOCK_DEADLOCK) throw EDeadlock(text);
+  if (code == ER_BAD_DB_ERROR || code == ER_NO_SUCH_TABLE) throw ENotFound(text);
   throw Error(text);
 }
 

@@ -43,7 +43,8 @@ class MariaDbConnection {
   void CommitTransaction();
 
   // Throws the store's exception for a server error: EConnection when the connection is lost
-  // (and marks it lost), EKeyViolation for a duplicate key, Error otherwise.
+  // (and marks it lost), EKeyViolation for a duplicate key, ENotFound for a missing database
+  // or table, Error otherwise.
   [[noreturn]] void RaiseCode(unsigned code, const std::string& message, const std::string& what);
   [[noreturn]] void Raise(const std::string& what);
 

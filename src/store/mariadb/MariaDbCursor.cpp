@@ -14,8 +14,6 @@ namespace {
 // doubles, up to the largest.
 constexpr int kFirstBatch = 16;
 constexpr int kLargestBatch = 1024;
-// How long rows read ahead count as current.
-constexpr std::chrono::milliseconds kReadAheadLife{100};
 
 }  // namespace
 
@@ -24,7 +22,7 @@ MariaDbCursor::MariaDbCursor(std::shared_ptr<MariaDbTableState> table, const Row
     : table_(std::move(table)), scan_(*table_, sel, order, dir), last_(from), skip_(skip), batchSize_(kFirstBatch) {}
 
 bool MariaDbCursor::stale() const {
-  return generation_ != table_->generation || std::chrono::steady_clock::now() - fetchedAt_ > kReadAheadLife;
+  return generation_ != table_->generation || std::chrono::steady_clock::now() - fetchedAt_ > MariaDbTableState::kReadAheadLife;
 }
 
 void MariaDbCursor::fetch() {

@@ -1,5 +1,7 @@
 #include "store/mariadb/MariaDbTable.h"
 
+#include <utility>
+
 #include "store/Errors.h"
 #include "store/mariadb/MariaDbConnection.h"
 #include "store/mariadb/MariaDbCursor.h"
@@ -19,7 +21,7 @@ constexpr std::size_t kRememberedVersions = 4096;
 }  // namespace
 
 MariaDbTable::MariaDbTable(std::shared_ptr<MariaDbTableState> state, bool readOnly)
-    : state_(std::move(state)), readOnly_(readOnly) {
+    : state_(std::move(state)), readOnly_(readOnly), countReadAhead_(state_->TakeCountReadAhead()) {
   ++state_->handles;
 }
 
@@ -35,7 +37,10 @@ void MariaDbTable::checkWritable() const {
   if (readOnly_) throw EReadOnly("Tabellen er skrivebeskyttet: " + state_->Name());
 }
 
-void MariaDbTable::wrote() { ++state_->generation; }
+void MariaDbTable::wrote() {
+  ++state_->generation;
+  countReadAhead_.reset();
+}
 
 std::int64_t MariaDbTable::countOne(const std::string& sql, const std::vector<Value>& params) {
   const auto rows = state_->Connection().Prepare(sql).Query(params);
@@ -46,6 +51,10 @@ std::int64_t MariaDbTable::Count(const RowSelection& sel) {
   std::vector<Value> params;
   const std::string where = MariaDbScan::WhereOf(*state_, sel, params);
   if (where.empty()) {
+    const auto readAhead = std::exchange(countReadAhead_, std::nullopt);
+    if (readAhead && std::chrono::steady_clock::now() - readAhead->readAt <= MariaDbTableState::kReadAheadLife) {
+      return readAhead->rows;
+    }
     return countOne("SELECT row_count FROM " + state_->Dictionary("_ff_tables") + " WHERE id = ?",
                     {Value{std::int64_t{state_->Id()}}}) +
            state_->pendingCount;
@@ -53,23 +62,31 @@ std::int64_t MariaDbTable::Count(const RowSelection& sel) {
   return countOne("SELECT COUNT(*) FROM " + state_->RowsTable() + " WHERE " + where, params);
 }
 
+std::unique_ptr<RowCursor> MariaDbTable::scan(const RowSelection& sel, const RowOrder& order,
+                                              const std::optional<RowKey>& from, ScanDirection dir, std::int64_t skip) {
+  if (++scans_ > 1) countReadAhead_.reset();
+  return std::make_unique<MariaDbCursor>(state_, sel, order, from, dir, skip);
+}
+
 std::unique_ptr<RowCursor> MariaDbTable::Scan(const RowSelection& sel, const RowOrder& order,
                                               const std::optional<RowKey>& from, ScanDirection dir) {
-  return std::make_unique<MariaDbCursor>(state_, sel, order, from, dir);
+  return scan(sel, order, from, dir, 0);
 }
 
 std::unique_ptr<RowCursor> MariaDbTable::ScanAt(const RowSelection& sel, const RowOrder& order, std::int64_t skip,
                                                 ScanDirection dir) {
-  return std::make_unique<MariaDbCursor>(state_, sel, order, std::nullopt, dir, skip);
+  return scan(sel, order, std::nullopt, dir, skip);
 }
 
 std::int64_t MariaDbTable::CountBefore(const RowSelection& sel, const RowOrder& order, const RowKey& key) {
+  countReadAhead_.reset();
   std::vector<Value> params;
   const std::string sql = MariaDbScan(*state_, sel, order, ScanDirection::Backward).CountAfter(key, params);
   return countOne(sql, params);
 }
 
 bool MariaDbTable::Read(RowId id, Row& row) {
+  countReadAhead_.reset();
   std::string sql = "SELECT _ff_ver";
   for (std::size_t i = 0; i < state_->fields.size(); ++i) sql += ", " + ColumnName(static_cast<int>(i));
   auto rows = state_->Connection().Prepare(sql + " FROM " + state_->RowsTable() + " WHERE _ff_id = ?").Query({Value{id}});

@@ -5,13 +5,13 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 #include "store/Storage.h"
+#include "store/mariadb/MariaDbTableState.h"
 
 namespace ff {
-
-class MariaDbTableState;
 
 class MariaDbTable : public TableStorage {
  public:
@@ -46,9 +46,15 @@ class MariaDbTable : public TableStorage {
   [[noreturn]] void explainMissedUpdate(RowId id);
   std::int64_t countOne(const std::string& sql, const std::vector<Value>& params);
   void wrote();
+  std::unique_ptr<RowCursor> scan(const RowSelection& sel, const RowOrder& order, const std::optional<RowKey>& from,
+                                  ScanDirection dir, std::int64_t skip);
 
   std::shared_ptr<MariaDbTableState> state_;
   bool readOnly_;
+  // The count read at the open serves the open's first RecordCount, while it is current and
+  // the handle has done nothing since but its first scan (a refresh reads again).
+  std::optional<MariaDbTableState::CountReadAhead> countReadAhead_;
+  int scans_ = 0;
   // Versions of rows as Read last saw them.
   std::unordered_map<RowId, std::int64_t> versions_;
 };

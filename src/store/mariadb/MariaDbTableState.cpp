@@ -34,14 +34,29 @@ bool isOne(const std::vector<std::vector<Value>>& rows, std::size_t column = 0) 
   return !rows.empty() && rows[0].size() > column && !isNull(rows[0][column]) && valueToInt(rows[0][column]) == 1;
 }
 
+// Bits of the lock column of the dictionary request.
+constexpr std::int64_t kGotSlot = 1;
+constexpr std::int64_t kNoExclusiveHolder = 2;
+
 }  // namespace
 
-MariaDbTableState::MariaDbTableState(std::shared_ptr<MariaDbConnection> connection, std::string database, int id,
-                                     std::string name, bool exclusive)
-    : connection_(std::move(connection)), database_(std::move(database)), id_(id), name_(std::move(name)),
-      exclusive_(exclusive) {
-  LoadDictionary();
-  exclusive ? lockExclusive() : lockShared();
+MariaDbTableState::MariaDbTableState(std::shared_ptr<MariaDbConnection> connection, std::string database,
+                                     std::string tableKey, bool exclusive)
+    : connection_(std::move(connection)), database_(std::move(database)),
+      lockBase_(LockBase(database_, tableKey)), exclusive_(exclusive) {}
+
+std::shared_ptr<MariaDbTableState> MariaDbTableState::Open(std::shared_ptr<MariaDbConnection> connection,
+                                                           const std::string& database, const std::string& table,
+                                                           bool exclusive) {
+  std::shared_ptr<MariaDbTableState> state(new MariaDbTableState(std::move(connection), database, NameKey(table), exclusive));
+  const int firstSlot = static_cast<int>(std::random_device{}() % kSharedSlots);
+  state->readDictionary(table, exclusive ? std::string() : slotLock(state->lockBase_, firstSlot));
+  if (exclusive) {
+    state->lockExclusive();
+  } else if (state->heldLock_.empty()) {
+    state->lockShared(firstSlot + 1);
+  }
+  return state;
 }
 
 MariaDbTableState::~MariaDbTableState() {
@@ -53,9 +68,9 @@ MariaDbTableState::~MariaDbTableState() {
   }
 }
 
-std::string MariaDbTableState::LockBase(const std::string& database, int id) {
+std::string MariaDbTableState::LockBase(const std::string& database, const std::string& tableKey) {
   char hex[17];
-  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(fnv1a(database + "/" + std::to_string(id))));
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(fnv1a(database + "/" + tableKey)));
   return std::string("kvff:") + hex;
 }
 
@@ -67,9 +82,30 @@ std::string MariaDbTableState::Dictionary(const char* table) const {
   return QuoteIdentifier(database_) + "." + QuoteIdentifier(table);
 }
 
-void MariaDbTableState::LoadDictionary() {
-  fields.clear();
-  indexes.clear();
+// The table row comes with the outcome of trying the first shared slot and the kept row count.
+void MariaDbTableState::readDictionary(const std::string& table, const std::string& firstSlot) {
+  const std::string lock = firstSlot.empty() ? "0" : "GET_LOCK(?, 0) + 2 * IS_FREE_LOCK(?)";
+  std::vector<Value> params;
+  if (!firstSlot.empty()) params = {Value{firstSlot}, Value{exclusiveLock(lockBase_)}};
+  params.emplace_back(NameKey(table));
+  std::vector<std::vector<Value>> rows;
+  try {
+    rows = connection_
+               ->Prepare("SELECT id, name, ready, row_count, " + lock + " FROM " + Dictionary("_ff_tables") +
+                         " WHERE name_key = ?")
+               .Query(params);
+  } catch (const ENotFound&) {
+    throw ECannotOpen("Databasen " + database_ + " finnes ikke på serveren " + connection_->ServerName());
+  }
+  const std::int64_t lockOutcome = rows.empty() ? 0 : valueToInt(rows[0][4]);
+  if (lockOutcome & kGotSlot) heldLock_ = firstSlot;
+  if (rows.empty() || valueToInt(rows[0][2]) != 1) {
+    throw ECannotOpen("Tabellen " + table + " finnes ikke i " + database_ + " på serveren " + connection_->ServerName());
+  }
+  if ((lockOutcome & kGotSlot) && !(lockOutcome & kNoExclusiveHolder)) inUse();
+  id_ = static_cast<int>(valueToInt(rows[0][0]));
+  name_ = valueToString(rows[0][1]);
+  countReadAhead_ = CountReadAhead{valueToInt(rows[0][3]), std::chrono::steady_clock::now()};
   const Value id{std::int64_t{id_}};
   for (const auto& row : connection_->Prepare("SELECT name, type, size, required FROM " + Dictionary("_ff_fields") +
                                               " WHERE tbl = ? ORDER BY pos")
@@ -80,9 +116,18 @@ void MariaDbTableState::LoadDictionary() {
   for (const auto& row : connection_->Prepare("SELECT name, fields, options FROM " + Dictionary("_ff_indexes") +
                                               " WHERE tbl = ? ORDER BY pos")
                              .Query({id})) {
-    indexes.push_back({valueToString(row[0]), splitFieldList(valueToString(row[1])),
-                       static_cast<unsigned>(valueToInt(row[2]))});
+    indexes.push_back({valueToString(row[0]), splitFieldList(valueToString(row[1])), static_cast<unsigned>(valueToInt(row[2]))});
   }
+}
+
+std::optional<MariaDbTableState::CountReadAhead> MariaDbTableState::TakeCountReadAhead() {
+  auto read = countReadAhead_;
+  countReadAhead_.reset();
+  return read;
+}
+
+void MariaDbTableState::inUse() const {
+  throw ECannotOpen("Tabellen " + name_ + " er i bruk av en annen arbeidsstasjon (" + database_ + ")");
 }
 
 bool MariaDbTableState::getLock(const std::string& name) {
@@ -91,44 +136,34 @@ bool MariaDbTableState::getLock(const std::string& name) {
 
 void MariaDbTableState::releaseLock(const std::string& name) {
   connection_->Prepare("SELECT RELEASE_LOCK(?)").Query({Value{name}});
+  if (name == heldLock_) heldLock_.clear();
 }
 
-void MariaDbTableState::lockShared() {
-  const std::string base = LockBase(database_, id_);
-  const int start = static_cast<int>(std::random_device{}() % kSharedSlots);
-  for (int i = 0; i < kSharedSlots; ++i) {
-    const std::string slot = slotLock(base, (start + i) % kSharedSlots);
-    // Take a slot first, then look for an exclusive holder: of two workstations opening at
-    // once, at least one sees the other.
-    const auto rows = connection_->Prepare("SELECT GET_LOCK(?, 0), IS_FREE_LOCK(?)").Query({Value{slot}, Value{exclusiveLock(base)}});
+// Takes a slot first, then looks for an exclusive holder: of two workstations opening at once,
+// at least one sees the other.
+void MariaDbTableState::lockShared(int firstSlot) {
+  for (int i = 0; i < kSharedSlots - 1; ++i) {
+    const std::string slot = slotLock(lockBase_, (firstSlot + i) % kSharedSlots);
+    const auto rows = connection_->Prepare("SELECT GET_LOCK(?, 0), IS_FREE_LOCK(?)").Query({Value{slot}, Value{exclusiveLock(lockBase_)}});
     if (!isOne(rows)) continue;
-    if (isOne(rows, 1)) {
-      heldLock_ = slot;
-      return;
-    }
-    releaseLock(slot);
-    break;
+    heldLock_ = slot;
+    if (!isOne(rows, 1)) inUse();
+    return;
   }
-  throw ECannotOpen("Tabellen " + name_ + " er i bruk av en annen arbeidsstasjon (" + database_ + ")");
+  inUse();
 }
 
 void MariaDbTableState::lockExclusive() {
-  const std::string base = LockBase(database_, id_);
-  const std::string lock = exclusiveLock(base);
-  if (getLock(lock)) {
-    std::string sql = "SELECT 1";
-    std::vector<Value> slots;
-    for (int i = 0; i < kSharedSlots; ++i) {
-      sql += " AND IS_FREE_LOCK(?)";
-      slots.push_back(Value{slotLock(base, i)});
-    }
-    if (isOne(connection_->Prepare(sql).Query(slots))) {
-      heldLock_ = lock;
-      return;
-    }
-    releaseLock(lock);
+  const std::string lock = exclusiveLock(lockBase_);
+  if (!getLock(lock)) inUse();
+  heldLock_ = lock;
+  std::string sql = "SELECT 1";
+  std::vector<Value> slots;
+  for (int i = 0; i < kSharedSlots; ++i) {
+    sql += " AND IS_FREE_LOCK(?)";
+    slots.push_back(Value{slotLock(lockBase_, i)});
   }
-  throw ECannotOpen("Tabellen " + name_ + " er i bruk av en annen arbeidsstasjon (" + database_ + ")");
+  if (!isOne(connection_->Prepare(sql).Query(slots))) inUse();
 }
 
 }  // namespace ff

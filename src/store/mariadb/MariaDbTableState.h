@@ -3,8 +3,10 @@
 // this process shares (exclusive flag, change counter, rows counted in an open bulk load).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,10 +18,13 @@ class MariaDbConnection;
 
 class MariaDbTableState {
  public:
-  // Takes the server-side lock: shared, or exclusive. Throws ECannotOpen when another
-  // workstation holds the table in a way that refuses this open, EConnection.
-  MariaDbTableState(std::shared_ptr<MariaDbConnection> connection, std::string database, int id, std::string name,
-                    bool exclusive);
+  // Finds a ready table by name (without regard to case), reads its dictionary and takes the
+  // server-side lock, shared or exclusive: a shared open of a free table is one request.
+  // Throws ECannotOpen when there is no such database or table, or another workstation holds
+  // the table in a way that refuses this open; EConnection.
+  static std::shared_ptr<MariaDbTableState> Open(std::shared_ptr<MariaDbConnection> connection,
+                                                 const std::string& database, const std::string& table,
+                                                 bool exclusive);
   // Releases the lock (the server has released it already when the connection was lost).
   ~MariaDbTableState();
   MariaDbTableState(const MariaDbTableState&) = delete;
@@ -35,8 +40,6 @@ class MariaDbTableState {
   std::string Dictionary(const char* table) const;
   bool Exclusive() const { return exclusive_; }
 
-  // Reads the field and index definitions from the dictionary.
-  void LoadDictionary();
   std::vector<FieldDef> fields;
   std::vector<IndexDef> indexes;
   int handles = 0;
@@ -45,21 +48,39 @@ class MariaDbTableState {
   std::int64_t pendingCount = 0;
   int bulkDepth = 0;
 
-  // The names of the server-side locks of a table of a database.
-  static std::string LockBase(const std::string& database, int id);
+  // How long rows (and counts) read ahead from the server count as current, so that changes of
+  // other workstations show on the next scroll.
+  static constexpr std::chrono::milliseconds kReadAheadLife{100};
+  // The whole table's row count as the open read it with the dictionary, and when.
+  struct CountReadAhead {
+    std::int64_t rows;
+    std::chrono::steady_clock::time_point readAt;
+  };
+  // Given to the first handle only; nullopt afterwards.
+  std::optional<CountReadAhead> TakeCountReadAhead();
+
+  // The stem of the names of the server-side locks of a table (by its lower-case name) of a
+  // database; an empty table name gives the database's own.
+  static std::string LockBase(const std::string& database, const std::string& tableKey);
 
  private:
-  void lockShared();
+  MariaDbTableState(std::shared_ptr<MariaDbConnection> connection, std::string database, std::string tableKey,
+                    bool exclusive);
+  void readDictionary(const std::string& table, const std::string& firstSlot);
+  void lockShared(int firstSlot);
   void lockExclusive();
   bool getLock(const std::string& name);
   void releaseLock(const std::string& name);
+  [[noreturn]] void inUse() const;
 
   std::shared_ptr<MariaDbConnection> connection_;
   std::string database_;
-  int id_;
+  std::string lockBase_;
+  int id_ = 0;
   std::string name_;
   bool exclusive_;
   std::string heldLock_;
+  std::optional<CountReadAhead> countReadAhead_;
 };
 
 }  // namespace ff
