@@ -202,6 +202,28 @@ TEST_F(MariaDbServerTest, EditOfARowAnotherWorkstationChangedOrDeletedOverwrites
   EXPECT_EQ(theirs.RecordCount(), 1);
 }
 
+TEST_F(MariaDbServerTest, KeptCountFollowsRowsWhoeverWritesThem) {
+  TffTable t;
+  open(t, TffSession::DefaultSession());
+  add(t, 1, "en");
+  EXPECT_EQ(t.RecordCount(), 1);
+  const std::string rows = "`" + db.database() + "`.`t1`";
+  db.admin().Execute("INSERT INTO " + rows + " (c0, c1) VALUES (2, 'to'), (3, 'tre')");
+  t.Refresh();
+  EXPECT_EQ(t.RecordCount(), 3);
+  db.admin().Execute("DELETE FROM " + rows + " WHERE c0 = 1");
+  t.Refresh();
+  EXPECT_EQ(t.RecordCount(), 2);
+  EXPECT_EQ(t.FieldByName("NR").AsInteger(), 2) << "the deleted current row gave way to the first";
+  auto storage = TffSession::DefaultSession().OpenTable(db.alias(), "KUNDE", {});
+  storage->BeginBulk();
+  for (int i = 10; i < 20; ++i) storage->Insert({Value{std::int64_t{i}}, Value{std::string("bulk")}});
+  EXPECT_EQ(storage->Count({}), 12) << "inside the bulk load";
+  storage->EndBulk();
+  t.Refresh();
+  EXPECT_EQ(t.RecordCount(), 12);
+}
+
 TEST_F(MariaDbServerTest, DroppedConnectionIsAConnectionErrorAndLosesNothingPosted) {
   Workstation ws(db.server().serverName());
   TffTable t;

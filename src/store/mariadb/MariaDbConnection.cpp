@@ -135,6 +135,23 @@ void MariaDbConnection::CommitTransaction() {
   Execute("COMMIT");
 }
 
+MariaDbConnection::WriteResult MariaDbConnection::Write(const std::string& sql, const std::vector<Value>& params,
+                                                       const std::vector<bool>& binary) {
+  for (int attempt = 0;; ++attempt) {
+    try {
+      MariaDbStatement& statement = Prepare(sql);
+      const std::uint64_t changed = statement.Execute(params, binary);
+      return {changed, statement.InsertId()};
+    } catch (const EDeadlock&) {
+      if (depth_ > 0) {
+        markAborted();
+        throw;
+      }
+      if (attempt + 1 >= kDeadlockRetries) throw;
+    }
+  }
+}
+
 void MariaDbConnection::InTransaction(const std::function<void()>& work) {
   const bool outermost = depth_ == 0;
   for (int attempt = 0;; ++attempt) {
@@ -146,7 +163,7 @@ void MariaDbConnection::InTransaction(const std::function<void()>& work) {
     } catch (const EDeadlock&) {
       if (!outermost) {
         --depth_;
-        aborted_ = true;
+        markAborted();
         throw;
       }
       depth_ = 0;

@@ -11,6 +11,9 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
+
+#include "store/Value.h"
 
 namespace ff {
 
@@ -34,6 +37,14 @@ class MariaDbConnection {
   // The prepared statement of this SQL text, made on first use. Throws as RaiseCode does.
   MariaDbStatement& Prepare(const std::string& sql);
 
+  struct WriteResult {
+    std::uint64_t changed = 0;  // rows the statement changed
+    std::uint64_t insertId = 0;  // the AUTO_INCREMENT value of an insert
+  };
+  // Runs one writing statement, a transaction of its own (with what triggers do) unless a
+  // transaction is open, when it joins it. A deadlock outside a transaction runs it again.
+  WriteResult Write(const std::string& sql, const std::vector<Value>& params, const std::vector<bool>& binary = {});
+
   // Runs work as one transaction; inside another one it joins it. A deadlock of an outermost
   // transaction runs it again (the server rolled it back whole). Throws what work throws,
   // after rolling back when outermost.
@@ -50,6 +61,8 @@ class MariaDbConnection {
 
  private:
   void checkUsable() const;
+  // A deadlock inside an open transaction: the server rolled all of it back.
+  void markAborted() { aborted_ = true; }
 
   std::string serverName_;
   MYSQL* mysql_;

@@ -40,6 +40,7 @@ void MariaDbTable::checkWritable() const {
 void MariaDbTable::wrote() {
   ++state_->generation;
   countReadAhead_.reset();
+  written_.reset();
 }
 
 std::int64_t MariaDbTable::countOne(const std::string& sql, const std::vector<Value>& params) {
@@ -56,8 +57,7 @@ std::int64_t MariaDbTable::Count(const RowSelection& sel) {
       return readAhead->rows;
     }
     return countOne("SELECT row_count FROM " + state_->Dictionary("_ff_tables") + " WHERE id = ?",
-                    {Value{std::int64_t{state_->Id()}}}) +
-           state_->pendingCount;
+                    {Value{std::int64_t{state_->Id()}}});
   }
   return countOne("SELECT COUNT(*) FROM " + state_->RowsTable() + " WHERE " + where, params);
 }
@@ -87,6 +87,12 @@ std::int64_t MariaDbTable::CountBefore(const RowSelection& sel, const RowOrder& 
 
 bool MariaDbTable::Read(RowId id, Row& row) {
   countReadAhead_.reset();
+  // A post reads its row back at once: the values just written are that row.
+  if (auto written = std::exchange(written_, std::nullopt); written && written->row.id == id) {
+    rememberVersion(id, written->version);
+    row = std::move(written->row);
+    return true;
+  }
   std::string sql = "SELECT _ff_ver";
   for (std::size_t i = 0; i < state_->fields.size(); ++i) sql += ", " + ColumnName(static_cast<int>(i));
   auto rows = state_->Connection().Prepare(sql + " FROM " + state_->RowsTable() + " WHERE _ff_id = ?").Query({Value{id}});
@@ -94,11 +100,15 @@ bool MariaDbTable::Read(RowId id, Row& row) {
     versions_.erase(id);
     return false;
   }
-  if (versions_.size() >= kRememberedVersions) versions_.clear();
-  versions_[id] = valueToInt(rows[0][0]);
+  rememberVersion(id, valueToInt(rows[0][0]));
   row.id = id;
   row.values.assign(std::make_move_iterator(rows[0].begin() + 1), std::make_move_iterator(rows[0].end()));
   return true;
+}
+
+void MariaDbTable::rememberVersion(RowId id, std::int64_t version) {
+  if (versions_.size() >= kRememberedVersions) versions_.clear();
+  versions_[id] = version;
 }
 
 std::vector<Value> MariaDbTable::columnValues(const std::vector<Value>& values) const {
@@ -109,16 +119,6 @@ std::vector<Value> MariaDbTable::columnValues(const std::vector<Value>& values) 
   return out;
 }
 
-void MariaDbTable::changeCount(std::int64_t delta) {
-  if (state_->bulkDepth > 0) {
-    state_->pendingCount += delta;
-    return;
-  }
-  state_->Connection()
-      .Prepare("UPDATE " + state_->Dictionary("_ff_tables") + " SET row_count = row_count + ? WHERE id = ?")
-      .Execute({Value{delta}, Value{std::int64_t{state_->Id()}}});
-}
-
 RowId MariaDbTable::Insert(const std::vector<Value>& values) {
   checkWritable();
   std::string columns = "_ff_ver";
@@ -127,16 +127,13 @@ RowId MariaDbTable::Insert(const std::vector<Value>& values) {
     columns += ", " + ColumnName(static_cast<int>(i));
     marks += ", ?";
   }
-  const std::string sql = "INSERT INTO " + state_->RowsTable() + " (" + columns + ") VALUES (" + marks + ")";
-  const std::vector<Value> params = columnValues(values);
-  RowId id = 0;
-  state_->Connection().InTransaction([&] {
-    MariaDbStatement& insert = state_->Connection().Prepare(sql);
-    insert.Execute(params, BinaryColumns(state_->fields));
-    id = static_cast<RowId>(insert.InsertId());
-    changeCount(+1);
-  });
+  std::vector<Value> params = columnValues(values);
+  const auto result = state_->Connection().Write(
+      "INSERT INTO " + state_->RowsTable() + " (" + columns + ") VALUES (" + marks + ")", params,
+      BinaryColumns(state_->fields));
+  const RowId id = static_cast<RowId>(result.insertId);
   wrote();
+  written_ = Written{Row{id, std::move(params)}, 0};
   return id;
 }
 
@@ -156,24 +153,24 @@ void MariaDbTable::Update(RowId id, const std::vector<Value>& values) {
   for (std::size_t i = 0; i < state_->fields.size(); ++i) sql += ", " + ColumnName(static_cast<int>(i)) + " = ?";
   sql += " WHERE _ff_id = ?";
   std::vector<Value> params = columnValues(values);
-  std::vector<bool> binary = BinaryColumns(state_->fields);
   params.emplace_back(id);
-  if (const auto seen = versions_.find(id); seen != versions_.end()) {
+  const auto seen = versions_.find(id);
+  if (seen != versions_.end()) {
     sql += " AND _ff_ver = ?";
     params.emplace_back(seen->second);
   }
-  std::uint64_t changed = 0;
-  state_->Connection().InTransaction([&] { changed = state_->Connection().Prepare(sql).Execute(params, binary); });
+  const auto result = state_->Connection().Write(sql, params, BinaryColumns(state_->fields));
   wrote();
-  if (changed == 0) explainMissedUpdate(id);
+  if (result.changed == 0) explainMissedUpdate(id);
+  if (seen != versions_.end()) {
+    params.resize(state_->fields.size());
+    written_ = Written{Row{id, std::move(params)}, seen->second + 1};
+  }
 }
 
 void MariaDbTable::Remove(RowId id) {
   checkWritable();
-  state_->Connection().InTransaction([&] {
-    const auto removed = state_->Connection().Prepare("DELETE FROM " + state_->RowsTable() + " WHERE _ff_id = ?").Execute({Value{id}});
-    if (removed > 0) changeCount(-static_cast<std::int64_t>(removed));
-  });
+  state_->Connection().Write("DELETE FROM " + state_->RowsTable() + " WHERE _ff_id = ?", {Value{id}});
   versions_.erase(id);
   wrote();
 }
@@ -209,19 +206,8 @@ void MariaDbTable::AddIndex(const IndexDef& index) {
   wrote();
 }
 
-void MariaDbTable::BeginBulk() {
-  state_->Connection().BeginTransaction();
-  ++state_->bulkDepth;
-}
+void MariaDbTable::BeginBulk() { state_->Connection().BeginTransaction(); }
 
-void MariaDbTable::EndBulk() {
-  if (state_->bulkDepth == 0) return;
-  if (--state_->bulkDepth == 0 && state_->pendingCount != 0) {
-    const std::int64_t pending = state_->pendingCount;
-    state_->pendingCount = 0;
-    changeCount(pending);
-  }
-  state_->Connection().CommitTransaction();
-}
+void MariaDbTable::EndBulk() { state_->Connection().CommitTransaction(); }
 
 }  // namespace ff

@@ -1,6 +1,6 @@
 // A handle on a store table kept on a MariaDB server. Every write is its own transaction
-// (joined into an open bulk load); the row count is kept in the dictionary in the same
-// transaction, so counting a whole table reads one row. An update of a row read through
+// (joined into an open bulk load); triggers keep the row count in the dictionary in the same
+// transaction, whoever writes the rows, so counting a whole table reads one row. An update of a row read through
 // Read checks that no other workstation changed or deleted it since.
 #pragma once
 
@@ -42,7 +42,7 @@ class MariaDbTable : public TableStorage {
  private:
   void checkWritable() const;
   std::vector<Value> columnValues(const std::vector<Value>& values) const;
-  void changeCount(std::int64_t delta);
+  void rememberVersion(RowId id, std::int64_t version);
   [[noreturn]] void explainMissedUpdate(RowId id);
   std::int64_t countOne(const std::string& sql, const std::vector<Value>& params);
   void wrote();
@@ -55,6 +55,12 @@ class MariaDbTable : public TableStorage {
   // the handle has done nothing since but its first scan (a refresh reads again).
   std::optional<MariaDbTableState::CountReadAhead> countReadAhead_;
   int scans_ = 0;
+  // The row the last insert or checked update wrote, with its version, for the read back.
+  struct Written {
+    Row row;
+    std::int64_t version;
+  };
+  std::optional<Written> written_;
   // Versions of rows as Read last saw them.
   std::unordered_map<RowId, std::int64_t> versions_;
 };

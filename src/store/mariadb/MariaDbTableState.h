@@ -44,9 +44,6 @@ class MariaDbTableState {
   std::vector<IndexDef> indexes;
   int handles = 0;
   std::uint64_t generation = 1;
-  // Rows inserted (+) and removed (-) in an open bulk load, added to the kept count at its end.
-  std::int64_t pendingCount = 0;
-  int bulkDepth = 0;
 
   // How long rows (and counts) read ahead from the server count as current, so that changes of
   // other workstations show on the next scroll.
