@@ -49,7 +49,7 @@ class MariaDbConnection {
   // transaction runs it again (the server rolled it back whole). Throws what work throws,
   // after rolling back when outermost.
   void InTransaction(const std::function<void()>& work);
-  // Opens and ends a transaction that later InTransaction calls join (bulk loads).
+  // Opens and ends a transaction that Write and InTransaction join meanwhile (bulk loads).
   void BeginTransaction();
   void CommitTransaction();
 
