@@ -65,6 +65,11 @@ TEST_F(KvistFfServerTest, CopyAliasMovesAWholeFirmOntoTheServer) {
   const ToolRun again = run({"copy-alias", local(), server});
   EXPECT_EQ(again.code, 1);
   EXPECT_NE(again.err.find("finnes allerede"), std::string::npos) << again.err;
+
+  const QString back = QString::fromStdString(db.local().root() + "/tilbake");
+  ASSERT_EQ(run({"alias", "add", "TILBAKE", back}).code, 0);
+  ASSERT_EQ(run({"copy-alias", server, "TILBAKE"}).code, 0) << "and from the server to a folder";
+  EXPECT_EQ(run({"dump", "TILBAKE", "PROSJEKT"}).out, run({"dump", local(), "PROSJEKT"}).out);
 }
 
 }  // namespace
