@@ -49,8 +49,13 @@ MariaDbConnection::MariaDbConnection(const std::string& serverName, const std::s
   const ServerAddress address = ParseServerAddress(serverName);
   const unsigned protocol = MYSQL_PROTOCOL_TCP;  // "localhost" too goes over TCP/IP
   const unsigned connectTimeout = 5;
+  // A server that stops answering counts as a dropped connection, beyond the server's own
+  // lock waits (50 seconds by default).
+  const unsigned answerTimeout = 120;
   mysql_optionsv(mysql_, MYSQL_OPT_PROTOCOL, &protocol);
   mysql_optionsv(mysql_, MYSQL_OPT_CONNECT_TIMEOUT, &connectTimeout);
+  mysql_optionsv(mysql_, MYSQL_OPT_READ_TIMEOUT, &answerTimeout);
+  mysql_optionsv(mysql_, MYSQL_OPT_WRITE_TIMEOUT, &answerTimeout);
   mysql_optionsv(mysql_, MYSQL_SET_CHARSET_NAME, "utf8mb4");
   if (!mysql_real_connect(mysql_, address.host.c_str(), user.c_str(), password.c_str(), nullptr, address.port,
                           nullptr, 0)) {
