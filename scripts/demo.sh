@@ -2,14 +2,21 @@
 # Sets up and runs the main job: the conversion program on the suite's demo database, signed on
 # at once with -autologon, with "MySQLweb" on the private MariaDB. Pick a table, "Lag tabell SQL",
 # then "Kjør SQL". Extra arguments go to the program (leave out -autologon by giving --sign-on
-# to see the sign-on window first). Without a display it runs under Xvfb: a picture of the
-# window is saved and the demo ends.
+# to see the sign-on window first). With --server (first) the database is on the private MariaDB
+# and the program signs on with "TCP/IP" and "ff_server@127.0.0.1:PORT" (scripts/demo-server.sh).
+# Without a display it runs under Xvfb: a picture of the window is saved and the demo ends.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 root=$PWD
 demo=$root/var/demo
-eval "$(scripts/demo-database.sh "$demo")"
+if [ "${1:-}" = "--server" ]; then
+  shift
+  demo=$root/var/demo-server
+  eval "$(scripts/demo-server.sh "$demo")"
+else
+  eval "$(scripts/demo-database.sh "$demo")"
+fi
 scripts/mysql-local.sh start
 
 args=(-autologon)

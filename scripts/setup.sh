@@ -4,8 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(g++ cmake make pkg-config qt6-base-dev libqt6sql6-mysql libmariadb-dev libsqlite3-dev sqlite3
-          libgtest-dev libbenchmark-dev mariadb-server mariadb-client xvfb xauth
+packages=(g++ cmake make pkg-config qt6-base-dev libqt6sql6-mysql libsqlite3-dev sqlite3
+          libgtest-dev libbenchmark-dev libmariadb-dev mariadb-server mariadb-client xvfb xauth
           fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Sets up (installs, configures, builds) and runs every test. The tests of the SQL side need
-# the private MariaDB: it is started here when it is not running, and stopped again at the end.
+# Sets up (installs, configures, builds) and runs every test. The tests of the SQL side and of
+# the store's server back end need the private MariaDB, listening on 127.0.0.1 at
+# $KV_MYSQL_PORT (default 33306) for the TCP/IP tests: it is started here when it is not
+# running that way, and stopped again at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -14,8 +16,8 @@ stop_mysql() {
 }
 trap stop_mysql EXIT
 if ! scripts/mysql-local.sh status >/dev/null; then
-  scripts/mysql-local.sh start
   started_mysql=1
 fi
+scripts/mysql-local.sh start --port "${KV_MYSQL_PORT:-33306}"
 
 ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 300

@@ -1,5 +1,7 @@
 #include "store/Aliases.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -23,7 +25,12 @@ std::string withSlash(std::string folder) {
 
 std::string registryPath() { return ConfigFolder() + "aliases.cfg"; }
 
-// One alias a line: NAME=FOLDER. Lines without "=" are ignored.
+// Marks a registry entry that names a server database: NAME=server:SERVERNAME/DATABASE.
+constexpr std::string_view kServerPrefix = "server:";
+
+bool isServerEntry(const std::string& value) { return value.rfind(kServerPrefix, 0) == 0; }
+
+// One alias a line: NAME=FOLDER or NAME=server:SERVER/DATABASE. Lines without "=" are ignored.
 AliasList readRegistry() {
   AliasList list;
   std::ifstream in(registryPath());
@@ -32,7 +39,8 @@ AliasList readRegistry() {
     if (!line.empty() && line.back() == '\r') line.pop_back();
     const auto eq = line.find('=');
     if (eq == std::string::npos || eq == 0) continue;
-    list.emplace_back(line.substr(0, eq), withSlash(line.substr(eq + 1)));
+    const std::string value = line.substr(eq + 1);
+    list.emplace_back(line.substr(0, eq), isServerEntry(value) ? value : withSlash(value));
   }
   return list;
 }
@@ -58,6 +66,20 @@ void checkAliasName(const std::string& alias) {
   }
 }
 
+void putAlias(const std::string& alias, const std::string& value) {
+  AliasList list = readRegistry();
+  std::erase_if(list, [&](const auto& e) { return sameName(e.first, alias); });
+  list.emplace_back(alias, value);
+  writeRegistry(list);
+}
+
+std::optional<std::string> registryValue(const std::string& alias) {
+  for (const auto& [name, value] : readRegistry()) {
+    if (sameName(name, alias)) return value;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::string ConfigFolder() {
@@ -76,10 +98,38 @@ std::vector<std::string> AliasNames() {
 }
 
 std::optional<std::string> AliasFolder(const std::string& alias) {
-  for (const auto& [name, folder] : readRegistry()) {
-    if (sameName(name, alias)) return folder;
+  const auto value = registryValue(alias);
+  if (!value || isServerEntry(*value)) return std::nullopt;
+  return value;
+}
+
+std::optional<ServerAlias> AliasServer(const std::string& alias) {
+  const auto value = registryValue(alias);
+  if (!value || !isServerEntry(*value)) return std::nullopt;
+  const std::string rest = value->substr(kServerPrefix.size());
+  const auto slash = rest.rfind('/');
+  if (slash == std::string::npos) return std::nullopt;
+  return ServerAlias{rest.substr(0, slash), rest.substr(slash + 1)};
+}
+
+void CheckDatabaseName(const std::string& database) {
+  const bool allowed = std::all_of(database.begin(), database.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '$' || c == '-';
+  });
+  if (database.empty() || database.size() > 64 || !allowed) {
+    throw Error("Ugyldig databasenavn: '" + database + "' (bokstaver a-z, sifre, _, $ og -, høyst 64 tegn)");
   }
-  return std::nullopt;
+}
+
+void AddServerAlias(const std::string& alias, const ServerAlias& server) {
+  checkAliasName(alias);
+  const auto at = server.serverName.find('@');
+  if (at == std::string::npos || at + 1 == server.serverName.size() ||
+      server.serverName.find_first_of("/\r\n") != std::string::npos) {
+    throw Error("Ugyldig servernavn: '" + server.serverName + "' (skriv navn@adresse[:port])");
+  }
+  CheckDatabaseName(server.database);
+  putAlias(alias, std::string(kServerPrefix) + server.serverName + "/" + server.database);
 }
 
 void AddAlias(const std::string& alias, const std::string& folder) {
@@ -90,11 +140,7 @@ void AddAlias(const std::string& alias, const std::string& folder) {
   std::error_code ec;
   fs::create_directories(folder, ec);
   if (!fs::is_directory(folder)) throw Error("Kan ikke lage mappen " + folder + " for alias " + alias);
-  const std::string absolute = withSlash(fs::absolute(folder).lexically_normal().string());
-  AliasList list = readRegistry();
-  std::erase_if(list, [&](const auto& e) { return sameName(e.first, alias); });
-  list.emplace_back(alias, absolute);
-  writeRegistry(list);
+  putAlias(alias, withSlash(fs::absolute(folder).lexically_normal().string()));
 }
 
 void RemoveAlias(const std::string& alias) {

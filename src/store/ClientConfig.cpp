@@ -16,10 +16,14 @@ namespace fs = std::filesystem;
 
 constexpr const char* kServerNameKey = "ServerName";
 constexpr const char* kProtocolKey = "Protocol";
+constexpr const char* kUserKey = "User";
+constexpr const char* kPasswordKey = "Password";
 
 struct ClientConfig {
   std::string serverName;
   std::string protocol = ProtocolName(Protocol::SingleUser);
+  std::string user;
+  std::string password;
 };
 
 // One setting a line: KEY=VALUE. Unknown keys and lines without "=" are ignored.
@@ -38,6 +42,8 @@ ClientConfig readConfig() {
     const std::string key = line.substr(0, eq);
     if (key == kServerNameKey) config.serverName = line.substr(eq + 1);
     if (key == kProtocolKey) config.protocol = line.substr(eq + 1);
+    if (key == kUserKey) config.user = line.substr(eq + 1);
+    if (key == kPasswordKey) config.password = line.substr(eq + 1);
   }
   return config;
 }
@@ -52,9 +58,13 @@ void writeConfig(const ClientConfig& config) {
     std::ofstream out(temp, std::ios::trunc);
     out << kServerNameKey << '=' << config.serverName << '\n'
         << kProtocolKey << '=' << config.protocol << '\n';
+    if (!config.user.empty()) out << kUserKey << '=' << config.user << '\n';
+    if (!config.password.empty()) out << kPasswordKey << '=' << config.password << '\n';
     out.flush();
     if (!out) throw Error("Kan ikke skrive klientoppsettet " + path);
   }
+  // The file may hold the server password.
+  fs::permissions(temp, fs::perms::owner_read | fs::perms::owner_write, ec);
   fs::rename(temp, path, ec);
   if (ec) {
     fs::remove(temp, ec);
@@ -97,6 +107,19 @@ void FFClientConfigWriteProtocolName(const std::string& protocolName) {
   checkOneLine("Protokollnavnet", protocolName);
   ClientConfig config = readConfig();
   config.protocol = protocolName;
+  writeConfig(config);
+}
+
+std::string FFClientConfigReadServerUser() { return readConfig().user; }
+
+std::string FFClientConfigReadServerPassword() { return readConfig().password; }
+
+void FFClientConfigWriteServerLogin(const std::string& user, const std::string& password) {
+  checkOneLine("Brukernavnet", user);
+  checkOneLine("Passordet", password);
+  ClientConfig config = readConfig();
+  config.user = user;
+  config.password = password;
   writeConfig(config);
 }
 

@@ -32,6 +32,16 @@ void FFClientConfigWriteServerName(const std::string& serverName);
 // or the folder cannot be written.
 void FFClientConfigWriteProtocolName(const std::string& protocolName);
 
+// The user name and password the client signs on to a database server with (TCP/IP); empty
+// when none is stored. Throws Error when the configuration exists but cannot be read.
+std::string FFClientConfigReadServerUser();
+std::string FFClientConfigReadServerPassword();
+
+// Stores the server user name and password, keeping the other entries. Throws Error, leaving
+// the stored configuration as it was, when either holds a line break or the folder cannot be
+// written. The file is readable by its owner only.
+void FFClientConfigWriteServerLogin(const std::string& user, const std::string& password);
+
 // Full path of the configuration file.
 std::string FFClientConfigFile();
 

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "store/Errors.h"
+#include "store/ServerCatalog.h"
+#include "store/mariadb/MariaDbServer.h"
 #include "text/Utf8Text.h"
 
 namespace ff {
@@ -16,16 +18,24 @@ std::vector<TffCommsEngine*>& engines() {
   return list;
 }
 
-class InProcessTransport : public EngineTransport {
+class DefaultTransport : public EngineTransport {
  public:
   void Connect(Protocol protocol, const std::string& serverName) override {
     if (protocol == Protocol::SingleUser) return;
+    if (protocol == Protocol::TcpIp) {
+      server_ = ConnectMariaDbServer(serverName);
+      return;
+    }
     const std::string server = serverName.empty() ? std::string("(ingen server oppgitt)") : serverName;
     throw EConnection("Finner ikke server " + server + " over " + ProtocolName(protocol) +
                       ": ingen tjener for denne protokollen er tilgjengelig");
   }
-  void Disconnect() override {}
+  void Disconnect() override { server_.reset(); }
   void StartSession(const std::string&) override {}
+  ServerCatalog* Server() override { return server_.get(); }
+
+ private:
+  std::unique_ptr<ServerCatalog> server_;
 };
 
 }  // namespace
@@ -50,7 +60,7 @@ Protocol ProtocolFromName(const std::string& name) {
 }
 
 TffCommsEngine::TffCommsEngine(std::string name)
-    : name_(std::move(name)), transport_(std::make_shared<InProcessTransport>()) {
+    : name_(std::move(name)), transport_(std::make_shared<DefaultTransport>()) {
   engines().push_back(this);
 }
 

@@ -8,10 +8,13 @@ namespace ff {
 
 enum class Protocol { SingleUser, TcpIp, IpxSpx };
 
+class ServerCatalog;
+
 // How an engine reaches its tables. The built-in one opens alias folders in-process for
-// "Single User" and, having no server back end, fails for the network protocols as an
-// unreachable server does. Another transport (a server back end, or one that fails on
-// demand in tests) can be put in its place.
+// "Single User", connects to a MariaDB server for "TCP/IP" (the server name is
+// "name@address[:port]"; the login comes from the client configuration) and, having no
+// server for it, fails for "IPX/SPX" as an unreachable server does. Another transport (one
+// that fails on demand in tests) can be put in its place.
 class EngineTransport {
  public:
   virtual ~EngineTransport() = default;
@@ -21,6 +24,8 @@ class EngineTransport {
   virtual void Disconnect() = 0;
   // Throws EConnection when the server refuses the session.
   virtual void StartSession(const std::string& sessionName) = 0;
+  // The server the aliases live on while connected, or nullptr for folders of this machine.
+  virtual ServerCatalog* Server() { return nullptr; }
 };
 
 // "Single User", "TCP/IP", "IPX/SPX".
@@ -51,8 +56,9 @@ class TffCommsEngine {
   void SetUserName(const std::string& s);
 
   bool Active() const { return active_; }
-  // true connects: Single User succeeds in-process; TCP/IP and IPX/SPX throw EConnection
-  // as an unreachable server does (no server back end exists). false disconnects.
+  // true connects: Single User succeeds in-process; TCP/IP connects to the server and throws
+  // EConnection with the server's message when it cannot be reached; IPX/SPX throws
+  // EConnection as an unreachable server does. false disconnects.
   void SetActive(bool active);
 
   // Replaces how the engine connects. REQUIRES: inactive; transport is not null.

@@ -54,6 +54,13 @@ class ERequired : public Error {
   using Error::Error;
 };
 
+// An edit met a row that another workstation changed or deleted after it was read; nothing
+// was written.
+class ERowChanged : public Error {
+ public:
+  using Error::Error;
+};
+
 // Engine or session could not connect (server unreachable, engine inactive).
 class EConnection : public Error {
  public:

@@ -471,12 +471,22 @@ std::string globLiteral(std::string_view s) {
   return out;
 }
 
+// LIKE with "!" as escape character matches %, _ and ! literally when escaped.
+std::string likeLiteral(std::string_view s) {
+  std::string out;
+  for (char c : s) {
+    if (c == '%' || c == '_' || c == '!') out += '!';
+    out += c;
+  }
+  return out;
+}
+
 using Resolver = std::function<std::optional<FilterColumn>(const std::string&)>;
 
 class SqlWriter {
  public:
-  SqlWriter(const std::string& text, const Resolver& resolve, std::vector<Value>& params)
-      : text_(text), resolve_(resolve), params_(params) {}
+  SqlWriter(const std::string& text, const Resolver& resolve, std::vector<Value>& params, SqlDialect dialect)
+      : text_(text), resolve_(resolve), params_(params), dialect_(dialect) {}
 
   std::string Write(const FilterNode& node) {
     switch (node.kind) {
@@ -513,10 +523,7 @@ class SqlWriter {
     if (storage == StorageClass::Bytes) {
       fail(text_, "feltet " + quoted(node.field) + " kan bare sammenlignes med NULL");
     }
-    if (isPrefixMatch(node, storage)) {
-      params_.push_back(Value{globLiteral(std::string_view(c.text).substr(0, c.text.size() - 1)) + "*"});
-      return "(" + column->sql + (node.op == CompareOp::Equal ? " GLOB ?)" : " NOT GLOB ?)");
-    }
+    if (isPrefixMatch(node, storage)) return prefixMatch(node, column->sql);
     std::optional<Value> value = convertConstant(c, column->type);
     if (!value) {
       fail(text_, quoted(c.text) + " er ikke " + expectedValue(column->type) + " (feltet " +
@@ -524,6 +531,17 @@ class SqlWriter {
     }
     params_.push_back(std::move(*value));
     return "(" + column->sql + " " + std::string(sqlOperator(node.op)) + " ?)";
+  }
+
+  std::string prefixMatch(const FilterNode& node, const std::string& column) {
+    const std::string_view prefix = std::string_view(node.constant.text).substr(0, node.constant.text.size() - 1);
+    const bool equal = node.op == CompareOp::Equal;
+    if (dialect_ == SqlDialect::MariaDb) {
+      params_.push_back(Value{likeLiteral(prefix) + "%"});
+      return "(" + column + (equal ? " LIKE ? ESCAPE '!')" : " NOT LIKE ? ESCAPE '!')");
+    }
+    params_.push_back(Value{globLiteral(prefix) + "*"});
+    return "(" + column + (equal ? " GLOB ?)" : " NOT GLOB ?)");
   }
 
   // NAVN='Ås*' and NAVN<>'Ås*' test a prefix; ordering comparisons take the star as written.
@@ -536,6 +554,7 @@ class SqlWriter {
   const std::string& text_;
   const Resolver& resolve_;
   std::vector<Value>& params_;
+  SqlDialect dialect_;
 };
 
 }  // namespace
@@ -552,10 +571,10 @@ FilterExpression FilterExpression::Parse(const std::string& text) {
   return expr;
 }
 
-std::string FilterExpression::ToSql(const Resolver& resolve, std::vector<Value>& params) const {
+std::string FilterExpression::ToSql(const Resolver& resolve, std::vector<Value>& params, SqlDialect dialect) const {
   if (!root_) fail(text_, "filteret er tomt");
   std::vector<Value> added;
-  std::string sql = SqlWriter(text_, resolve, added).Write(*root_);
+  std::string sql = SqlWriter(text_, resolve, added, dialect).Write(*root_);
   params.insert(params.end(), std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()));
   return sql;
 }

@@ -15,6 +15,9 @@ namespace ff {
 
 struct FilterNode;
 
+// The SQL the filter is written in: prefix matches differ between SQLite and MariaDB.
+enum class SqlDialect { Sqlite, MariaDb };
+
 // What a back end knows of a field named in a filter.
 struct FilterColumn {
   std::string sql;  // the column as the SQL text must name it (quoted)
@@ -38,8 +41,9 @@ class FilterExpression {
   // dates from "dd.mm.yyyy" for date fields, "True"/"False" for booleans. A string constant
   // ending in "*" is a prefix match. Also throws EBadFilter for a constant the field's type
   // cannot take and for an expression not made by Parse; params is then left as it was.
+  // With SqlDialect::MariaDb the prefix match is a LIKE with "!" as its escape character.
   std::string ToSql(const std::function<std::optional<FilterColumn>(const std::string&)>& resolve,
-                    std::vector<Value>& params) const;
+                    std::vector<Value>& params, SqlDialect dialect = SqlDialect::Sqlite) const;
 
  private:
   std::string text_;  // as given to Parse, for error messages

@@ -9,6 +9,8 @@
 #include "store/Aliases.h"
 #include "store/Engine.h"
 #include "store/Errors.h"
+#include "store/ServerCatalog.h"
+#include "store/mariadb/MariaDbServer.h"
 #include "store/sqlite/SqliteStorage.h"
 
 namespace ff {
@@ -50,6 +52,47 @@ void checkTableName(const std::string& table) {
   if (table == "." || table == ".." || table.find_first_of(std::string("/\\\0", 3)) != std::string::npos) {
     throw ECannotOpen("Ugyldig tabellnavn: '" + table + "'");
   }
+}
+
+// Where the tables of an alias live when they are on a server rather than in a folder.
+struct ServerPlace {
+  ServerCatalog* server;
+  std::string database;
+  bool registered;  // named by the alias registry, so known before its first table exists
+};
+
+// The server the engine is connected to, or nullptr when it reaches folders of this machine.
+ServerCatalog* engineServer(const TffSession& session) {
+  TffCommsEngine* engine = session.Engine();
+  return engine && engine->Active() ? engine->Transport().Server() : nullptr;
+}
+
+// An alias registered for a server database goes there; over a server connection every other
+// alias is the database of that name on the engine's server.
+std::optional<ServerPlace> serverPlaceOf(const TffSession& session, const std::string& alias) {
+  if (const auto named = AliasServer(alias)) return ServerPlace{&SharedMariaDbServer(named->serverName), named->database, true};
+  ServerCatalog* server = engineServer(session);
+  if (!server) return std::nullopt;
+  if (alias.empty()) throw ECannotOpen("Databasenavn mangler");
+  return ServerPlace{server, server->FindDatabase(alias).value_or(alias), false};
+}
+
+// Sorts without regard to case and drops repeats.
+void sortNames(std::vector<std::string>& list) {
+  std::sort(list.begin(), list.end(), [](const std::string& a, const std::string& b) {
+    const int c = strcasecmp(a.c_str(), b.c_str());
+    return c != 0 ? c < 0 : a < b;
+  });
+  list.erase(std::unique(list.begin(), list.end(), sameName), list.end());
+}
+
+// Keeps the names that match the pattern, sorted without regard to case, without repeats.
+void matchAndSort(std::vector<std::string>& list, const std::string& pattern, bool includeSystemTables) {
+  std::erase_if(list, [&](const std::string& name) {
+    if (!includeSystemTables && !name.empty() && name[0] == '$') return true;
+    return !(pattern.empty() || pattern == "*.*" || fnmatch(pattern.c_str(), name.c_str(), FNM_CASEFOLD) == 0);
+  });
+  sortNames(list);
 }
 
 // The built-in session tables fall back to when no session is marked default.
@@ -96,6 +139,12 @@ void TffSession::SetActive(bool active) {
 
 void TffSession::GetTableNames(const std::string& alias, const std::string& pattern, bool withExtensions,
                                bool includeSystemTables, std::vector<std::string>& list) const {
+  if (const auto place = serverPlaceOf(*this, alias)) {
+    const bool created = !place->registered || place->server->FindDatabase(place->database);
+    list = created ? place->server->TableNames(place->database) : std::vector<std::string>{};
+    matchAndSort(list, pattern, includeSystemTables);
+    return;
+  }
   const std::string folder = aliasFolderOrThrow(alias);
   list.clear();
   std::error_code ec;
@@ -111,27 +160,38 @@ void TffSession::GetTableNames(const std::string& alias, const std::string& patt
     if (matches) list.push_back(withExtensions ? file : stem);
   }
   if (ec) throw ECannotOpen("Kan ikke lese mappen " + folder + ": " + ec.message());
-  std::sort(list.begin(), list.end(), [](const std::string& a, const std::string& b) {
-    const int c = strcasecmp(a.c_str(), b.c_str());
-    return c != 0 ? c < 0 : a < b;
-  });
-  list.erase(std::unique(list.begin(), list.end(), sameName), list.end());
+  sortNames(list);
 }
 
-void TffSession::GetAliasNames(std::vector<std::string>& list) const { list = AliasNames(); }
+void TffSession::GetAliasNames(std::vector<std::string>& list) const {
+  list = AliasNames();
+  ServerCatalog* server = engineServer(*this);
+  if (!server) return;
+  // Over a server connection the aliases are its databases and the aliases naming a server.
+  std::erase_if(list, [](const std::string& alias) { return !AliasServer(alias); });
+  for (const auto& database : server->DatabaseNames()) {
+    if (std::none_of(list.begin(), list.end(), [&](const std::string& a) { return sameName(a, database); })) {
+      list.push_back(database);
+    }
+  }
+}
 
-bool TffSession::IsAlias(const std::string& alias) const { return AliasFolder(alias).has_value(); }
+bool TffSession::IsAlias(const std::string& alias) const {
+  if (AliasServer(alias)) return true;
+  if (ServerCatalog* server = engineServer(*this)) return server->FindDatabase(alias).has_value();
+  return AliasFolder(alias).has_value();
+}
 
 std::unique_ptr<TableStorage> TffSession::OpenTable(const std::string& alias, const std::string& table,
                                                     const OpenMode& mode) const {
   if (!active_) throw EConnection("Sesjonen " + name_ + " er ikke startet");
   checkTableName(table);
+  if (const auto place = serverPlaceOf(*this, alias)) return place->server->OpenTable(place->database, table, mode);
   const auto [path, provider] = FindTableFile(aliasFolderOrThrow(alias), table);
   return provider->Open(path, mode);
 }
 
 std::string TffSession::newTablePath(const std::string& alias, const std::string& table) const {
-  checkTableName(table);
   const std::string folder = aliasFolderOrThrow(alias);
   try {
     FindTableFile(folder, table);
@@ -143,13 +203,58 @@ std::string TffSession::newTablePath(const std::string& alias, const std::string
 
 void TffSession::CreateTable(const std::string& alias, const std::string& table, const std::vector<FieldDef>& fields,
                              const std::vector<IndexDef>& indexes) const {
+  checkTableName(table);
+  if (const auto place = serverPlaceOf(*this, alias)) {
+    place->server->CreateTable(place->database, table, fields, indexes);
+    return;
+  }
   StorageProviders().front()->Create(newTablePath(alias, table), fields, indexes);
 }
 
 std::int64_t TffSession::CreateFilledTable(const std::string& alias, const std::string& table,
                                            const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes,
                                            RowCursor& rows) const {
+  checkTableName(table);
+  if (serverPlaceOf(*this, alias)) return fillServerTable(alias, table, fields, indexes, rows);
   return StorageProviders().front()->CreateFilled(newTablePath(alias, table), fields, indexes, rows);
+}
+
+// A server table is created, then filled in one transaction; a failure drops it again.
+std::int64_t TffSession::fillServerTable(const std::string& alias, const std::string& table,
+                                         const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes,
+                                         RowCursor& rows) const {
+  CreateTable(alias, table, fields, indexes);
+  std::int64_t copied = 0;
+  try {
+    auto target = OpenTable(alias, table, {false, true});
+    target->BeginBulk();
+    Row row;
+    while (rows.Next(row)) {
+      target->Insert(row.values);
+      ++copied;
+    }
+    target->EndBulk();
+  } catch (...) {
+    DropTable(alias, table);
+    throw;
+  }
+  return copied;
+}
+
+void TffSession::DropTable(const std::string& alias, const std::string& table) const {
+  checkTableName(table);
+  if (const auto place = serverPlaceOf(*this, alias)) {
+    place->server->DropTable(place->database, table);
+    return;
+  }
+  std::string path;
+  try {
+    path = FindTableFile(aliasFolderOrThrow(alias), table).first;
+  } catch (const ECannotOpen&) {
+    return;  // nothing to drop
+  }
+  std::error_code ec;
+  for (const char* suffix : {"", "-wal", "-shm"}) fs::remove(path + suffix, ec);
 }
 
 TffSession& TffSession::DefaultSession() {

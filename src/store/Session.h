@@ -31,6 +31,9 @@ class TffSession {
   // true: throws EConnection when the engine is missing or not connected.
   void SetActive(bool active);
 
+  // An alias is a folder of this machine, or a database on a server: one the alias registry
+  // names, or, while the engine is connected over TCP/IP, the database of the alias's name on
+  // the engine's server (the aliases are then that server's databases).
   // Table names of an alias matching pattern ("*.*", "*", "PROS*"), sorted without regard
   // to case; with extensions they end in their file extension. System tables (names
   // starting with "$") are left out unless asked for. Throws ECannotOpen for an unknown
@@ -44,7 +47,10 @@ class TffSession {
   // REQUIRES: active.
   std::unique_ptr<TableStorage> OpenTable(const std::string& alias, const std::string& table,
                                           const OpenMode& mode) const;
-  // Creates a table in an alias's folder (SQLite storage). Throws Error.
+  // Removes a table of an alias with its rows (its files, or the table on the server);
+  // nothing happens when there is none. Throws ECannotOpen for an unknown alias.
+  void DropTable(const std::string& alias, const std::string& table) const;
+  // Creates a table in an alias's folder (SQLite storage) or on its server. Throws Error.
   void CreateTable(const std::string& alias, const std::string& table,
                    const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes) const;
   // Creates a table as CreateTable does, holding the rows `rows` hands out, and returns how
@@ -62,6 +68,8 @@ class TffSession {
  private:
   // The file a new table of the alias gets; throws Error when the table exists.
   std::string newTablePath(const std::string& alias, const std::string& table) const;
+  std::int64_t fillServerTable(const std::string& alias, const std::string& table, const std::vector<FieldDef>& fields,
+                               const std::vector<IndexDef>& indexes, RowCursor& rows) const;
 
   std::string name_;
   std::string clientName_;

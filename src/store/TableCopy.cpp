@@ -1,30 +1,83 @@
 #include "store/TableCopy.h"
 
-#include <filesystem>
+#include <strings.h>
 
-#include "store/Aliases.h"
+#include <algorithm>
+#include <vector>
+
+#include "store/Errors.h"
 #include "store/Session.h"
 
 namespace ff {
 
 namespace {
 
-// Unique indexes of legacy files may hold duplicates the old engine let through; the copy
-// keeps every row and the index as an ordinary one.
-std::vector<IndexDef> indexesForCopy(const std::vector<IndexDef>& source) {
+constexpr const char* kLegacyExtension = ".ff2";
+
+std::vector<IndexDef> indexesForCopy(const std::vector<IndexDef>& source, bool keepUnique) {
   std::vector<IndexDef> out = source;
-  for (auto& ix : out) ix.options &= ~ixUnique;
+  if (!keepUnique) {
+    for (auto& ix : out) ix.options &= ~ixUnique;
+  }
   return out;
+}
+
+// The table's name as its alias spells it.
+std::string properName(TffSession& session, const std::string& alias, const std::string& table) {
+  std::vector<std::string> names;
+  session.GetTableNames(alias, "*", false, true, names);
+  const auto it = std::find_if(names.begin(), names.end(), [&](const std::string& n) { return sameName(n, table); });
+  return it == names.end() ? table : *it;
+}
+
+std::int64_t copyOne(TffSession& session, const std::string& fromAlias, const std::string& name,
+                     const std::string& toAlias, bool keepUnique) {
+  auto source = session.OpenTable(fromAlias, name, {true, false});
+  auto rows = source->Scan({}, {}, std::nullopt, ScanDirection::Forward);
+  return session.CreateFilledTable(toAlias, name, source->Fields(), indexesForCopy(source->Indexes(), keepUnique),
+                                   *rows);
+}
+
+bool isLegacyFile(const std::string& file) {
+  const std::size_t n = std::char_traits<char>::length(kLegacyExtension);
+  return file.size() > n && strcasecmp(file.c_str() + file.size() - n, kLegacyExtension) == 0;
+}
+
+// The table name of a file name of an alias folder; names from a server have no extension.
+std::string withoutExtension(const std::string& file) {
+  for (const StorageProvider* provider : StorageProviders()) {
+    const std::string& ext = provider->Extension();
+    if (file.size() > ext.size() && strcasecmp(file.c_str() + file.size() - ext.size(), ext.c_str()) == 0) {
+      return file.substr(0, file.size() - ext.size());
+    }
+  }
+  return file;
 }
 
 }  // namespace
 
 std::int64_t CopyTable(TffSession& session, const std::string& fromAlias, const std::string& table,
                        const std::string& toAlias) {
-  auto source = session.OpenTable(fromAlias, table, {true, false});
-  const std::string name = std::filesystem::path(FindTableFile(*AliasFolder(fromAlias), table).first).stem().string();
-  auto rows = source->Scan({}, {}, std::nullopt, ScanDirection::Forward);
-  return session.CreateFilledTable(toAlias, name, source->Fields(), indexesForCopy(source->Indexes()), *rows);
+  return copyOne(session, fromAlias, properName(session, fromAlias, table), toAlias, false);
+}
+
+void CopyAlias(TffSession& session, const std::string& fromAlias, const std::string& toAlias,
+               const std::function<void(const std::string& table, std::int64_t rows)>& copied) {
+  std::vector<std::string> files, existing;
+  session.GetTableNames(fromAlias, "*", true, true, files);
+  session.GetTableNames(toAlias, "*", false, true, existing);
+  std::string clashes;
+  for (const std::string& file : files) {
+    const std::string name = withoutExtension(file);
+    if (std::any_of(existing.begin(), existing.end(), [&](const std::string& e) { return sameName(e, name); })) {
+      clashes += (clashes.empty() ? "" : ", ") + name;
+    }
+  }
+  if (!clashes.empty()) throw Error("Tabellene finnes allerede i " + toAlias + ": " + clashes);
+  for (const std::string& file : files) {
+    const std::string name = withoutExtension(file);
+    copied(name, copyOne(session, fromAlias, name, toAlias, !isLegacyFile(file)));
+  }
 }
 
 }  // namespace ff

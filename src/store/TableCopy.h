@@ -1,8 +1,10 @@
-// Copies a table, with its field and index definitions and its rows, from one alias into the
-// SQLite storage of another (for example a firm's .ff2 files into a store the suite can write).
+// Copies tables, with their field and index definitions and their rows, from one alias into
+// another that can be written: a firm's .ff2 files into a store the suite can write, or a
+// whole firm from a folder of this machine onto a database server.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace ff {
@@ -10,10 +12,19 @@ namespace ff {
 class TffSession;
 
 // Creates `table` in toAlias with the source's fields and indexes and copies every row as a
-// bulk load (rows first, indexes after). Returns the rows copied. Throws ECannotOpen when the
-// source cannot be read and Error when the target table exists or cannot be written. The copy
-// appears whole or not at all: a failure, or the process killed midway, leaves no target table.
+// bulk load (rows first, indexes after). Unique indexes become ordinary ones (legacy files may
+// hold duplicates the old engine let through). Returns the rows copied. Throws ECannotOpen when
+// the source cannot be read and Error when the target table exists or cannot be written. The
+// copy appears whole or not at all: a failure, or the process killed midway, leaves no target
+// table.
 std::int64_t CopyTable(TffSession& session, const std::string& fromAlias, const std::string& table,
                        const std::string& toAlias);
+
+// Copies every table of fromAlias into toAlias, calling copied(table, rows) after each. Unique
+// indexes stay unique, but for legacy .ff2 files (as CopyTable). Throws Error, copying nothing,
+// when toAlias already holds a table of the same name; a table that fails leaves no trace and
+// ends the copy (the tables copied before it stay).
+void CopyAlias(TffSession& session, const std::string& fromAlias, const std::string& toAlias,
+               const std::function<void(const std::string& table, std::int64_t rows)>& copied);
 
 }  // namespace ff

@@ -30,6 +30,9 @@ constexpr const char* kUsage = R"(kvist-ff: tabellene i Kvistmerket fra kommando
 
 Bruk:
   kvist-ff alias add NAVN MAPPE        registrer et alias for en mappe med tabeller
+  kvist-ff alias add NAVN --server NAVN@ADRESSE[:PORT] --database DATABASE
+                                       registrer et alias for en database på en MariaDB-server
+                                       (bruker og passord fra klientoppsettet)
   kvist-ff alias list                  vis alle alias
   kvist-ff create ALIAS TABELL FELT:TYPE[:STØRRELSE]... [--index NAVN:FELT[;FELT...]]...
                                        lag en tabell (typer: String, Smallint, Integer, Word,
@@ -47,6 +50,8 @@ Bruk:
   kvist-ff import FRA_ALIAS --to ALIAS [TABELL...]
                                        kopier tabeller (også .ff2-filer) med felt, indekser og
                                        rader til et alias som kan skrives; uten tabellnavn alle
+  kvist-ff copy-alias FRA TIL         kopier alle tabellene i et alias, med felt, indekser og
+                                       rader, til et annet (for eksempel fra en mappe til en server)
   kvist-ff exec-sql SQLALIAS           kjør SQL-teksten fra standard inn i én forespørsel mot et
                                        SQL-alias (SQLALIAS.INI i innstillingsmappen; uten
                                        oppføring er MySQLweb den lokale MariaDB-en)
@@ -152,12 +157,29 @@ std::string cellText(const ff::TField& f) {
   return escapeCell(f.DisplayText());
 }
 
+// The folder of an alias, or "server/database" for one on a server.
+std::string aliasPlace(const std::string& alias) {
+  if (const auto server = ff::AliasServer(alias)) return server->serverName + "/" + server->database;
+  return ff::AliasFolder(alias).value_or("");
+}
+
+int addServerAlias(Args args) {
+  const auto options = takeOptions(args, {"--server", "--database"});
+  requireArgs(args, 2, "alias add NAVN --server NAVN@ADRESSE[:PORT] --database DATABASE");
+  const auto server = options.find("--server");
+  const auto database = options.find("--database");
+  if (database == options.end()) throw UsageError("mangler --database DATABASE");
+  ff::AddServerAlias(args[1], {server->second, database->second});
+  return 0;
+}
+
 int cmdAlias(Args args) {
   requireArgs(args, 1, "alias add|list");
   if (args[0] == "list") {
-    for (const auto& name : ff::AliasNames()) std::cout << name << '\t' << ff::AliasFolder(name).value_or("") << '\n';
+    for (const auto& name : ff::AliasNames()) std::cout << name << '\t' << aliasPlace(name) << '\n';
     return 0;
   }
+  if (args[0] == "add" && std::find(args.begin(), args.end(), "--server") != args.end()) return addServerAlias(args);
   if (args[0] == "add") {
     requireArgs(args, 3, "alias add NAVN MAPPE");
     ff::AddAlias(args[1], args[2]);
@@ -305,12 +327,20 @@ int cmdConvert(Args args) {
   return RunConvertCommand(options, !quiet && isatty(STDERR_FILENO), std::cout, std::cerr);
 }
 
+int cmdCopyAlias(Args args) {
+  requireArgs(args, 2, "copy-alias FRA TIL");
+  ff::CopyAlias(ff::TffSession::DefaultSession(), args[0], args[1], [](const std::string& table, std::int64_t rows) {
+    std::cout << table << '\t' << rows << " rader kopiert\n";
+  });
+  return 0;
+}
+
 const std::map<std::string, std::function<int(Args)>>& commands() {
   static const std::map<std::string, std::function<int(Args)>> table{
       {"alias", cmdAlias}, {"create", cmdCreate}, {"tables", cmdTables},
       {"insert", cmdInsert}, {"dump", cmdDump}, {"sql", cmdSql},
       {"exec-sql", cmdExecSql}, {"create-suite", cmdCreateSuite}, {"import", cmdImport},
-      {"convert", cmdConvert}};
+      {"convert", cmdConvert}, {"copy-alias", cmdCopyAlias}};
   return table;
 }
 

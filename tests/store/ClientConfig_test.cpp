@@ -110,6 +110,20 @@ TEST_F(ClientConfigTest, FolderThatCannotBeWrittenFailsTheWrite) {
   EXPECT_EQ(ff::FFClientConfigReadServerName(), "");
 }
 
+TEST_F(ClientConfigTest, ServerLoginSurvivesTheOtherWritesAndOnlyTheOwnerReadsIt) {
+  EXPECT_EQ(ff::FFClientConfigReadServerUser(), "");
+  ff::FFClientConfigWriteServerLogin("kvist", "hemmelig=ord");
+  ff::FFClientConfigWriteServerName("ff_server@127.0.0.1:3307");
+  ff::FFClientConfigWriteProtocolName("TCP/IP");
+  EXPECT_EQ(ff::FFClientConfigReadServerUser(), "kvist");
+  EXPECT_EQ(ff::FFClientConfigReadServerPassword(), "hemmelig=ord");
+  EXPECT_EQ(ff::FFClientConfigReadServerName(), "ff_server@127.0.0.1:3307");
+  const auto perms = fs::status(ff::FFClientConfigFile()).permissions();
+  EXPECT_EQ(perms & (fs::perms::group_all | fs::perms::others_all), fs::perms::none);
+  EXPECT_THROW(ff::FFClientConfigWriteServerLogin("kvist", "a\nProtocol=IPX/SPX"), ff::Error);
+  EXPECT_EQ(ff::FFClientConfigReadProtocol(), "TCP/IP");
+}
+
 TEST_F(ClientConfigTest, ReadsFilesWithWindowsLineEndsAndStrayLines) {
   fs::create_directories(root_ + "/flashfiler");
   std::ofstream(ff::FFClientConfigFile(), std::ios::binary)

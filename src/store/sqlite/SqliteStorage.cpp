@@ -15,6 +15,7 @@
 #include <set>
 
 #include "store/Errors.h"
+#include "store/KeysetSeek.h"
 
 namespace ff {
 
@@ -332,14 +333,11 @@ class ScanSql {
       leading = term(order_.fields[0]) + " >= ? AND ";
       params.push_back(key.values[0]);
     }
-    std::string any;
-    std::string prefix;
-    for (std::size_t i = 0; i < order_.fields.size(); ++i) {
-      any += "(" + prefix + beyond(order_.fields[i], key.values.at(i), params) + ") OR ";
-      prefix += equal(order_.fields[i], key.values[i], params) + " AND ";
-    }
-    params.push_back(Value{key.id});
-    any += "(" + prefix + "rowid " + (ascending_ ? ">" : "<") + " ?)";
+    const std::string any = KeysetCondition(
+        order_.fields.size(),
+        [&](std::size_t i, std::vector<Value>& p) { return beyond(order_.fields[i], key.values.at(i), p); },
+        [&](std::size_t i, std::vector<Value>& p) { return equal(order_.fields[i], key.values.at(i), p); },
+        std::string("rowid ") + (ascending_ ? ">" : "<") + " ?", Value{key.id}, params);
     return leading + "(" + any + ")";
   }
 

@@ -1,0 +1,256 @@
+#include "store/mariadb/MariaDbCatalog.h"
+
+#include "store/Aliases.h"
+#include "store/Errors.h"
+#include "store/mariadb/MariaDbConnection.h"
+#include "store/mariadb/MariaDbSql.h"
+#include "store/mariadb/MariaDbStatement.h"
+#include "store/mariadb/MariaDbTable.h"
+#include "store/mariadb/MariaDbTableState.h"
+
+namespace ff {
+
+namespace {
+
+constexpr const char* kTableOptions = " ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_nopad_bin";
+// Seconds a workstation waits for another one creating a table in the same database.
+constexpr int kCreateWaitSeconds = 10;
+
+std::string dictionary(const std::string& database, const char* table) {
+  return QuoteIdentifier(database) + "." + QuoteIdentifier(table);
+}
+
+std::string rowsTable(const std::string& database, int id) {
+  return QuoteIdentifier(database) + ".`t" + std::to_string(id) + "`";
+}
+
+void checkDefinition(const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes) {
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (fields[i].name.empty()) throw Error("Et felt mangler navn");
+    for (std::size_t j = 0; j < i; ++j) {
+      if (sameName(fields[i].name, fields[j].name)) throw Error("Feltet " + fields[i].name + " er oppgitt to ganger");
+    }
+  }
+  for (const IndexDef& index : indexes) {
+    if (index.fields.empty()) throw Error("Indeksen " + index.name + " har ingen felt");
+    for (const auto& name : index.fields) {
+      if (FieldPosition(fields, name) < 0) throw ENotFound("Feltet " + name + " finnes ikke (indeks " + index.name + ")");
+    }
+  }
+}
+
+// Held while a workstation creates tables in a database; released by the server, too, when
+// the connection drops.
+class CreationLock {
+ public:
+  CreationLock(MariaDbConnection& connection, const std::string& database)
+      : connection_(connection), name_{MariaDbTableState::LockBase(database, "") + ":create"} {
+    const auto got = connection_.Prepare("SELECT GET_LOCK(?, " + std::to_string(kCreateWaitSeconds) + ")").Query({name_});
+    if (got.empty() || isNull(got[0][0]) || valueToInt(got[0][0]) != 1) {
+      throw Error("En annen arbeidsstasjon lager tabeller i " + database + "; prøv igjen");
+    }
+  }
+  ~CreationLock() {
+    if (connection_.Lost()) return;
+    try {
+      connection_.Prepare("SELECT RELEASE_LOCK(?)").Query({name_});
+    } catch (const Error&) {
+      // The connection dropped just now; the server has freed the lock with it.
+    }
+  }
+  CreationLock(const CreationLock&) = delete;
+  CreationLock& operator=(const CreationLock&) = delete;
+
+ private:
+  MariaDbConnection& connection_;
+  Value name_;
+};
+
+std::string indexSql(const std::vector<FieldDef>& fields, const IndexDef& index, int pos) {
+  std::string keys;
+  for (const auto& name : index.fields) {
+    const int i = FieldPosition(fields, name);
+    keys += (keys.empty() ? "" : ", ") + IndexKeyPart(fields[static_cast<std::size_t>(i)], i, true) +
+            ((index.options & ixDescending) ? " DESC" : "");
+  }
+  return std::string((index.options & ixUnique) ? "UNIQUE " : "") + "KEY `ix" + std::to_string(pos) + "` (" + keys + ")";
+}
+
+}  // namespace
+
+MariaDbCatalog::MariaDbCatalog(std::shared_ptr<MariaDbConnection> connection) : connection_(std::move(connection)) {}
+
+const std::string& MariaDbCatalog::ServerName() const { return connection_->ServerName(); }
+
+bool MariaDbCatalog::Lost() const { return connection_->Lost(); }
+
+std::vector<std::string> MariaDbCatalog::DatabaseNames() {
+  std::vector<std::string> names;
+  for (const auto& row : connection_->Prepare("SELECT TABLE_SCHEMA FROM information_schema.TABLES "
+                                              "WHERE TABLE_NAME = '_ff_tables' ORDER BY TABLE_SCHEMA")
+                             .Query({})) {
+    names.push_back(valueToString(row[0]));
+  }
+  return names;
+}
+
+std::optional<std::string> MariaDbCatalog::FindDatabase(const std::string& alias) {
+  for (const auto& name : DatabaseNames()) {
+    if (sameName(name, alias)) return name;
+  }
+  return std::nullopt;
+}
+
+std::vector<std::vector<Value>> MariaDbCatalog::readDictionary(const std::string& database, const std::string& sql,
+                                                               const std::vector<Value>& params) {
+  try {
+    return connection_->Prepare(sql).Query(params);
+  } catch (const ENotFound&) {
+    throw ECannotOpen("Databasen " + database + " finnes ikke på serveren " + ServerName());
+  }
+}
+
+void MariaDbCatalog::ensureDatabase(const std::string& database) {
+  CheckDatabaseName(database);
+  connection_->Execute("CREATE DATABASE IF NOT EXISTS " + QuoteIdentifier(database) +
+                       " CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin");
+  connection_->Execute("CREATE TABLE IF NOT EXISTS " + dictionary(database, "_ff_tables") +
+                       " (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY, name VARCHAR(255) NOT NULL,"
+                       " name_key VARCHAR(255) NOT NULL UNIQUE, ready TINYINT NOT NULL DEFAULT 0,"
+                       " row_count BIGINT NOT NULL DEFAULT 0)" + kTableOptions);
+  connection_->Execute("CREATE TABLE IF NOT EXISTS " + dictionary(database, "_ff_fields") +
+                       " (tbl INT NOT NULL, pos INT NOT NULL, name VARCHAR(255) NOT NULL, type VARCHAR(32) NOT NULL,"
+                       " size INT NOT NULL, required TINYINT NOT NULL, PRIMARY KEY (tbl, pos))" + kTableOptions);
+  connection_->Execute("CREATE TABLE IF NOT EXISTS " + dictionary(database, "_ff_indexes") +
+                       " (tbl INT NOT NULL, pos INT NOT NULL, name VARCHAR(255) NOT NULL, fields TEXT NOT NULL,"
+                       " options INT NOT NULL, PRIMARY KEY (tbl, pos))" + kTableOptions);
+}
+
+std::vector<std::string> MariaDbCatalog::TableNames(const std::string& database) {
+  std::vector<std::string> names;
+  for (const auto& row : readDictionary(database, "SELECT name FROM " + dictionary(database, "_ff_tables") + " WHERE ready = 1", {})) {
+    names.push_back(valueToString(row[0]));
+  }
+  return names;
+}
+
+std::optional<MariaDbCatalog::TableEntry> MariaDbCatalog::findTable(const std::string& database,
+                                                                    const std::string& table) {
+  const auto rows = readDictionary(database, "SELECT id, name, ready FROM " + dictionary(database, "_ff_tables") +
+                                                " WHERE name_key = ?",
+                                   {Value{NameKey(table)}});
+  if (rows.empty()) return std::nullopt;
+  return TableEntry{static_cast<int>(valueToInt(rows[0][0])), valueToString(rows[0][1]), valueToInt(rows[0][2]) == 1};
+}
+
+std::shared_ptr<MariaDbTableState> MariaDbCatalog::openState(const std::string& database, const std::string& table,
+                                                             bool exclusive) {
+  std::erase_if(open_, [](const auto& e) { return e.second.expired(); });
+  const std::string key = database + "/" + NameKey(table);
+  if (auto held = open_[key].lock()) {
+    if (held->Exclusive() || exclusive) throw ECannotOpen("Tabellen er i bruk: " + held->Name() + " (" + database + ")");
+    return held;
+  }
+  auto state = MariaDbTableState::Open(connection_, database, table, exclusive);
+  open_[key] = state;
+  return state;
+}
+
+std::unique_ptr<TableStorage> MariaDbCatalog::OpenTable(const std::string& database, const std::string& table,
+                                                        const OpenMode& mode) {
+  return std::make_unique<MariaDbTable>(openState(database, table, mode.exclusive), mode.readOnly);
+}
+
+void MariaDbCatalog::createRowsTable(const std::string& database, int id, const std::vector<FieldDef>& fields,
+                                     const std::vector<IndexDef>& indexes) {
+  std::string sql = "CREATE TABLE " + rowsTable(database, id) +
+                    " (_ff_id BIGINT NOT NULL AUTO_INCREMENT, _ff_ver BIGINT NOT NULL DEFAULT 0";
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    sql += ", " + ColumnName(static_cast<int>(i)) + " " + ColumnType(fields[i], IsIndexed(indexes, fields[i].name)) + " NULL";
+  }
+  sql += ", PRIMARY KEY (_ff_id)";
+  for (std::size_t i = 0; i < indexes.size(); ++i) sql += ", " + indexSql(fields, indexes[i], static_cast<int>(i));
+  connection_->Execute(sql + ")" + kTableOptions);
+  // The kept row count changes in the same transaction as the rows, whoever writes them.
+  const std::string counter = "UPDATE " + dictionary(database, "_ff_tables") + " SET row_count = row_count ";
+  const std::string where = " WHERE id = " + std::to_string(id);
+  connection_->Execute("CREATE TRIGGER " + QuoteIdentifier(database) + ".`t" + std::to_string(id) +
+                       "_counted_insert` AFTER INSERT ON " + rowsTable(database, id) + " FOR EACH ROW " + counter + "+ 1" + where);
+  connection_->Execute("CREATE TRIGGER " + QuoteIdentifier(database) + ".`t" + std::to_string(id) +
+                       "_counted_delete` AFTER DELETE ON " + rowsTable(database, id) + " FOR EACH ROW " + counter + "- 1" + where);
+}
+
+void MariaDbCatalog::writeDictionary(const std::string& database, int id, const std::vector<FieldDef>& fields,
+                                     const std::vector<IndexDef>& indexes) {
+  const Value tbl{std::int64_t{id}};
+  connection_->InTransaction([&] {
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      connection_
+          ->Prepare("INSERT INTO " + dictionary(database, "_ff_fields") +
+                    " (tbl, pos, name, type, size, required) VALUES (?, ?, ?, ?, ?, ?)")
+          .Execute({tbl, Value{static_cast<std::int64_t>(i)}, Value{fields[i].name},
+                    Value{std::string(fieldTypeName(fields[i].type))}, Value{std::int64_t{fields[i].size}},
+                    Value{std::int64_t{fields[i].required ? 1 : 0}}});
+    }
+    for (std::size_t i = 0; i < indexes.size(); ++i) {
+      connection_
+          ->Prepare("INSERT INTO " + dictionary(database, "_ff_indexes") +
+                    " (tbl, pos, name, fields, options) VALUES (?, ?, ?, ?, ?)")
+          .Execute({tbl, Value{static_cast<std::int64_t>(i)}, Value{indexes[i].name},
+                    Value{joinFieldList(indexes[i].fields)}, Value{std::int64_t{indexes[i].options}}});
+    }
+    connection_->Prepare("UPDATE " + dictionary(database, "_ff_tables") + " SET ready = 1 WHERE id = ?").Execute({tbl});
+  });
+}
+
+void MariaDbCatalog::removeTable(const std::string& database, int id) {
+  const Value tbl{std::int64_t{id}};
+  connection_->Execute("DROP TABLE IF EXISTS " + rowsTable(database, id));
+  connection_->InTransaction([&] {
+    connection_->Prepare("DELETE FROM " + dictionary(database, "_ff_fields") + " WHERE tbl = ?").Execute({tbl});
+    connection_->Prepare("DELETE FROM " + dictionary(database, "_ff_indexes") + " WHERE tbl = ?").Execute({tbl});
+    connection_->Prepare("DELETE FROM " + dictionary(database, "_ff_tables") + " WHERE id = ?").Execute({tbl});
+  });
+}
+
+void MariaDbCatalog::CreateTable(const std::string& database, const std::string& table,
+                                 const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes) {
+  checkDefinition(fields, indexes);
+  ensureDatabase(database);
+  // One workstation at a time creates tables in a database, so that an unfinished table
+  // found here was left by one that stopped half-way.
+  CreationLock lock(*connection_, database);
+  if (const auto existing = findTable(database, table)) {
+    if (existing->ready) throw Error("Tabellen " + table + " finnes allerede i " + database);
+    removeTable(database, existing->id);
+  }
+  MariaDbStatement& insert = connection_->Prepare("INSERT INTO " + dictionary(database, "_ff_tables") +
+                                                  " (name, name_key, ready, row_count) VALUES (?, ?, 0, 0)");
+  insert.Execute({Value{table}, Value{NameKey(table)}});
+  const int id = static_cast<int>(insert.InsertId());
+  try {
+    createRowsTable(database, id, fields, indexes);
+    writeDictionary(database, id, fields, indexes);
+  } catch (...) {
+    removeTable(database, id);
+    throw;
+  }
+}
+
+void MariaDbCatalog::DropTable(const std::string& database, const std::string& table) {
+  const auto entry = findTable(database, table);
+  if (!entry) return;
+  if (!open_[database + "/" + NameKey(table)].expired()) {
+    throw ECannotOpen("Tabellen er i bruk: " + entry->name + " (" + database + ")");
+  }
+  if (!entry->ready) {
+    CreationLock lock(*connection_, database);
+    removeTable(database, entry->id);
+    return;
+  }
+  // Held exclusively while it goes, so no other workstation has it open.
+  const auto held = MariaDbTableState::Open(connection_, database, table, true);
+  removeTable(database, entry->id);
+}
+
+}  // namespace ff

@@ -1,0 +1,46 @@
+// The SQL of a scan over a store table on MariaDB: the selection (filter and equalities, as
+// bound values), the order, and the seek past a row key that lets a scan go on in batches
+// from where it stopped, using the table's indexes, without OFFSET.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "store/Storage.h"
+
+namespace ff {
+
+class MariaDbTableState;
+
+class MariaDbScan {
+ public:
+  // Throws EBadFilter for a filter naming unknown fields.
+  MariaDbScan(const MariaDbTableState& table, const RowSelection& sel, const RowOrder& order, ScanDirection dir);
+
+  // The conditions of a selection alone, appending their values to params; empty for all rows.
+  static std::string WhereOf(const MariaDbTableState& table, const RowSelection& sel, std::vector<Value>& params);
+  // Up to `limit` rows (id, then the fields) strictly after `from` in this scan's direction
+  // (all rows when empty), after skipping `skip`.
+  std::string Select(const std::optional<RowKey>& from, int limit, std::int64_t skip, std::vector<Value>& params) const;
+  // Counts the rows strictly after `from` in this scan's direction.
+  std::string CountAfter(const RowKey& from, std::vector<Value>& params) const;
+  const RowOrder& Order() const { return order_; }
+
+ private:
+  std::string term(int f) const;
+  std::string beyond(int f, const Value& v, std::vector<Value>& params) const;
+  std::string equal(int f, const Value& v, std::vector<Value>& params) const;
+  std::string seekCondition(const RowKey& key, std::vector<Value>& params) const;
+  std::string whereWith(const std::optional<RowKey>& from, std::vector<Value>& params) const;
+  Value keyValue(int f, const Value& v) const;
+
+  const MariaDbTableState& table_;
+  RowOrder order_;
+  bool ascending_;
+  std::string where_;
+  std::vector<Value> params_;
+};
+
+}  // namespace ff

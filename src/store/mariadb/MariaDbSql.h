@@ -1,0 +1,32 @@
+// How the store's tables look on a MariaDB server: column names, column types and the
+// values bound to them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "store/Schema.h"
+#include "store/Value.h"
+
+namespace ff {
+
+// `name` with backticks doubled.
+std::string QuoteIdentifier(const std::string& name);
+// The column of the field at position i ("`c3`").
+std::string ColumnName(int i);
+// The column type of a field; fields in an index get a type that can be indexed whole.
+std::string ColumnType(const FieldDef& field, bool indexed);
+// The column as an index key names it (a prefix for long text and bytes).
+std::string IndexKeyPart(const FieldDef& field, int i, bool indexed);
+// The value as the column keeps it: whole numbers, doubles or strings.
+Value CoerceForColumn(const Value& v, FieldType type);
+// Which of the fields hold bytes (bound as blobs).
+std::vector<bool> BinaryColumns(const std::vector<FieldDef>& fields);
+// True when some index names the field.
+bool IsIndexed(const std::vector<IndexDef>& indexes, const std::string& field);
+// The position of a field by name (without regard to case), or -1.
+int FieldPosition(const std::vector<FieldDef>& fields, const std::string& name);
+// Name matching key of a table: its name in ASCII lower case.
+std::string NameKey(const std::string& name);
+
+}  // namespace ff

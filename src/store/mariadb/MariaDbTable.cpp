@@ -1,0 +1,213 @@
+#include "store/mariadb/MariaDbTable.h"
+
+#include <utility>
+
+#include "store/Errors.h"
+#include "store/mariadb/MariaDbConnection.h"
+#include "store/mariadb/MariaDbCursor.h"
+#include "store/mariadb/MariaDbScan.h"
+#include "store/mariadb/MariaDbSql.h"
+#include "store/mariadb/MariaDbStatement.h"
+#include "store/mariadb/MariaDbTableState.h"
+
+namespace ff {
+
+namespace {
+
+// Versions remembered per handle before the oldest are forgotten (their updates then go
+// unchecked, as rows never read through Read do).
+constexpr std::size_t kRememberedVersions = 4096;
+
+}  // namespace
+
+MariaDbTable::MariaDbTable(std::shared_ptr<MariaDbTableState> state, bool readOnly)
+    : state_(std::move(state)), readOnly_(readOnly), countReadAhead_(state_->TakeCountReadAhead()) {
+  ++state_->handles;
+}
+
+MariaDbTable::~MariaDbTable() { --state_->handles; }
+
+const std::vector<FieldDef>& MariaDbTable::Fields() const { return state_->fields; }
+
+const std::vector<IndexDef>& MariaDbTable::Indexes() const { return state_->indexes; }
+
+std::uint64_t MariaDbTable::Generation() const { return state_->generation; }
+
+void MariaDbTable::checkWritable() const {
+  if (readOnly_) throw EReadOnly("Tabellen er skrivebeskyttet: " + state_->Name());
+}
+
+void MariaDbTable::wrote() {
+  ++state_->generation;
+  countReadAhead_.reset();
+  written_.reset();
+}
+
+std::int64_t MariaDbTable::countOne(const std::string& sql, const std::vector<Value>& params) {
+  const auto rows = state_->Connection().Prepare(sql).Query(params);
+  return rows.empty() ? 0 : valueToInt(rows[0][0]);
+}
+
+std::int64_t MariaDbTable::Count(const RowSelection& sel) {
+  std::vector<Value> params;
+  const std::string where = MariaDbScan::WhereOf(*state_, sel, params);
+  if (where.empty()) {
+    const auto readAhead = std::exchange(countReadAhead_, std::nullopt);
+    if (readAhead && std::chrono::steady_clock::now() - readAhead->readAt <= MariaDbTableState::kReadAheadLife) {
+      return readAhead->rows;
+    }
+    return countOne("SELECT row_count FROM " + state_->Dictionary("_ff_tables") + " WHERE id = ?",
+                    {Value{std::int64_t{state_->Id()}}});
+  }
+  return countOne("SELECT COUNT(*) FROM " + state_->RowsTable() + " WHERE " + where, params);
+}
+
+std::unique_ptr<RowCursor> MariaDbTable::scan(const RowSelection& sel, const RowOrder& order,
+                                              const std::optional<RowKey>& from, ScanDirection dir, std::int64_t skip) {
+  if (++scans_ > 1) countReadAhead_.reset();
+  return std::make_unique<MariaDbCursor>(state_, sel, order, from, dir, skip);
+}
+
+std::unique_ptr<RowCursor> MariaDbTable::Scan(const RowSelection& sel, const RowOrder& order,
+                                              const std::optional<RowKey>& from, ScanDirection dir) {
+  return scan(sel, order, from, dir, 0);
+}
+
+std::unique_ptr<RowCursor> MariaDbTable::ScanAt(const RowSelection& sel, const RowOrder& order, std::int64_t skip,
+                                                ScanDirection dir) {
+  return scan(sel, order, std::nullopt, dir, skip);
+}
+
+std::int64_t MariaDbTable::CountBefore(const RowSelection& sel, const RowOrder& order, const RowKey& key) {
+  countReadAhead_.reset();
+  std::vector<Value> params;
+  const std::string sql = MariaDbScan(*state_, sel, order, ScanDirection::Backward).CountAfter(key, params);
+  return countOne(sql, params);
+}
+
+bool MariaDbTable::Read(RowId id, Row& row) {
+  countReadAhead_.reset();
+  // A post reads its row back at once: the values just written are that row.
+  if (auto written = std::exchange(written_, std::nullopt); written && written->row.id == id) {
+    rememberVersion(id, written->version);
+    row = std::move(written->row);
+    return true;
+  }
+  std::string sql = "SELECT _ff_ver";
+  for (std::size_t i = 0; i < state_->fields.size(); ++i) sql += ", " + ColumnName(static_cast<int>(i));
+  auto rows = state_->Connection().Prepare(sql + " FROM " + state_->RowsTable() + " WHERE _ff_id = ?").Query({Value{id}});
+  if (rows.empty()) {
+    versions_.erase(id);
+    return false;
+  }
+  rememberVersion(id, valueToInt(rows[0][0]));
+  row.id = id;
+  row.values.assign(std::make_move_iterator(rows[0].begin() + 1), std::make_move_iterator(rows[0].end()));
+  return true;
+}
+
+void MariaDbTable::rememberVersion(RowId id, std::int64_t version) {
+  if (versions_.size() >= kRememberedVersions) versions_.clear();
+  versions_[id] = version;
+}
+
+std::vector<Value> MariaDbTable::columnValues(const std::vector<Value>& values) const {
+  std::vector<Value> out;
+  for (std::size_t i = 0; i < state_->fields.size(); ++i) {
+    out.push_back(i < values.size() ? CoerceForColumn(values[i], state_->fields[i].type) : Value{});
+  }
+  return out;
+}
+
+RowId MariaDbTable::Insert(const std::vector<Value>& values) {
+  checkWritable();
+  std::string columns = "_ff_ver";
+  std::string marks = "0";
+  for (std::size_t i = 0; i < state_->fields.size(); ++i) {
+    columns += ", " + ColumnName(static_cast<int>(i));
+    marks += ", ?";
+  }
+  std::vector<Value> params = columnValues(values);
+  const auto result = state_->Connection().Write(
+      "INSERT INTO " + state_->RowsTable() + " (" + columns + ") VALUES (" + marks + ")", params,
+      BinaryColumns(state_->fields));
+  const RowId id = static_cast<RowId>(result.insertId);
+  wrote();
+  written_ = Written{Row{id, std::move(params)}, 0};
+  return id;
+}
+
+void MariaDbTable::explainMissedUpdate(RowId id) {
+  Row current;
+  versions_.erase(id);
+  if (!Read(id, current)) {
+    throw ERowChanged("Posten er slettet av en annen arbeidsstasjon (" + state_->Name() + "); endringen er ikke lagret");
+  }
+  throw ERowChanged("Posten er endret av en annen arbeidsstasjon etter at den ble lest (" + state_->Name() +
+                    "); endringen er ikke lagret. Les posten på nytt og gjør endringen igjen");
+}
+
+void MariaDbTable::Update(RowId id, const std::vector<Value>& values) {
+  checkWritable();
+  std::string sql = "UPDATE " + state_->RowsTable() + " SET _ff_ver = _ff_ver + 1";
+  for (std::size_t i = 0; i < state_->fields.size(); ++i) sql += ", " + ColumnName(static_cast<int>(i)) + " = ?";
+  sql += " WHERE _ff_id = ?";
+  std::vector<Value> params = columnValues(values);
+  params.emplace_back(id);
+  const auto seen = versions_.find(id);
+  if (seen != versions_.end()) {
+    sql += " AND _ff_ver = ?";
+    params.emplace_back(seen->second);
+  }
+  const auto result = state_->Connection().Write(sql, params, BinaryColumns(state_->fields));
+  wrote();
+  if (result.changed == 0) explainMissedUpdate(id);
+  if (seen != versions_.end()) {
+    params.resize(state_->fields.size());
+    written_ = Written{Row{id, std::move(params)}, seen->second + 1};
+  }
+}
+
+void MariaDbTable::Remove(RowId id) {
+  checkWritable();
+  state_->Connection().Write("DELETE FROM " + state_->RowsTable() + " WHERE _ff_id = ?", {Value{id}});
+  versions_.erase(id);
+  wrote();
+}
+
+void MariaDbTable::AddIndex(const IndexDef& index) {
+  checkWritable();
+  if (!state_->Exclusive()) throw Error("Tabellen må være åpnet eksklusivt for å lage indeks " + index.name);
+  for (const auto& ix : state_->indexes) {
+    if (sameName(ix.name, index.name)) throw Error("Indeksen " + index.name + " finnes allerede");
+  }
+  if (index.fields.empty()) throw Error("Indeksen " + index.name + " har ingen felt");
+  std::string alter = "ALTER TABLE " + state_->RowsTable();
+  std::string keys;
+  for (const auto& name : index.fields) {
+    const int i = FieldPosition(state_->fields, name);
+    if (i < 0) throw ENotFound("Feltet " + name + " finnes ikke (indeks " + index.name + ")");
+    const FieldDef& field = state_->fields[static_cast<std::size_t>(i)];
+    // A text field indexed for the first time becomes a column the index holds whole.
+    if (storageClassOf(field.type) == StorageClass::Text && !IsIndexed(state_->indexes, field.name)) {
+      alter += " MODIFY " + ColumnName(i) + " " + ColumnType(field, true) + ",";
+    }
+    keys += (keys.empty() ? "" : ", ") + IndexKeyPart(field, i, true) + ((index.options & ixDescending) ? " DESC" : "");
+  }
+  const int pos = static_cast<int>(state_->indexes.size());
+  alter += std::string(" ADD ") + ((index.options & ixUnique) ? "UNIQUE " : "") + "INDEX `ix" + std::to_string(pos) +
+           "` (" + keys + ")";
+  state_->Connection().Execute(alter);
+  state_->Connection()
+      .Prepare("INSERT INTO " + state_->Dictionary("_ff_indexes") + " (tbl, pos, name, fields, options) VALUES (?, ?, ?, ?, ?)")
+      .Execute({Value{std::int64_t{state_->Id()}}, Value{std::int64_t{pos}}, Value{index.name},
+                Value{joinFieldList(index.fields)}, Value{std::int64_t{index.options}}});
+  state_->indexes.push_back(index);
+  wrote();
+}
+
+void MariaDbTable::BeginBulk() { state_->Connection().BeginTransaction(); }
+
+void MariaDbTable::EndBulk() { state_->Connection().CommitTransaction(); }
+
+}  // namespace ff

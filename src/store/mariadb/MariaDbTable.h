@@ -1,0 +1,68 @@
+// A handle on a store table kept on a MariaDB server. Every write is its own transaction
+// (joined into an open bulk load); triggers keep the row count in the dictionary in the same
+// transaction, whoever writes the rows, so counting a whole table reads one row. An update of a row read through
+// Read checks that no other workstation changed or deleted it since.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <unordered_map>
+
+#include "store/Storage.h"
+#include "store/mariadb/MariaDbTableState.h"
+
+namespace ff {
+
+class MariaDbTable : public TableStorage {
+ public:
+  MariaDbTable(std::shared_ptr<MariaDbTableState> state, bool readOnly);
+  ~MariaDbTable() override;
+
+  const std::vector<FieldDef>& Fields() const override;
+  const std::vector<IndexDef>& Indexes() const override;
+  bool ReadOnly() const override { return readOnly_; }
+  std::int64_t Count(const RowSelection& sel) override;
+  std::unique_ptr<RowCursor> Scan(const RowSelection& sel, const RowOrder& order, const std::optional<RowKey>& from,
+                                  ScanDirection dir) override;
+  std::unique_ptr<RowCursor> ScanAt(const RowSelection& sel, const RowOrder& order, std::int64_t skip,
+                                    ScanDirection dir) override;
+  std::int64_t CountBefore(const RowSelection& sel, const RowOrder& order, const RowKey& key) override;
+  // Remembers the row's version for the check of a later Update.
+  bool Read(RowId id, Row& row) override;
+  RowId Insert(const std::vector<Value>& values) override;
+  // Throws ERowChanged, writing nothing, when the row was read here and another workstation
+  // has changed or deleted it since.
+  void Update(RowId id, const std::vector<Value>& values) override;
+  void Remove(RowId id) override;
+  void AddIndex(const IndexDef& index) override;
+  void BeginBulk() override;
+  void EndBulk() override;
+  std::uint64_t Generation() const override;
+
+ private:
+  void checkWritable() const;
+  std::vector<Value> columnValues(const std::vector<Value>& values) const;
+  void rememberVersion(RowId id, std::int64_t version);
+  [[noreturn]] void explainMissedUpdate(RowId id);
+  std::int64_t countOne(const std::string& sql, const std::vector<Value>& params);
+  void wrote();
+  std::unique_ptr<RowCursor> scan(const RowSelection& sel, const RowOrder& order, const std::optional<RowKey>& from,
+                                  ScanDirection dir, std::int64_t skip);
+
+  std::shared_ptr<MariaDbTableState> state_;
+  bool readOnly_;
+  // The count read at the open serves the open's first RecordCount, while it is current and
+  // the handle has done nothing since but its first scan (a refresh reads again).
+  std::optional<MariaDbTableState::CountReadAhead> countReadAhead_;
+  int scans_ = 0;
+  // The row the last insert or checked update wrote, with its version, for the read back.
+  struct Written {
+    Row row;
+    std::int64_t version;
+  };
+  std::optional<Written> written_;
+  // Versions of rows as Read last saw them.
+  std::unordered_map<RowId, std::int64_t> versions_;
+};
+
+}  // namespace ff

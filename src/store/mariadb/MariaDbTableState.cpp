@@ -1,0 +1,169 @@
+#include "store/mariadb/MariaDbTableState.h"
+
+#include <cstdio>
+#include <random>
+
+#include "store/Errors.h"
+#include "store/mariadb/MariaDbConnection.h"
+#include "store/mariadb/MariaDbSql.h"
+#include "store/mariadb/MariaDbStatement.h"
+
+namespace ff {
+
+namespace {
+
+// Each workstation that holds a table open shared holds one of these named locks; one that
+// opens it exclusively holds the ":x" lock and checks that no slot is held. Named locks are
+// the connection's own, so the server frees them when the connection ends or drops.
+constexpr int kSharedSlots = 64;
+
+std::string slotLock(const std::string& base, int slot) { return base + ":s" + std::to_string(slot); }
+std::string exclusiveLock(const std::string& base) { return base + ":x"; }
+
+// FNV-1a: a stable short name for any database and table (lock names hold 64 characters).
+std::uint64_t fnv1a(const std::string& s) {
+  std::uint64_t h = 1469598103934665603ull;
+  for (unsigned char c : s) {
+    h ^= c;
+    h *= 1099511628211ull;
+  }
+  return h;
+}
+
+bool isOne(const std::vector<std::vector<Value>>& rows, std::size_t column = 0) {
+  return !rows.empty() && rows[0].size() > column && !isNull(rows[0][column]) && valueToInt(rows[0][column]) == 1;
+}
+
+// Bits of the lock column of the dictionary request.
+constexpr std::int64_t kGotSlot = 1;
+constexpr std::int64_t kNoExclusiveHolder = 2;
+
+}  // namespace
+
+MariaDbTableState::MariaDbTableState(std::shared_ptr<MariaDbConnection> connection, std::string database,
+                                     std::string tableKey, bool exclusive)
+    : connection_(std::move(connection)), database_(std::move(database)),
+      lockBase_(LockBase(database_, tableKey)), exclusive_(exclusive) {}
+
+std::shared_ptr<MariaDbTableState> MariaDbTableState::Open(std::shared_ptr<MariaDbConnection> connection,
+                                                           const std::string& database, const std::string& table,
+                                                           bool exclusive) {
+  std::shared_ptr<MariaDbTableState> state(new MariaDbTableState(std::move(connection), database, NameKey(table), exclusive));
+  const int firstSlot = static_cast<int>(std::random_device{}() % kSharedSlots);
+  state->readDictionary(table, exclusive ? std::string() : slotLock(state->lockBase_, firstSlot));
+  if (exclusive) {
+    state->lockExclusive();
+  } else if (state->heldLock_.empty()) {
+    state->lockShared(firstSlot + 1);
+  }
+  return state;
+}
+
+MariaDbTableState::~MariaDbTableState() {
+  if (heldLock_.empty() || connection_->Lost()) return;
+  try {
+    releaseLock(heldLock_);
+  } catch (const Error&) {
+    // The connection dropped just now; the server has freed the lock with it.
+  }
+}
+
+std::string MariaDbTableState::LockBase(const std::string& database, const std::string& tableKey) {
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(fnv1a(database + "/" + tableKey)));
+  return std::string("kvff:") + hex;
+}
+
+std::string MariaDbTableState::RowsTable() const {
+  return QuoteIdentifier(database_) + ".`t" + std::to_string(id_) + "`";
+}
+
+std::string MariaDbTableState::Dictionary(const char* table) const {
+  return QuoteIdentifier(database_) + "." + QuoteIdentifier(table);
+}
+
+// The table row comes with the outcome of trying the first shared slot and the kept row count.
+void MariaDbTableState::readDictionary(const std::string& table, const std::string& firstSlot) {
+  const std::string lock = firstSlot.empty() ? "0" : "GET_LOCK(?, 0) + 2 * IS_FREE_LOCK(?)";
+  std::vector<Value> params;
+  if (!firstSlot.empty()) params = {Value{firstSlot}, Value{exclusiveLock(lockBase_)}};
+  params.emplace_back(NameKey(table));
+  std::vector<std::vector<Value>> rows;
+  try {
+    rows = connection_
+               ->Prepare("SELECT id, name, ready, row_count, " + lock + " FROM " + Dictionary("_ff_tables") +
+                         " WHERE name_key = ?")
+               .Query(params);
+  } catch (const ENotFound&) {
+    throw ECannotOpen("Databasen " + database_ + " finnes ikke på serveren " + connection_->ServerName());
+  }
+  const std::int64_t lockOutcome = rows.empty() ? 0 : valueToInt(rows[0][4]);
+  if (lockOutcome & kGotSlot) heldLock_ = firstSlot;
+  if (rows.empty() || valueToInt(rows[0][2]) != 1) {
+    throw ECannotOpen("Tabellen " + table + " finnes ikke i " + database_ + " på serveren " + connection_->ServerName());
+  }
+  if ((lockOutcome & kGotSlot) && !(lockOutcome & kNoExclusiveHolder)) inUse();
+  id_ = static_cast<int>(valueToInt(rows[0][0]));
+  name_ = valueToString(rows[0][1]);
+  countReadAhead_ = CountReadAhead{valueToInt(rows[0][3]), std::chrono::steady_clock::now()};
+  const Value id{std::int64_t{id_}};
+  for (const auto& row : connection_->Prepare("SELECT name, type, size, required FROM " + Dictionary("_ff_fields") +
+                                              " WHERE tbl = ? ORDER BY pos")
+                             .Query({id})) {
+    fields.push_back({valueToString(row[0]), fieldTypeFromName(valueToString(row[1])).value_or(FieldType::Unknown),
+                      static_cast<int>(valueToInt(row[2])), valueToInt(row[3]) != 0});
+  }
+  for (const auto& row : connection_->Prepare("SELECT name, fields, options FROM " + Dictionary("_ff_indexes") +
+                                              " WHERE tbl = ? ORDER BY pos")
+                             .Query({id})) {
+    indexes.push_back({valueToString(row[0]), splitFieldList(valueToString(row[1])), static_cast<unsigned>(valueToInt(row[2]))});
+  }
+}
+
+std::optional<MariaDbTableState::CountReadAhead> MariaDbTableState::TakeCountReadAhead() {
+  auto read = countReadAhead_;
+  countReadAhead_.reset();
+  return read;
+}
+
+void MariaDbTableState::inUse() const {
+  throw ECannotOpen("Tabellen " + name_ + " er i bruk av en annen arbeidsstasjon (" + database_ + ")");
+}
+
+bool MariaDbTableState::getLock(const std::string& name) {
+  return isOne(connection_->Prepare("SELECT GET_LOCK(?, 0)").Query({Value{name}}));
+}
+
+void MariaDbTableState::releaseLock(const std::string& name) {
+  connection_->Prepare("SELECT RELEASE_LOCK(?)").Query({Value{name}});
+  if (name == heldLock_) heldLock_.clear();
+}
+
+// Takes a slot first, then looks for an exclusive holder: of two workstations opening at once,
+// at least one sees the other.
+void MariaDbTableState::lockShared(int firstSlot) {
+  for (int i = 0; i < kSharedSlots - 1; ++i) {
+    const std::string slot = slotLock(lockBase_, (firstSlot + i) % kSharedSlots);
+    const auto rows = connection_->Prepare("SELECT GET_LOCK(?, 0), IS_FREE_LOCK(?)").Query({Value{slot}, Value{exclusiveLock(lockBase_)}});
+    if (!isOne(rows)) continue;
+    heldLock_ = slot;
+    if (!isOne(rows, 1)) inUse();
+    return;
+  }
+  inUse();
+}
+
+void MariaDbTableState::lockExclusive() {
+  const std::string lock = exclusiveLock(lockBase_);
+  if (!getLock(lock)) inUse();
+  heldLock_ = lock;
+  std::string sql = "SELECT 1";
+  std::vector<Value> slots;
+  for (int i = 0; i < kSharedSlots; ++i) {
+    sql += " AND IS_FREE_LOCK(?)";
+    slots.push_back(Value{slotLock(lockBase_, i)});
+  }
+  if (!isOne(connection_->Prepare(sql).Query(slots))) inUse();
+}
+
+}  // namespace ff

@@ -1,0 +1,83 @@
+// One store table on a MariaDB server as one connection holds it open: its dictionary, the
+// server-side lock that keeps other workstations to the open mode, and what every handle of
+// this process shares (exclusive flag, change counter, rows counted in an open bulk load).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "store/Schema.h"
+
+namespace ff {
+
+class MariaDbConnection;
+
+class MariaDbTableState {
+ public:
+  // Finds a ready table by name (without regard to case), reads its dictionary and takes the
+  // server-side lock, shared or exclusive: a shared open of a free table is one request.
+  // Throws ECannotOpen when there is no such database or table, or another workstation holds
+  // the table in a way that refuses this open; EConnection.
+  static std::shared_ptr<MariaDbTableState> Open(std::shared_ptr<MariaDbConnection> connection,
+                                                 const std::string& database, const std::string& table,
+                                                 bool exclusive);
+  // Releases the lock (the server has released it already when the connection was lost).
+  ~MariaDbTableState();
+  MariaDbTableState(const MariaDbTableState&) = delete;
+  MariaDbTableState& operator=(const MariaDbTableState&) = delete;
+
+  MariaDbConnection& Connection() const { return *connection_; }
+  const std::string& Database() const { return database_; }
+  int Id() const { return id_; }
+  const std::string& Name() const { return name_; }
+  // `db`.`t<id>`, the table of the rows.
+  std::string RowsTable() const;
+  // `db`.`_ff_tables` and friends.
+  std::string Dictionary(const char* table) const;
+  bool Exclusive() const { return exclusive_; }
+
+  std::vector<FieldDef> fields;
+  std::vector<IndexDef> indexes;
+  int handles = 0;
+  std::uint64_t generation = 1;
+
+  // How long rows (and counts) read ahead from the server count as current, so that changes of
+  // other workstations show on the next scroll.
+  static constexpr std::chrono::milliseconds kReadAheadLife{100};
+  // The whole table's row count as the open read it with the dictionary, and when.
+  struct CountReadAhead {
+    std::int64_t rows;
+    std::chrono::steady_clock::time_point readAt;
+  };
+  // Given to the first handle only; nullopt afterwards.
+  std::optional<CountReadAhead> TakeCountReadAhead();
+
+  // The stem of the names of the server-side locks of a table (by its lower-case name) of a
+  // database; an empty table name gives the database's own.
+  static std::string LockBase(const std::string& database, const std::string& tableKey);
+
+ private:
+  MariaDbTableState(std::shared_ptr<MariaDbConnection> connection, std::string database, std::string tableKey,
+                    bool exclusive);
+  void readDictionary(const std::string& table, const std::string& firstSlot);
+  void lockShared(int firstSlot);
+  void lockExclusive();
+  bool getLock(const std::string& name);
+  void releaseLock(const std::string& name);
+  [[noreturn]] void inUse() const;
+
+  std::shared_ptr<MariaDbConnection> connection_;
+  std::string database_;
+  std::string lockBase_;
+  int id_ = 0;
+  std::string name_;
+  bool exclusive_;
+  std::string heldLock_;
+  std::optional<CountReadAhead> countReadAhead_;
+};
+
+}  // namespace ff

@@ -1,0 +1,42 @@
+// The alias registry: folders of this machine and databases on a server side by side.
+#include "store/Aliases.h"
+
+#include <gtest/gtest.h>
+
+#include "store/Errors.h"
+#include "store/Session.h"
+#include "support/TempAlias.h"
+
+using namespace ff;
+
+namespace {
+
+TEST(AliasesTest, ServerAliasesSitBesideFolderAliases) {
+  TempAlias folder("LOKAL");
+  AddServerAlias("Firma", {"ff_server@10.0.0.5:3307", "firma_db"});
+  EXPECT_EQ(AliasNames(), (std::vector<std::string>{"LOKAL", "Firma"}));
+  EXPECT_EQ(AliasFolder("FIRMA"), std::nullopt);
+  const auto server = AliasServer("firma");
+  ASSERT_TRUE(server.has_value());
+  EXPECT_EQ(server->serverName, "ff_server@10.0.0.5:3307");
+  EXPECT_EQ(server->database, "firma_db");
+  EXPECT_EQ(AliasServer("LOKAL"), std::nullopt);
+  EXPECT_TRUE(TffSession::DefaultSession().IsAlias("Firma"));
+  AddAlias("Firma", folder.folder() + "firma/");
+  EXPECT_EQ(AliasServer("Firma"), std::nullopt) << "replaced by a folder";
+  EXPECT_TRUE(AliasFolder("Firma").has_value());
+}
+
+TEST(AliasesTest, BadServerNamesAndDatabaseNamesAreRefusedAndLeaveTheRegistry) {
+  TempAlias folder("LOKAL");
+  for (const char* server : {"10.0.0.5", "ff_server@", "ff@host/x"}) {
+    EXPECT_THROW(AddServerAlias("X", {server, "db"}), Error) << server;
+  }
+  for (const char* database : {"", "a/b", "a.b", "a`b", "x y"}) {
+    EXPECT_THROW(AddServerAlias("X", {"ff@host", database}), Error) << database;
+  }
+  EXPECT_THROW(AddServerAlias("X", {"ff@host", std::string(65, 'd')}), Error);
+  EXPECT_EQ(AliasNames(), std::vector<std::string>{"LOKAL"});
+}
+
+}  // namespace

@@ -1,0 +1,360 @@
+// One data-set suite over both back ends: SQLite tables in a folder, and tables in a database
+// on the private MariaDB (skipped when it has no TCP port). The data set, its order, filters,
+// FindKey, master-detail and counts must not tell them apart.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "store/Errors.h"
+#include "store/Session.h"
+#include "store/Table.h"
+#include "support/ServerTestSupport.h"
+#include "support/TempAlias.h"
+
+using namespace ff;
+
+namespace {
+
+enum class Backend { Sqlite, MariaDb };
+
+FieldDef field(const std::string& name, FieldType t, int size = 0) { return {name, t, size, false}; }
+
+class DataSetBackendTest : public ::testing::TestWithParam<Backend> {
+ protected:
+  void SetUp() override {
+    if (GetParam() == Backend::Sqlite) {
+      folder_ = std::make_unique<TempAlias>();
+      alias_ = folder_->alias();
+    } else {
+      server_ = std::make_unique<server_test::ServerAlias>();
+      REQUIRE_TCP_SERVER(*server_);
+      alias_ = server_->alias();
+    }
+    session().CreateTable(alias_, "Prosjekt",
+                          {field("PROSJEKTNR", FieldType::Integer), field("NAVN", FieldType::String, 30),
+                           field("PRIS", FieldType::Float), field("AKTIV", FieldType::Boolean),
+                           field("NOTAT", FieldType::Memo), field("BILDE", FieldType::Blob)},
+                          {{"PROSJEKTNR", {"PROSJEKTNR"}, ixUnique},
+                           {"NAVN", {"NAVN"}, ixCaseInsensitive},
+                           {"PRISNED", {"PRIS"}, ixDescending}});
+    session().CreateTable(alias_, "TIMER",
+                          {field("PROSJEKTNR", FieldType::Integer), field("LINJE", FieldType::Integer),
+                           field("TIMER", FieldType::Float)},
+                          {{"PROSJEKTNR", {"PROSJEKTNR", "LINJE"}, 0}});
+  }
+
+  static TffSession& session() { return TffSession::DefaultSession(); }
+
+  void open(TffTable& t, const std::string& name, bool exclusive = false) {
+    t.SetDatabaseName(alias_);
+    t.SetTableName(name);
+    t.SetExclusive(exclusive);
+    t.Open();
+  }
+
+  void addProject(TffTable& t, std::int64_t nr, const std::string& navn, double pris = 0) {
+    t.Append();
+    t.FieldByName("PROSJEKTNR").SetAsInteger(nr);
+    t.FieldByName("NAVN").SetAsString(navn);
+    t.FieldByName("PRIS").SetAsFloat(pris);
+    t.Post();
+  }
+
+  void addHours(TffTable& t, std::int64_t prosjekt, std::int64_t linje, double timer) {
+    t.Append();
+    t.FieldByName("PROSJEKTNR").SetAsInteger(prosjekt);
+    t.FieldByName("LINJE").SetAsInteger(linje);
+    t.FieldByName("TIMER").SetAsFloat(timer);
+    t.Post();
+  }
+
+  // Five projects with names in mixed case and one without a price.
+  void fillProjects(TffTable& t) {
+    addProject(t, 3, "delta", 30);
+    addProject(t, 1, "Alfa", 10);
+    addProject(t, 5, "Echo", 50);
+    addProject(t, 2, "bravo", 20);
+    addProject(t, 4, "Charlie", 40);
+    t.Edit();
+    t.FieldByName("PRIS").Clear();
+    t.Post();
+  }
+
+  // The rows from the first to the end as "(a b)(c d)".
+  static std::string render(TffTable& t, const std::vector<std::string>& fields) {
+    std::string out;
+    for (t.First(); !t.Eof(); t.Next()) {
+      out += "(";
+      for (std::size_t i = 0; i < fields.size(); ++i) out += (i ? " " : "") + t.FieldByName(fields[i]).AsString();
+      out += ")";
+    }
+    return out;
+  }
+
+  // The rows from the last back to the first, the same way.
+  static std::string renderBackwards(TffTable& t, const std::string& fieldName) {
+    std::string out;
+    for (t.Last(); !t.Bof(); t.Prior()) out += "(" + t.FieldByName(fieldName).AsString() + ")";
+    return out;
+  }
+
+  std::string alias_;
+  std::unique_ptr<TempAlias> folder_;
+  std::unique_ptr<server_test::ServerAlias> server_;
+};
+
+TEST_P(DataSetBackendTest, IndexOrdersWalkBothWaysAndNullsComeFirst) {
+  TffTable t;
+  open(t, "PROSJEKT");
+  fillProjects(t);
+  t.SetIndexName("PROSJEKTNR");
+  EXPECT_EQ(render(t, {"PROSJEKTNR", "NAVN"}), "(1 Alfa)(2 bravo)(3 delta)(4 Charlie)(5 Echo)");
+  EXPECT_EQ(renderBackwards(t, "PROSJEKTNR"), "(5)(4)(3)(2)(1)");
+  t.SetIndexName("NAVN");
+  EXPECT_EQ(render(t, {"NAVN"}), "(Alfa)(bravo)(Charlie)(delta)(Echo)");
+  EXPECT_EQ(renderBackwards(t, "NAVN"), "(Echo)(delta)(Charlie)(bravo)(Alfa)");
+  t.SetIndexName("PRISNED");
+  EXPECT_EQ(render(t, {"PROSJEKTNR"}), "(5)(3)(2)(1)(4)");
+  t.SetIndexFieldNames("PRIS");
+  EXPECT_EQ(render(t, {"PROSJEKTNR"}), "(4)(1)(2)(3)(5)");
+  EXPECT_EQ(renderBackwards(t, "PROSJEKTNR"), "(5)(3)(2)(1)(4)");
+}
+
+TEST_P(DataSetBackendTest, FindKeyFiltersAndCountsUnderAFilter) {
+  TffTable t;
+  open(t, "PROSJEKT");
+  fillProjects(t);
+  t.SetIndexName("PROSJEKTNR");
+  EXPECT_EQ(t.RecordCount(), 5);
+  EXPECT_TRUE(t.FindKey({Value{std::int64_t{4}}}));
+  EXPECT_EQ(t.FieldByName("NAVN").AsString(), "Charlie");
+  EXPECT_FALSE(t.FindKey({Value{std::int64_t{9}}}));
+  EXPECT_EQ(t.FieldByName("NAVN").AsString(), "Charlie");
+  EXPECT_TRUE(t.FindKey({Value{2.0}}));
+  EXPECT_EQ(t.FieldByName("NAVN").AsString(), "bravo");
+
+  t.SetFilter("PRIS>=20 AND NOT (NAVN='Echo')");
+  t.SetFiltered(true);
+  EXPECT_EQ(render(t, {"PROSJEKTNR"}), "(2)(3)");
+  EXPECT_EQ(t.RecordCount(), 2);
+  t.SetFilter("PRIS=NULL OR NAVN='Al*'");
+  EXPECT_EQ(render(t, {"PROSJEKTNR"}), "(1)(4)");
+  t.SetFilter("NAVN<>'Al*'");
+  EXPECT_EQ(t.RecordCount(), 4);
+  EXPECT_THROW(t.SetFilter("UKJENT=1"), EBadFilter);
+  EXPECT_EQ(t.RecordCount(), 4);
+}
+
+TEST_P(DataSetBackendTest, FilterValuesAreBoundNotSplicedIntoSql) {
+  TffTable t;
+  open(t, "PROSJEKT");
+  addProject(t, 1, "O'Brien");
+  addProject(t, 2, "50% rabatt");
+  addProject(t, 3, "500 kroner");
+  addProject(t, 4, "x_y");
+  addProject(t, 5, "xzy");
+  t.SetFiltered(true);
+  t.SetFilter("NAVN='O''Brien'");
+  EXPECT_EQ(render(t, {"PROSJEKTNR"}), "(1)");
+  t.SetFilter("NAVN='50%*'");
+  EXPECT_EQ(render(t, {"PROSJEKTNR"}), "(2)");
+  t.SetFilter("NAVN='x_*'");
+  EXPECT_EQ(render(t, {"PROSJEKTNR"}), "(4)");
+  t.SetFilter("NAVN='x'' OR ''1''=''1'");
+  EXPECT_EQ(t.RecordCount(), 0);
+  t.SetFiltered(false);
+  EXPECT_EQ(t.RecordCount(), 5);
+}
+
+TEST_P(DataSetBackendTest, DetailFollowsItsMaster) {
+  TffTable master, detail;
+  open(master, "PROSJEKT");
+  open(detail, "TIMER");
+  fillProjects(master);
+  addHours(detail, 1, 1, 7.5);
+  addHours(detail, 2, 1, 3);
+  addHours(detail, 1, 2, 2);
+  detail.Close();
+  master.SetIndexName("PROSJEKTNR");
+  TDataSource source;
+  source.SetDataSet(&master);
+  detail.SetIndexName("PROSJEKTNR");
+  detail.SetMasterSource(&source);
+  detail.SetMasterFields("PROSJEKTNR");
+  detail.Open();
+  master.First();
+  EXPECT_EQ(render(detail, {"LINJE", "TIMER"}), "(1 7,5)(2 2)");
+  EXPECT_EQ(detail.RecordCount(), 2);
+  master.Next();
+  EXPECT_EQ(render(detail, {"LINJE", "TIMER"}), "(1 3)");
+  addHours(detail, 2, 2, 1);
+  EXPECT_EQ(detail.RecordCount(), 2);
+  master.Last();
+  EXPECT_TRUE(detail.IsEmpty());
+}
+
+TEST_P(DataSetBackendTest, WalkingATwoFieldIndexKeepsRowsWithEqualKeys) {
+  TffTable t;
+  open(t, "TIMER");
+  addHours(t, 1, 1, 1);
+  addHours(t, 1, 1, 2);
+  addHours(t, 1, 2, 3);
+  addHours(t, 1, 1, 4);
+  addHours(t, 2, 1, 5);
+  addHours(t, 2, 1, 6);
+  t.SetIndexName("PROSJEKTNR");
+  EXPECT_EQ(render(t, {"TIMER"}), "(1)(2)(4)(3)(5)(6)");
+  EXPECT_EQ(renderBackwards(t, "TIMER"), "(6)(5)(3)(4)(2)(1)");
+  // Turning round starts a new scan from the current row's key.
+  t.First();
+  t.MoveBy(2);
+  EXPECT_EQ(t.FieldByName("TIMER").AsString(), "4");
+  t.Prior();
+  EXPECT_EQ(t.FieldByName("TIMER").AsString(), "2");
+  t.Next();
+  t.Next();
+  EXPECT_EQ(t.FieldByName("TIMER").AsString(), "3");
+}
+
+TEST_P(DataSetBackendTest, PostsLastAndDeletesAreSeenAfterReopening) {
+  TffTable t;
+  open(t, "PROSJEKT");
+  fillProjects(t);
+  t.SetIndexName("PROSJEKTNR");
+  t.FindKey({Value{std::int64_t{3}}});
+  t.Edit();
+  t.FieldByName("NAVN").SetAsString("Delta endret");
+  t.Post();
+  t.FindKey({Value{std::int64_t{5}}});
+  t.Delete();
+  EXPECT_EQ(t.FieldByName("PROSJEKTNR").AsInteger(), 4);  // the prior row, at the end
+  EXPECT_TRUE(t.Eof());
+  t.Close();
+  t.SetIndexName("PROSJEKTNR");
+  t.Open();
+  EXPECT_EQ(t.RecordCount(), 4);
+  t.Last();
+  EXPECT_EQ(t.FieldByName("PROSJEKTNR").AsInteger(), 4);
+  EXPECT_EQ(render(t, {"NAVN"}), "(Alfa)(bravo)(Delta endret)(Charlie)");
+}
+
+TEST_P(DataSetBackendTest, TextMemoAndBytesComeBackWhole) {
+  const std::string norwegian = "Ærlig Øst på Åsen – «sitat» 😀";
+  const std::string bytes("\x00\xff\x01'\"\\%_", 9);
+  const std::string longMemo(70000, 'm');
+  TffTable t;
+  open(t, "PROSJEKT");
+  t.Append();
+  t.FieldByName("PROSJEKTNR").SetAsInteger(1);
+  t.FieldByName("NAVN").SetAsString(norwegian);
+  t.FieldByName("NOTAT").SetAsString(longMemo);
+  t.FieldByName("BILDE").SetAsString(bytes);
+  t.FieldByName("AKTIV").SetAsBoolean(true);
+  t.Post();
+  t.Close();
+  t.Open();
+  EXPECT_EQ(t.FieldByName("NAVN").AsString(), norwegian);
+  EXPECT_EQ(t.FieldByName("NOTAT").AsString(), longMemo);
+  EXPECT_EQ(t.FieldByName("BILDE").AsString(), bytes);
+  EXPECT_TRUE(t.FieldByName("AKTIV").AsBoolean());
+  EXPECT_TRUE(t.FieldByName("PRIS").IsNull());
+  t.SetFilter("NAVN='Ærlig*'");
+  t.SetFiltered(true);
+  EXPECT_EQ(t.RecordCount(), 1);
+}
+
+TEST_P(DataSetBackendTest, UniqueIndexRefusesADuplicateAndWritesNothing) {
+  TffTable t;
+  open(t, "PROSJEKT");
+  addProject(t, 1, "Alfa");
+  t.Append();
+  t.FieldByName("PROSJEKTNR").SetAsInteger(1);
+  EXPECT_THROW(t.Post(), EKeyViolation);
+  t.Cancel();
+  EXPECT_EQ(t.RecordCount(), 1);
+  EXPECT_EQ(render(t, {"NAVN"}), "(Alfa)");
+}
+
+TEST_P(DataSetBackendTest, ExclusiveAndReadOnlyOpens) {
+  TffTable first, second;
+  open(first, "PROSJEKT", true);
+  second.SetDatabaseName(alias_);
+  second.SetTableName("prosjekt");
+  EXPECT_THROW(second.Open(), ECannotOpen);
+  first.AddIndex("NAVNNR", "NAVN;PROSJEKTNR");
+  first.Close();
+  second.SetReadOnly(true);
+  second.Open();
+  EXPECT_THROW(second.Append(), EReadOnly);
+  EXPECT_THROW(second.AddIndex("X", "PRIS"), Error);
+  EXPECT_THROW(first.Open(), ECannotOpen) << "not exclusive while another handle is open";
+  second.Close();
+  first.Open();
+  addProject(first, 2, "b");
+  addProject(first, 1, "b");
+  first.SetIndexName("NAVNNR");
+  EXPECT_EQ(render(first, {"PROSJEKTNR"}), "(1)(2)");
+}
+
+TEST_P(DataSetBackendTest, WalkingSeesRowsPostedByAnotherHandleMidWay) {
+  TffTable reader, writer;
+  open(reader, "PROSJEKT");
+  open(writer, "PROSJEKT");
+  for (int i = 1; i <= 40; i += 2) addProject(writer, i, "n" + std::to_string(i));
+  reader.SetIndexName("PROSJEKTNR");
+  reader.First();
+  for (int i = 0; i < 5; ++i) reader.Next();
+  addProject(writer, 12, "midt");
+  addProject(writer, 2, "bak");
+  std::string seen;
+  for (; !reader.Eof(); reader.Next()) seen += reader.FieldByName("PROSJEKTNR").AsString() + " ";
+  EXPECT_EQ(seen, "11 12 13 15 17 19 21 23 25 27 29 31 33 35 37 39 ");
+  EXPECT_EQ(reader.RecordCount(), 22);
+}
+
+TEST_P(DataSetBackendTest, GridReadsRowsByPositionFromEitherEnd) {
+  TffTable t;
+  open(t, "PROSJEKT");
+  for (int i = 1; i <= 50; ++i) addProject(t, i, "p" + std::to_string(i));
+  t.SetIndexName("PROSJEKTNR");
+  const auto tail = t.ReadRows(47, 10);
+  ASSERT_EQ(tail.size(), 3u);
+  EXPECT_EQ(valueToInt(tail[0][0]), 48);
+  const auto head = t.ReadRows(2, 2);
+  ASSERT_EQ(head.size(), 2u);
+  EXPECT_EQ(valueToInt(head[1][0]), 4);
+  ASSERT_TRUE(t.MoveToRecNo(30));
+  EXPECT_EQ(t.FieldByName("PROSJEKTNR").AsInteger(), 31);
+  EXPECT_EQ(t.RecNo(), 30);
+}
+
+TEST_P(DataSetBackendTest, TablesAreListedAndNamedWithoutRegardToCase) {
+  std::vector<std::string> names;
+  session().GetTableNames(alias_, "*.*", false, false, names);
+  EXPECT_EQ(names, (std::vector<std::string>{"Prosjekt", "TIMER"}));
+  session().GetTableNames(alias_, "PRO*", false, false, names);
+  EXPECT_EQ(names, (std::vector<std::string>{"Prosjekt"}));
+  EXPECT_THROW(session().CreateTable(alias_, "PROSJEKT", {field("A", FieldType::Integer)}, {}), Error);
+  EXPECT_THROW(session().CreateTable(alias_, "DOBBEL", {field("A", FieldType::Integer), field("a", FieldType::Integer)}, {}),
+               Error);
+  session().GetTableNames(alias_, "*", false, false, names);
+  EXPECT_EQ(names.size(), 2u) << "a refused table leaves nothing behind";
+  TffTable t;
+  open(t, "timer");
+  EXPECT_EQ(t.FieldDefs().size(), 3u);
+  EXPECT_EQ(t.IndexDefs().at(0).fields, (std::vector<std::string>{"PROSJEKTNR", "LINJE"}));
+  t.Close();
+  session().DropTable(alias_, "TIMER");
+  session().GetTableNames(alias_, "*", false, false, names);
+  EXPECT_EQ(names, (std::vector<std::string>{"Prosjekt"}));
+  EXPECT_THROW(open(t, "TIMER"), ECannotOpen);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, DataSetBackendTest, ::testing::Values(Backend::Sqlite, Backend::MariaDb),
+                         [](const ::testing::TestParamInfo<Backend>& info) {
+                           return info.param == Backend::Sqlite ? std::string("Sqlite") : std::string("MariaDb");
+                         });
+
+}  // namespace

@@ -1,0 +1,331 @@
+// The store's server back end on the private MariaDB: the TCP/IP engine, another
+// workstation's edits, a dropped connection, and two processes sharing one database.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "store/Engine.h"
+#include "store/Errors.h"
+#include "store/Session.h"
+#include "store/Table.h"
+#include "store/mariadb/MariaDbConnection.h"
+#include "store/mariadb/MariaDbStatement.h"
+#include "store/mariadb/MariaDbTableState.h"
+#include "store/mariadb/ServerAddress.h"
+#include "support/ServerTestSupport.h"
+
+using namespace ff;
+
+namespace {
+
+// An engine and session of their own over TCP/IP: another workstation, as the server sees it.
+class Workstation {
+ public:
+  explicit Workstation(const std::string& serverName) : session_("Arbeidsstasjon") {
+    engine_.SetProtocol(Protocol::TcpIp);
+    engine_.SetServerName(serverName);
+    engine_.SetActive(true);
+    session_.SetEngine(&engine_);
+    session_.SetActive(true);
+  }
+  TffSession& session() { return session_; }
+  const std::string& sessionName() const { return session_.SessionName(); }
+
+ private:
+  TffCommsEngine engine_{"Arbeidsstasjonsmotor"};
+  TffSession session_;
+};
+
+// A pipe to say "done" between a parent and its forked child.
+class Signal {
+ public:
+  Signal() { EXPECT_EQ(pipe(fds_), 0); }
+  ~Signal() {
+    close(fds_[0]);
+    close(fds_[1]);
+  }
+  void post() { EXPECT_EQ(write(fds_[1], "x", 1), 1); }
+  void wait() {
+    char c;
+    ASSERT_EQ(read(fds_[0], &c, 1), 1);
+  }
+
+ private:
+  int fds_[2];
+};
+
+// Runs body in a child process that ends with _exit (never running the parent's destructors
+// on the parent's connections); exit code 0 when body returned, 1 when it threw.
+pid_t forkChild(const std::function<void()>& body) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    int code = 0;
+    try {
+      body();
+    } catch (...) {
+      code = 1;
+    }
+    _exit(code);
+  }
+  return pid;
+}
+
+int exitCodeOf(pid_t pid) {
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class MariaDbServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    REQUIRE_TCP_SERVER(db);
+    TffSession::DefaultSession().CreateTable(db.alias(), "KUNDE",
+                                             {{"NR", FieldType::Integer, 0, false}, {"NAVN", FieldType::String, 40, false}},
+                                             {{"NR", {"NR"}, 0}});
+  }
+
+  // Through the default session the database is reached by its server alias; through a
+  // workstation's TCP/IP engine by its name on the server.
+  void open(TffTable& t, TffSession& session, bool exclusive = false) {
+    const bool viaAlias = &session == &TffSession::DefaultSession();
+    t.SetSessionName(session.SessionName());
+    t.SetDatabaseName(viaAlias ? db.alias() : db.database());
+    t.SetTableName("KUNDE");
+    t.SetExclusive(exclusive);
+    t.SetIndexName("NR");
+    t.Open();
+  }
+
+  static void add(TffTable& t, std::int64_t nr, const std::string& navn) {
+    t.Append();
+    t.FieldByName("NR").SetAsInteger(nr);
+    t.FieldByName("NAVN").SetAsString(navn);
+    t.Post();
+  }
+
+  std::int64_t rowsOnServer() {
+    const auto rows = db.admin().Prepare("SELECT COUNT(*) FROM `" + db.database() + "`.`t1`").Query({});
+    return valueToInt(rows.at(0).at(0));
+  }
+
+  server_test::ServerAlias db;
+};
+
+TEST(ServerAddressTest, NameAtAddressWithAndWithoutPort) {
+  EXPECT_EQ(ParseServerAddress("ff_server@127.0.0.1:3307").host, "127.0.0.1");
+  EXPECT_EQ(ParseServerAddress("ff_server@127.0.0.1:3307").port, 3307u);
+  EXPECT_EQ(ParseServerAddress("ff_server@db.firma.no").port, 3306u);
+  EXPECT_EQ(ParseServerAddress("ff_server").host, "ff_server");
+  EXPECT_EQ(ParseServerAddress("x@[::1]:4000").host, "::1");
+  EXPECT_EQ(ParseServerAddress("x@[::1]:4000").port, 4000u);
+  EXPECT_THROW(ParseServerAddress("ff_server@"), EConnection);
+  EXPECT_THROW(ParseServerAddress("ff_server@host:0"), EConnection);
+  EXPECT_THROW(ParseServerAddress("ff_server@host:70000"), EConnection);
+  EXPECT_THROW(ParseServerAddress("ff_server@host:33a"), EConnection);
+}
+
+TEST_F(MariaDbServerTest, TcpIpEngineSeesTheServersDatabasesAsAliases) {
+  Workstation ws(db.server().serverName());
+  std::vector<std::string> names;
+  ws.session().GetAliasNames(names);
+  EXPECT_NE(std::find(names.begin(), names.end(), db.database()), names.end());
+  EXPECT_TRUE(ws.session().IsAlias(db.database()));
+  EXPECT_FALSE(ws.session().IsAlias("finnes_ikke_" + db.database()));
+  ws.session().GetTableNames(db.database(), "*.*", false, false, names);
+  EXPECT_EQ(names, std::vector<std::string>{"KUNDE"});
+  TffTable t;
+  t.SetDatabaseName("finnes_ikke");
+  t.SetTableName("KUNDE");
+  t.SetSessionName(ws.sessionName());
+  EXPECT_THROW(t.Open(), ECannotOpen);
+}
+
+TEST_F(MariaDbServerTest, UnreachableServerIsAConnectionErrorWithTheServersMessage) {
+  TffCommsEngine engine("Motor");
+  engine.SetProtocol(Protocol::TcpIp);
+  engine.SetServerName("ff_server@127.0.0.1:1");
+  try {
+    engine.SetActive(true);
+    FAIL() << "connected to a closed port";
+  } catch (const EConnection& e) {
+    EXPECT_NE(std::string(e.what()).find("ff_server@127.0.0.1:1"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("Can't connect"), std::string::npos) << e.what();
+  }
+  EXPECT_FALSE(engine.Active());
+  FFClientConfigWriteServerLogin(db.server().user, "galt passord");
+  engine.SetServerName(db.server().serverName());
+  EXPECT_THROW(engine.SetActive(true), EConnection);
+}
+
+TEST_F(MariaDbServerTest, EditOfARowAnotherWorkstationChangedOrDeletedOverwritesNothing) {
+  Workstation other(db.server().serverName());
+  TffTable mine, theirs;
+  open(mine, TffSession::DefaultSession());
+  open(theirs, other.session());
+  add(mine, 1, "Original");
+  add(mine, 2, "To");
+  theirs.Refresh();
+  ASSERT_TRUE(theirs.FindKey({Value{std::int64_t{1}}}));
+
+  mine.First();
+  mine.Edit();
+  theirs.Edit();
+  theirs.FieldByName("NAVN").SetAsString("Deres");
+  theirs.Post();
+  mine.FieldByName("NAVN").SetAsString("Min");
+  EXPECT_THROW(mine.Post(), ERowChanged);
+  mine.Cancel();
+  EXPECT_EQ(mine.FieldByName("NAVN").AsString(), "Deres") << "seen on the next refresh";
+
+  mine.Edit();
+  mine.FieldByName("NAVN").SetAsString("Min igjen");
+  mine.Post();
+  theirs.Refresh();
+  EXPECT_EQ(theirs.FieldByName("NAVN").AsString(), "Min igjen");
+
+  mine.Next();
+  mine.Edit();
+  theirs.FindKey({Value{std::int64_t{2}}});
+  theirs.Delete();
+  mine.FieldByName("NAVN").SetAsString("Borte");
+  EXPECT_THROW(mine.Post(), ERowChanged);
+  mine.Cancel();
+  EXPECT_EQ(rowsOnServer(), 1);
+  EXPECT_EQ(theirs.RecordCount(), 1);
+}
+
+TEST_F(MariaDbServerTest, KeptCountFollowsRowsWhoeverWritesThem) {
+  TffTable t;
+  open(t, TffSession::DefaultSession());
+  add(t, 1, "en");
+  EXPECT_EQ(t.RecordCount(), 1);
+  const std::string rows = "`" + db.database() + "`.`t1`";
+  db.admin().Execute("INSERT INTO " + rows + " (c0, c1) VALUES (2, 'to'), (3, 'tre')");
+  t.Refresh();
+  EXPECT_EQ(t.RecordCount(), 3);
+  db.admin().Execute("DELETE FROM " + rows + " WHERE c0 = 1");
+  t.Refresh();
+  EXPECT_EQ(t.RecordCount(), 2);
+  EXPECT_EQ(t.FieldByName("NR").AsInteger(), 2) << "the deleted current row gave way to the first";
+  auto storage = TffSession::DefaultSession().OpenTable(db.alias(), "KUNDE", {});
+  storage->BeginBulk();
+  for (int i = 10; i < 20; ++i) storage->Insert({Value{std::int64_t{i}}, Value{std::string("bulk")}});
+  EXPECT_EQ(storage->Count({}), 12) << "inside the bulk load";
+  storage->EndBulk();
+  t.Refresh();
+  EXPECT_EQ(t.RecordCount(), 12);
+}
+
+TEST_F(MariaDbServerTest, DroppedConnectionIsAConnectionErrorAndLosesNothingPosted) {
+  Workstation ws(db.server().serverName());
+  TffTable t;
+  open(t, ws.session(), true);
+  add(t, 1, "Lagret");
+  const auto holder = db.admin()
+                          .Prepare("SELECT IS_USED_LOCK(?)")
+                          .Query({Value{MariaDbTableState::LockBase(db.database(), "kunde") + ":x"}});
+  ASSERT_FALSE(isNull(holder.at(0).at(0)));
+  db.admin().Execute("KILL CONNECTION " + std::to_string(valueToInt(holder[0][0])));
+  t.Append();
+  t.FieldByName("NR").SetAsInteger(2);
+  EXPECT_THROW(t.Post(), EConnection);
+  EXPECT_EQ(t.State(), DataSetState::Insert) << "the unposted row stays in the buffer";
+  EXPECT_THROW(t.First(), EConnection);
+  EXPECT_EQ(rowsOnServer(), 1);
+  TffTable again;
+  open(again, TffSession::DefaultSession(), true);  // the dropped connection's lock is gone
+  EXPECT_EQ(again.RecordCount(), 1);
+}
+
+TEST_F(MariaDbServerTest, TwoProcessesSeeEachOthersPosts) {
+  Signal childPosted, parentPosted, childSaw;
+  const std::string serverName = db.server().serverName();
+  const pid_t child = forkChild([&] {
+    Workstation ws(serverName);
+    TffTable t;
+    open(t, ws.session());
+    add(t, 1, "fra barnet");
+    childPosted.post();
+    parentPosted.wait();
+    t.First();
+    if (t.RecordCount() != 2 || !t.FindKey({Value{std::int64_t{2}}})) throw Error("ser ikke forelderens post");
+    childSaw.post();
+  });
+  TffTable t;
+  open(t, TffSession::DefaultSession());
+  childPosted.wait();
+  t.Refresh();
+  EXPECT_EQ(t.RecordCount(), 1);
+  EXPECT_EQ(t.FieldByName("NAVN").AsString(), "fra barnet");
+  add(t, 2, "fra forelderen");
+  parentPosted.post();
+  childSaw.wait();
+  EXPECT_EQ(exitCodeOf(child), 0);
+}
+
+TEST_F(MariaDbServerTest, ExclusiveOpenRefusesTheOtherProcessUntilItsHolderIsKilled) {
+  Signal opened, never;
+  const std::string serverName = db.server().serverName();
+  const pid_t child = forkChild([&] {
+    Workstation ws(serverName);
+    TffTable t;
+    open(t, ws.session(), true);
+    opened.post();
+    never.wait();
+  });
+  opened.wait();
+  TffTable t;
+  EXPECT_THROW(open(t, TffSession::DefaultSession()), ECannotOpen);
+  EXPECT_THROW(open(t, TffSession::DefaultSession(), true), ECannotOpen);
+  kill(child, SIGKILL);
+  EXPECT_EQ(exitCodeOf(child), -1);
+  // The server frees the lock when it notices the connection is gone: at once, on a close.
+  bool opens = false;
+  for (int i = 0; i < 50 && !opens; ++i) {
+    try {
+      open(t, TffSession::DefaultSession(), true);
+      opens = true;
+    } catch (const ECannotOpen&) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  }
+  EXPECT_TRUE(opens);
+}
+
+TEST_F(MariaDbServerTest, ConcurrentPostsFromTwoProcessesLoseNoRow) {
+  constexpr int kPosts = 3000;
+  Signal ready, go;
+  const std::string serverName = db.server().serverName();
+  const auto postMany = [this](TffSession& session, std::int64_t first) {
+    TffTable t;
+    open(t, session);
+    for (std::int64_t i = 0; i < kPosts; ++i) add(t, first + i, "rad");
+  };
+  const pid_t child = forkChild([&] {
+    Workstation ws(serverName);
+    ready.post();
+    go.wait();
+    postMany(ws.session(), 100000);
+  });
+  ready.wait();
+  go.post();
+  postMany(TffSession::DefaultSession(), 0);
+  EXPECT_EQ(exitCodeOf(child), 0);
+  EXPECT_EQ(rowsOnServer(), 2 * kPosts);
+  TffTable t;
+  open(t, TffSession::DefaultSession());
+  EXPECT_EQ(t.RecordCount(), 2 * kPosts) << "the kept count agrees with the rows";
+  t.SetFilter("NR>=100000");
+  t.SetFiltered(true);
+  EXPECT_EQ(t.RecordCount(), kPosts);
+}
+
+}  // namespace
