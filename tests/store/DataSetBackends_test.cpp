@@ -320,11 +320,11 @@ TEST_P(DataSetBackendTest, GridReadsRowsByPositionFromEitherEnd) {
   for (int i = 1; i <= 50; ++i) addProject(t, i, "p" + std::to_string(i));
   t.SetIndexName("PROSJEKTNR");
   const auto tail = t.ReadRows(47, 10);
-  ASSERT_EQ(tail.size(), 3u);
-  EXPECT_EQ(valueToInt(tail[0][0]), 48);
+  ASSERT_EQ(tail.rows.size(), 3u);
+  EXPECT_EQ(valueToInt(tail.rows[0][0]), 48);
   const auto head = t.ReadRows(2, 2);
-  ASSERT_EQ(head.size(), 2u);
-  EXPECT_EQ(valueToInt(head[1][0]), 4);
+  ASSERT_EQ(head.rows.size(), 2u);
+  EXPECT_EQ(valueToInt(head.rows[1][0]), 4);
   ASSERT_TRUE(t.MoveToRecNo(30));
   EXPECT_EQ(t.FieldByName("PROSJEKTNR").AsInteger(), 31);
   EXPECT_EQ(t.RecNo(), 30);
