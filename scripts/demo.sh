@@ -1,23 +1,31 @@
 #!/usr/bin/env bash
 # Sets up and runs the main job: the conversion program on the suite's demo database, signed on
 # at once with -autologon, with "MySQLweb" on the private MariaDB. Pick a table, "Lag tabell SQL",
-# then "Kjør SQL". Extra arguments go to the program (leave out -autologon by giving --sign-on
-# to see the sign-on window first). Without a display it runs under Xvfb: a picture of the
-# window is saved and the demo ends.
+# then "Kjør SQL". The demo's settings are written afresh on every run (--keep-settings keeps
+# what the windows saved last time). --sign-on leaves out -autologon, to see the sign-on window
+# first. Other arguments go to the program. Without a display it runs under Xvfb: a picture of
+# the window is saved and the demo ends. The demo lives in $KV_DEMO_DIR, else var/demo.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 root=$PWD
-demo=$root/var/demo
-eval "$(scripts/demo-database.sh "$demo")"
-scripts/mysql-local.sh start
+demo=$(realpath -m "${KV_DEMO_DIR:-$root/var/demo}")
 
 args=(-autologon)
-if [ "${1:-}" = "--sign-on" ]; then
-  args=()
+settings=()
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --sign-on) args=() ;;
+    --keep-settings) settings=(--keep-settings) ;;
+    *) break ;;
+  esac
   shift
-fi
+done
 args+=("$@")
+
+eval "$(scripts/demo-database.sh "$demo" "${settings[@]}")"
+scripts/mysql-local.sh start
+
 cd "$demo"
 if [ -z "${DISPLAY:-}" ]; then
   echo "No display: running the program under Xvfb and saving a picture of it to $demo/conversion-window.png"

@@ -87,6 +87,29 @@ TEST_F(SqlAliasesTest, ConnectionFailuresCarryTheDatabaseMessage) {
   EXPECT_THROW(SqlConnection("Rar"), ESqlError);
 }
 
+TEST_F(SqlAliasesTest, AStoppedPrivateServerGetsAHintToStartIt) {
+  const std::string hint = "scripts/mysql-local.sh start";
+  WriteSqlAlias("Borte", sql_test::DeadServerAlias(settings.folder()));
+  try {
+    SqlConnection("Borte");
+    FAIL() << "no server listens on the socket";
+  } catch (const ESqlError& e) {
+    const std::string message = e.what();
+    EXPECT_EQ(message.rfind("Kan ikke koble til SQL-databasen for databasealiaset Borte:\n", 0), 0u) << message;
+    EXPECT_EQ(message.find(hint), std::string::npos) << "another server than the private one: " << message;
+  }
+  settings_test::EnvVar dir("KV_MYSQL_DIR", settings.folder() + "stoppet");
+  try {
+    SqlConnection("MySQLweb");
+    FAIL() << "the private server's folder holds no server";
+  } catch (const ESqlError& e) {
+    const std::string message = e.what();
+    EXPECT_EQ(message.rfind("Kan ikke koble til SQL-databasen for databasealiaset MySQLweb:\n", 0), 0u) << message;
+    EXPECT_NE(message.find("stoppet/mysqld.sock"), std::string::npos) << "the driver's own text stays: " << message;
+    EXPECT_NE(message.find(hint), std::string::npos) << message;
+  }
+}
+
 TEST_F(SqlAliasesTest, ConnectionIsKeptAndMadeAgainWhenTheAliasChanges) {
   PrivateDatabase db;
   REQUIRE_PRIVATE_SERVER(db);

@@ -181,7 +181,7 @@ class SignOnTest : public DataFilerTest {
   struct Outcome {
     std::vector<int> exitCodes;
     std::vector<std::string> windows;  // captions of the modal windows shown, in order
-    std::string errorHeadline, errorFamily, errorCode;
+    std::string errorHeadline, errorFamily, errorCode, errorLine;
   };
 
   Outcome signOn(const QStringList& parameters, const std::function<void(TDataFiler&)>& setup = nullptr) {
@@ -192,6 +192,7 @@ class SignOnTest : public DataFilerTest {
       out.windows.push_back(d.windowTitle().toStdString());
       if (auto* error = qobject_cast<TErrorForm*>(&d)) {
         out.errorHeadline = error->Label1->text().toStdString();
+        out.errorLine = error->Label2->text().toStdString();
         out.errorFamily = error->Panels[0]->text().toStdString();
         out.errorCode = error->Panels[1]->text().toStdString();
       }
@@ -269,6 +270,23 @@ TEST_F(SignOnTest, FailuresEndTheProcessWithTheirCodesAfterTheErrorWindow) {
   EXPECT_EQ(session.exitCodes, std::vector<int>{4099});
   EXPECT_EQ(session.errorHeadline, "Sesjon kan ikke startes");
   EXPECT_FALSE(module->ProsjektTable.Active());
+}
+
+TEST_F(SignOnTest, AFailedConnectionNamesWhatWasTriedAndTheWayWithoutAServer) {
+  const auto tried = [&](const std::string& protocol) {
+    WriteSetting("Net_Protokoll", protocol);
+    const Outcome out = signOn({"-autologon", "ff_server@10.0.0.9"});
+    EXPECT_EQ(out.exitCodes, std::vector<int>{4098}) << protocol;
+    EXPECT_EQ(out.errorHeadline, "Finner ikke server");
+    return out.errorLine;
+  };
+  EXPECT_EQ(tried(""),
+            "Protokoll TCP/IP (Net_Protokoll er tom), server ff_server@10.0.0.9. \"Single User\" trenger ingen server.")
+      << "an empty setting leaves the engine's design value";
+  EXPECT_EQ(tried("TCP/IP"), "Protokoll TCP/IP, server ff_server@10.0.0.9. \"Single User\" trenger ingen server.");
+  EXPECT_EQ(tried("Enkel"),
+            "Protokoll TCP/IP (Net_Protokoll \"Enkel\" er ukjent), server ff_server@10.0.0.9. \"Single User\" trenger "
+            "ingen server.");
 }
 
 TEST_F(SignOnTest, AFailingDisconnectEndsWith4097) {
