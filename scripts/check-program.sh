@@ -11,6 +11,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+# The sign-on window needs a user name, which the program takes from the environment.
+[ -n "${USERNAME:-${USER:-${LOGNAME:-}}}" ] || export USER=$(id -un)
 screen=(-a -s "-screen 0 1280x800x24")
 check=$root/var/check
 eval "$(scripts/demo-database.sh "$check" --fresh)"
@@ -47,8 +49,8 @@ echo "--- The README's \"Your own firm's files\", with a home folder of its own"
 own=$root/var/check-firm
 rm -rf "$own"
 mkdir -p "$own/files" "$own/kopi"
-cp tests/store/ff2/samples/customer.ff2 tests/store/ff2/samples/orders.ff2 "$own/files/"
-server -e "DROP TABLE IF EXISTS kvist.customer, kvist.orders"
+cp tests/store/ff2/samples/excust.ff2 tests/store/ff2/samples/orders.ff2 "$own/files/"
+server -e "DROP TABLE IF EXISTS kvist.excust, kvist.orders, kvist.Ansatt"
 (
   export HOME=$own FF_CONFIG_DIR=$own/flashfiler
   firm=$own/files
@@ -67,13 +69,15 @@ server -e "DROP TABLE IF EXISTS kvist.customer, kvist.orders"
   build/kvist-ff sql FIRMA $(build/kvist-ff tables FIRMA) | build/kvist-ff exec-sql MySQLweb
 )
 test ! -e VELTRINO.INI || { echo "check-program.sh: VELTRINO.INI was written into the repository" >&2; exit 1; }
-server -e "SELECT COUNT(*) AS 'columns of customer and orders' FROM information_schema.COLUMNS
-           WHERE TABLE_SCHEMA = 'kvist' AND TABLE_NAME IN ('customer', 'orders')"
+tables=$(server -N -e "SELECT COUNT(*) FROM information_schema.TABLES
+                        WHERE TABLE_SCHEMA = 'kvist' AND TABLE_NAME IN ('excust', 'orders')")
+[ "$tables" = 2 ] || { echo "check-program.sh: the firm's tables did not reach MariaDB" >&2; exit 1; }
+echo "The firm's tables excust and orders are on the private MariaDB"
 
 echo "--- The README's command-line examples"
 build/kvist-ff --help >/dev/null
 build/kvist-ff --version
 eval "$(scripts/demo-database.sh var/demo)"
 build/kvist-ff sql KVIST PROSJEKT Ansatt | build/kvist-ff exec-sql MySQLweb
-server -e "SHOW TABLES FROM kvist LIKE 'Ansatt'"
+[ -n "$(server -N -e "SHOW TABLES FROM kvist LIKE 'Ansatt'")" ] || { echo "check-program.sh: Ansatt is missing" >&2; exit 1; }
 echo "The whole-program check passed"

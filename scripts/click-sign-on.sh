@@ -26,7 +26,7 @@ demo=$(realpath -m "${KV_DEMO_DIR:-var/demo}")
 # Waits for a window whose caption matches, lets it draw, and saves it when a file is given.
 await_window() {
   local window
-  window=$(timeout 300 xdotool search --sync --onlyvisible --name "$1" | head -1)
+  window=$(timeout 120 xdotool search --sync --onlyvisible --name "$1" | head -1)
   sleep 1
   [ -z "${2:-}" ] || import -window "$window" "$2"
   echo "$window"
@@ -36,9 +36,11 @@ await_window() {
 click() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
 
 [ $# -gt 0 ] || set -- scripts/demo.sh --keep-settings --sign-on
-KV_SCREENSHOT=${KV_SCREENSHOT:-$demo/conversion-window.png} KV_SCREENSHOT_TABLE=PROSJEKT "$@" &
+export KV_SCREENSHOT=${KV_SCREENSHOT:-$demo/conversion-window.png}
+rm -f "$KV_SCREENSHOT"
+KV_SCREENSHOT_TABLE=PROSJEKT "$@" &
 program=$!
-sign_on=$(await_window '^P.logging: Kvistmerket' "$picture")
+sign_on=$(await_window 'logging: Kvistmerket' "$picture")
 # "O&k" lies at 72,120 and is 89 by 33 pixels.
 click "$sign_on" 116 136
 if [ -n "$error" ]; then
@@ -52,6 +54,10 @@ expected=0
 [ -z "$error" ] || expected=2
 if [ "$code" -ne "$expected" ]; then
   echo "click-sign-on.sh: the program ended with exit code $code after \"Ok\", not $expected" >&2
+  exit 1
+fi
+if [ -z "$error" ] && [ ! -s "$KV_SCREENSHOT" ]; then
+  echo "click-sign-on.sh: the program ended without showing its main window" >&2
   exit 1
 fi
 echo "The program ended with exit code $code after a click on \"Ok\""

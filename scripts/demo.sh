@@ -22,6 +22,9 @@ while [ $# -gt 0 ]; do
   shift
 done
 args+=("$@")
+# The program takes its user name from USERNAME, USER or LOGNAME; a session without them (a
+# container, cron) would leave "Brukernavn" empty, and the sign-on window then refuses "Ok".
+[ -n "${USERNAME:-${USER:-${LOGNAME:-}}}" ] || export USER=$(id -un)
 
 eval "$(scripts/demo-database.sh "$demo" "${settings[@]}")"
 scripts/mysql-local.sh start

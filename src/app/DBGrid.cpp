@@ -51,6 +51,8 @@ int TDBGrid::rowsOnFirstScreen() const {
 
 void TDBGrid::sizeColumns() {
   if (!source_) return;
+  // Measured in the font and style the grid is drawn with, even before it is first shown.
+  ensurePolished();
   const int rows = std::min(source_->rowCount(), rowsOnFirstScreen());
   for (int column = 0; column < source_->columnCount(); ++column) {
     int width = horizontalHeader()->sectionSizeHint(column);
