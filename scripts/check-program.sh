@@ -8,7 +8,11 @@
 #    after such a click (no protocol) give the error window that names what was tried, and the
 #    next plain run of the demo mends them. Pictures of both windows go to docs/.
 # 3. The commands of the README's "Your own firm's files" and of its command-line section.
+# 4. With --long, the README's benchmarks too (each takes minutes).
+# Usage: scripts/check-program.sh [--long]
 set -euo pipefail
+long=0
+[ "${1:-}" = "--long" ] && long=1
 cd "$(dirname "$0")/.."
 root=$PWD
 # The sign-on window needs a user name, which the program takes from the environment.
@@ -30,7 +34,7 @@ server -e "SHOW COLUMNS FROM kvist.PROSJEKT" | head -6
 echo "--- A new user's first click on \"Ok\", then the demo again"
 export KV_DEMO_DIR=$root/var/check-first
 rm -rf "$KV_DEMO_DIR"
-xvfb-run "${screen[@]}" scripts/click-sign-on.sh --picture "$root/docs/sign-on-window.png"
+xvfb-run "${screen[@]}" scripts/click-sign-on.sh --picture "$root/docs/sign-on-window.png" -- scripts/demo.sh --sign-on
 rm -f "$KV_DEMO_DIR/conversion-window.png"
 DISPLAY="" scripts/demo.sh
 test -s "$KV_DEMO_DIR/conversion-window.png"
@@ -80,4 +84,12 @@ build/kvist-ff --version
 eval "$(scripts/demo-database.sh var/demo)"
 build/kvist-ff sql KVIST PROSJEKT Ansatt | build/kvist-ff exec-sql MySQLweb
 [ -n "$(server -N -e "SHOW TABLES FROM kvist LIKE 'Ansatt'")" ] || { echo "check-program.sh: Ansatt is missing" >&2; exit 1; }
+if [ "$long" = 1 ]; then
+  echo "--- The README's benchmarks"
+  build/bench/table_store_bench var/bench
+  build/bench/grid_model_bench var/bench
+  build/bench/datafile_bench var/bench
+  build/bench/rollup_bench var/bench
+  build/bench/ff2_decode_bench
+fi
 echo "The whole-program check passed"
