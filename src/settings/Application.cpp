@@ -61,7 +61,8 @@ bool TApplication::InstallQtNorwegian() {
   const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
   for (const char* language : {"nb", "no", "nn"}) {
     auto translator = std::make_unique<QTranslator>(QCoreApplication::instance());
-    if (translator->load(QString("qtbase_") + language, folder) && QCoreApplication::installTranslator(translator.get())) {
+    const bool loaded = translator->load(QString("qtbase_") + language, folder);
+    if (loaded && QCoreApplication::installTranslator(translator.get())) {
       translator.release();
       return true;
     }

@@ -174,7 +174,8 @@ TEST(Application, TheStandardErrorBoxIsACriticalBoxWithANorwegianCaption) {
     return static_cast<int>(QMessageBox::Ok);
   });
   TApplication::ShowException("Feil i SQL <b>ikke markup</b>");
-  const std::string ok = QMessageBox(QMessageBox::Critical, "", "", QMessageBox::Ok).buttons().at(0)->text().toStdString();
+  const QMessageBox plain(QMessageBox::Critical, "", "", QMessageBox::Ok);
+  const std::string ok = plain.buttons().at(0)->text().toStdString();
   EXPECT_EQ(shown, "Feil|Feil i SQL <b>ikke markup</b>|" + std::to_string(QMessageBox::Critical) + "|" + ok + ";");
 }
 

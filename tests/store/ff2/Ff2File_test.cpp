@@ -720,8 +720,8 @@ TEST(Ff2Built, StructuralFaultsAreRefused) {
   ASSERT_EQ(refusal("t.ff2", twoStreamBlocks), "");
   EXPECT_NE(refusal("t.ff2", patched(twoStreamBlocks, 2 * 4096 + 16, le32(2))).find("strømblokkene går i ring"),
             std::string::npos);
-  EXPECT_NE(refusal("t.ff2", patched(twoStreamBlocks, 2 * 4096 + 16, le32(0xFFFFFFFF))).find("strømmen slutter for tidlig"),
-            std::string::npos);
+  const std::string endless = refusal("t.ff2", patched(twoStreamBlocks, 2 * 4096 + 16, le32(0xFFFFFFFF)));
+  EXPECT_NE(endless.find("strømmen slutter for tidlig"), std::string::npos) << endless;
   EXPECT_NE(refusal("t.ff2", patched(twoStreamBlocks, 2 * 4096 + 32 + 3, "\x07")).find("uventet merke 0x07"),
             std::string::npos);
 }
