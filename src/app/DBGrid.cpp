@@ -57,6 +57,8 @@ void TDBGrid::sizeColumns() {
   for (int column = 0; column < source_->columnCount(); ++column) {
     int width = horizontalHeader()->sectionSizeHint(column);
     for (int row = 0; row < rows; ++row) width = std::max(width, sizeHintForIndex(source_->index(row, column)).width());
+    // The grid line takes one pixel of the cell, which the item's own size leaves out.
+    if (showGrid()) ++width;
     setColumnWidth(column, std::clamp(width, kMinColumnWidth, kMaxColumnWidth));
   }
 }

@@ -279,6 +279,8 @@ TEST_F(ConvertWindowTest, GridColumnsFitTheirHeadersAndTheFirstScreenOfValues) {
   EXPECT_GE(width(1), metrics.horizontalAdvance("EN_SVÆRT_LANG_OVERSKRIFT")) << "the whole header shows";
   EXPECT_GE(width(2), metrics.horizontalAdvance("Fjordsnekker Hansen og Sønn")) << "the whole value shows";
   EXPECT_LT(width(2), metrics.horizontalAdvance("Fjordsnekker Hansen og Sønn") + 40);
+  const QAbstractItemView& view = *w.DBGrid2;
+  EXPECT_GE(width(2), view.sizeHintForColumn(2)) << "as wide as Qt's own fit of the rows on screen, grid line too";
   EXPECT_EQ(width(3), TDBGrid::kMaxColumnWidth) << "a very long value is cut at the widest column";
 
   chooseTable(w.TableCombo->findText("MANGE"));
