@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "support/TempAlias.h"
@@ -175,6 +176,26 @@ TEST_F(KvistFfTest, SqlOfSeveralTablesIsSeparatedAsInTheWindow) {
             "NR INT default NULL,\n"
             "PRIMARY KEY (id)\n"
             " )\n");
+}
+
+TEST_F(KvistFfTest, TheFf2ReadersRefusalsAreNorwegian) {
+  const std::string legacy = db.root() + "/skadet/";
+  std::filesystem::create_directories(legacy);
+  std::filesystem::copy_file(KV_SOURCE_DIR "/tests/store/ff2/samples/Simulated1.ff2", legacy + "rar.ff2");
+  std::ifstream whole(KV_SOURCE_DIR "/tests/store/ff2/samples/exprods.ff2", std::ios::binary);
+  std::string bytes(3000, '\0');
+  whole.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(legacy + "kort.ff2", std::ios::binary) << bytes;
+  ASSERT_EQ(run({"alias", "add", "SKADET", QString::fromStdString(legacy)}).code, 0);
+
+  const ToolRun odd = run({"dump", "SKADET", "rar"});
+  EXPECT_EQ(odd.code, 1);
+  EXPECT_EQ(odd.err, "kvist-ff: " + legacy + "rar.ff2: skadet filhode: log2-blokkstørrelsen 13 stemmer ikke med "
+                     "blokkstørrelsen 4096\n");
+  const ToolRun cut = run({"sql", "SKADET", "kort"});
+  EXPECT_EQ(cut.code, 1);
+  EXPECT_EQ(cut.err, "kvist-ff: " + legacy + "kort.ff2: filen er avkortet eller skadet: filhodet oppgir 7 blokker på "
+                     "4096 byte, filen har 3000 byte\n");
 }
 
 TEST_F(KvistFfTest, OneCopiedRowIsOneRad) {
