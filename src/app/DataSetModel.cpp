@@ -236,7 +236,7 @@ bool DataSetModel::setData(const QModelIndex& index, const QVariant& value, int 
 
 bool DataSetModel::isActive() const { return table() != nullptr; }
 
-bool DataSetModel::canModify() const { return table() && !table()->ReadOnly(); }
+bool DataSetModel::canModify() const { return table() && table()->CanModify(); }
 
 bool DataSetModel::isEditing() const {
   return table() && (table()->State() == ff::DataSetState::Edit || table()->State() == ff::DataSetState::Insert);

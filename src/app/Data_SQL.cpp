@@ -145,3 +145,11 @@ void MakeTableSql(QStringList& lines, ff::TffTable& table, const std::string& ta
   lines << QStringLiteral("PRIMARY KEY (id)");
   lines << QStringLiteral(" )");
 }
+
+QStringList StatementEndAfter(const QStringList& lines) {
+  for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
+    const QString text = line->trimmed();
+    if (!text.isEmpty()) return text.endsWith(';') ? QStringList() : QStringList{";"};
+  }
+  return {};
+}

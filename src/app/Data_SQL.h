@@ -15,6 +15,10 @@ class TffTable;
 // stay. Shows the hourglass while it works.
 void MakeTableSql(QStringList& lines, ff::TffTable& table, const std::string& tableName);
 
+// What goes between `lines` and a block appended after them: {";"} when the last line holding
+// text does not end its statement, else nothing. So blocks appended in turn run as one text.
+QStringList StatementEndAfter(const QStringList& lines);
+
 // A table or field name as MySQL must see it: plain identifiers as they stand, anything else
 // (odd characters, a reserved word, digits only) in backticks with inner backticks doubled.
 std::string MySqlName(const std::string& name);

@@ -51,15 +51,6 @@ QHBoxLayout* barLayout(QWidget* bar) {
   return layout;
 }
 
-// True when the last line holding text ends a statement, or there is no text at all.
-bool lastStatementEnded(const QStringList& lines) {
-  for (auto line = lines.crbegin(); line != lines.crend(); ++line) {
-    const QString text = line->trimmed();
-    if (!text.isEmpty()) return text.endsWith(';');
-  }
-  return true;
-}
-
 }  // namespace
 
 TMySQLConvert::TMySQLConvert(QWidget* parent) : QWidget(parent) {
@@ -214,8 +205,7 @@ void TMySQLConvert::BitBtn3Click() { Memo1->clear(); }
 
 void TMySQLConvert::BitBtn4Click() {
   const QStringList before = MemoLines();
-  QStringList added;
-  if (!lastStatementEnded(before)) added << ";";
+  QStringList added = StatementEndAfter(before);
   // Lines written before a failure stay in the pane, as they would in a shared line list.
   const auto appendAdded = [&] {
     for (const QString& line : added) Memo1->appendPlainText(line);

@@ -10,19 +10,30 @@
 
 namespace {
 
-[[noreturn]] void raise(const QSqlQuery& query) { throw ESqlError(SqlErrorText(query.lastError())); }
+// The server's own text, often English, under a line that says in Norwegian what failed.
+[[noreturn]] void raise(const QSqlQuery& query, const QString& alias) {
+  throw ESqlError("SQL-teksten kunne ikke kjøres på databasealiaset " + alias.toStdString() + ":\n" +
+                  SqlErrorText(query.lastError()));
+}
+
+// The server answers an empty request with an error that has no text at all.
+void requireText(const QStringList& sql) {
+  const bool blank =
+      std::all_of(sql.begin(), sql.end(), [](const QString& line) { return line.trimmed().isEmpty(); });
+  if (blank) throw ESqlError("Ingen SQL-tekst å kjøre: teksten er tom");
+}
 
 // Runs the text as one request; the first result is then current in `query`.
-void execute(QSqlQuery& query, const QStringList& sql) {
+void execute(QSqlQuery& query, const QStringList& sql, const QString& alias) {
   query.setForwardOnly(true);
-  if (!query.exec(sql.join('\n'))) raise(query);
+  if (!query.exec(sql.join('\n'))) raise(query, alias);
 }
 
 // Steps over the remaining results, so that a failing statement after the first is reported.
-void finish(QSqlQuery& query) {
+void finish(QSqlQuery& query, const QString& alias) {
   while (query.nextResult()) {
   }
-  if (query.lastError().isValid()) raise(query);
+  if (query.lastError().isValid()) raise(query, alias);
 }
 
 }  // namespace
@@ -40,17 +51,19 @@ void TQuery::SetSQL(const QStringList& lines) {
 }
 
 void TQuery::ExecSQL() {
+  requireText(sql_);
   QSqlQuery query(SqlConnection(databaseName_.toStdString()));
-  execute(query, sql_);
-  finish(query);
+  execute(query, sql_, databaseName_);
+  finish(query, databaseName_);
 }
 
 void TQuery::Open() {
   Close();
+  requireText(sql_);
   QSqlQuery query(SqlConnection(databaseName_.toStdString()));
-  execute(query, sql_);
+  execute(query, sql_, databaseName_);
   if (!query.isSelect()) {
-    finish(query);
+    finish(query, databaseName_);
     throw ESqlError("SQL-teksten gir ingen rader");
   }
   const QSqlRecord record = query.record();
@@ -62,8 +75,8 @@ void TQuery::Open() {
     for (int i = 0; i < record.count(); ++i) row[i] = query.value(i);
     rows.push_back(std::move(row));
   }
-  if (query.lastError().isValid()) raise(query);
-  finish(query);
+  if (query.lastError().isValid()) raise(query, databaseName_);
+  finish(query, databaseName_);
   fieldNames_ = std::move(names);
   rows_ = std::move(rows);
   recNo_ = rows_.isEmpty() ? -1 : 0;

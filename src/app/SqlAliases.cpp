@@ -43,7 +43,21 @@ std::map<QString, SqlAliasSettings>& openConnections() {
   return connections;
 }
 
-QSqlDatabase connect(const QString& name, const SqlAliasSettings& settings) {
+bool leadsToPrivateServer(const SqlAliasSettings& settings) {
+  return settings.host.isEmpty() && settings.socket == PrivateServerAlias().socket;
+}
+
+// The server's or driver's text under a Norwegian line naming the alias; when the alias leads
+// to the private server, which is most likely not started, how to start it.
+std::string connectionFailure(const std::string& alias, const SqlAliasSettings& settings, const QSqlError& error) {
+  std::string message = "Kan ikke koble til SQL-databasen for databasealiaset " + alias + ":\n" + SqlErrorText(error);
+  if (leadsToPrivateServer(settings)) {
+    message += "\nDen lokale MariaDB-en kjører trolig ikke. Start den med: scripts/mysql-local.sh start";
+  }
+  return message;
+}
+
+QSqlDatabase connect(const std::string& alias, const QString& name, const SqlAliasSettings& settings) {
   if (!QSqlDatabase::isDriverAvailable(settings.driver)) {
     throw ESqlError("Databasedriveren " + settings.driver.toStdString() + " finnes ikke");
   }
@@ -58,7 +72,7 @@ QSqlDatabase connect(const QString& name, const SqlAliasSettings& settings) {
   if (!settings.socket.isEmpty()) options += ";UNIX_SOCKET=" + settings.socket;
   db.setConnectOptions(options);
   if (!db.open()) {
-    const std::string message = SqlErrorText(db.lastError());
+    const std::string message = connectionFailure(alias, settings, db.lastError());
     db = QSqlDatabase();
     QSqlDatabase::removeDatabase(name);
     throw ESqlError(message);
@@ -120,7 +134,7 @@ QSqlDatabase SqlConnection(const std::string& alias) {
     }
     CloseSqlConnection(alias);
   }
-  return connect(name, *settings);
+  return connect(alias, name, *settings);
 }
 
 void CloseSqlConnection(const std::string& alias) {

@@ -159,6 +159,18 @@ bool guarded(std::uint32_t code, Step step, const std::function<std::pair<std::s
   }
 }
 
+// What a failed connection tried, for the error window: an empty or unknown protocol setting
+// leaves the engine on its design value TCP/IP, which the user would not guess.
+std::string connectionTried(const std::string& setting, ff::Protocol used, const std::string& server) {
+  std::string tried = std::string("Protokoll ") + ff::ProtocolName(used);
+  if (setting.empty()) {
+    tried += " (Net_Protokoll er tom)";
+  } else if (setting != ff::ProtocolName(used)) {
+    tried += " (Net_Protokoll \"" + setting + "\" er ukjent)";
+  }
+  return tried + ", server " + server + ". \"Single User\" trenger ingen server.";
+}
+
 }  // namespace
 
 TDataFiler::TDataFiler(QObject* parent) : QObject(parent) {
@@ -306,7 +318,10 @@ bool TDataFiler::signOn(const QStringList& parameters) {
         KvandrelEngine.SetActive(true);
         SetProgressPosition(70);
       },
-      [&] { return std::pair{protocol, KvandrelEngine.ServerName()}; });
+      [&] {
+        return std::pair{connectionTried(protocol, KvandrelEngine.GetProtocol(), KvandrelEngine.ServerName()),
+                         KvandrelEngine.ServerName()};
+      });
   if (!connected) return false;
   const bool started = guarded(
       4099,

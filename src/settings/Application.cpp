@@ -1,10 +1,13 @@
 #include "settings/Application.h"
 
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 #include <QtGlobal>
 
 #include <algorithm>
 #include <deque>
+#include <memory>
 
 #include "store/Errors.h"
 #include "settings/ModalSeam.h"
@@ -52,7 +55,20 @@ void reportUnhandled(const std::string& message) {
 
 }  // namespace
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) { InstallQtNorwegian(); }
+
+bool TApplication::InstallQtNorwegian() {
+  const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+  for (const char* language : {"nb", "no", "nn"}) {
+    auto translator = std::make_unique<QTranslator>(QCoreApplication::instance());
+    const bool loaded = translator->load(QString("qtbase_") + language, folder);
+    if (loaded && QCoreApplication::installTranslator(translator.get())) {
+      translator.release();
+      return true;
+    }
+  }
+  return false;
+}
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
   try {
@@ -68,7 +84,7 @@ bool TApplication::notify(QObject* receiver, QEvent* event) {
 }
 
 void TApplication::ShowException(const std::string& message) {
-  QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(),
+  QMessageBox box(QMessageBox::Critical, "Feil",
                   QString::fromStdString(message), QMessageBox::Ok);
   box.setObjectName("ErrorBox");
   box.setTextFormat(Qt::PlainText);

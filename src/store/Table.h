@@ -44,6 +44,9 @@ class TffTable {
   void SetTableName(const std::string& s);
   bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool r);
+  // True when open for writing: neither opened read-only nor on a back end that only reads
+  // (a firm's .ff2 files). Rows can then be appended, edited and deleted.
+  bool CanModify() const { return Active() && !readOnly_ && storage_ && !storage_->ReadOnly(); }
   bool Exclusive() const { return exclusive_; }
   void SetExclusive(bool e);
 

@@ -2,10 +2,12 @@
 #include <QCoreApplication>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <iostream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -26,48 +28,19 @@ namespace {
 
 using Args = std::vector<std::string>;
 
-constexpr const char* kUsage = R"(kvist-ff: tabellene i Kvistmerket fra kommandolinjen
-
-Bruk:
-  kvist-ff alias add NAVN MAPPE        registrer et alias for en mappe med tabeller
-  kvist-ff alias add NAVN --server NAVN@ADRESSE[:PORT] --database DATABASE
-                                       registrer et alias for en database på en MariaDB-server
-                                       (bruker og passord fra klientoppsettet)
-  kvist-ff alias list                  vis alle alias
-  kvist-ff create ALIAS TABELL FELT:TYPE[:STØRRELSE]... [--index NAVN:FELT[;FELT...]]...
-                                       lag en tabell (typer: String, Smallint, Integer, Word,
-                                       Boolean, Float, Currency, Date, Time, DateTime, Memo,
-                                       Blob, Graphic, AutoInc, Bytes)
-  kvist-ff tables ALIAS                vis tabellene i et alias
-  kvist-ff insert ALIAS TABELL FELT=VERDI...
-                                       legg til en rad (desimalkomma eller -punktum,
-                                       datoer som dd.mm.åååå)
-  kvist-ff dump ALIAS TABELL [--index NAVN] [--filter TEKST]
-                                       skriv radene, tabulatordelt, med feltnavn først
-  kvist-ff sql ALIAS TABELL...         skriv SQL som lager tabellene i MySQL
-  kvist-ff create-suite ALIAS [--demo] lag Kvistmerkets 32 forretningstabeller i et alias, med
-                                       --demo også et lite eksempelfirma
-  kvist-ff import FRA_ALIAS --to ALIAS [TABELL...]
-                                       kopier tabeller (også .ff2-filer) med felt, indekser og
-                                       rader til et alias som kan skrives; uten tabellnavn alle
-  kvist-ff copy-alias FRA TIL         kopier alle tabellene i et alias, med felt, indekser og
-                                       rader, til et annet (for eksempel fra en mappe til en server)
-  kvist-ff exec-sql SQLALIAS           kjør SQL-teksten fra standard inn i én forespørsel mot et
-                                       SQL-alias (SQLALIAS.INI i innstillingsmappen; uten
-                                       oppføring er MySQLweb den lokale MariaDB-en)
-  kvist-ff convert FRA_ALIAS --to SQLALIAS [TABELL...] [--no-verify] [--quiet] [--lossy-dates=null]
-                                       flytt tabeller med alle rader inn i MySQL/MariaDB,
-                                       kontrollert mot kilden; uten tabellnavn alle
-  kvist-ff --help                      denne teksten
-)";
+constexpr const char* kVersion = "kvist-ff (Kvistmerket) 1.0";
 
 class UsageError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
-void requireArgs(const Args& args, std::size_t n, const char* what) {
-  if (args.size() < n) throw UsageError(std::string("for få argumenter: ") + what);
+constexpr std::size_t kAnyNumber = static_cast<std::size_t>(-1);
+
+// The positional arguments (options taken out) must number from `least` to `most`.
+void requireArgs(const Args& args, std::size_t least, std::size_t most = kAnyNumber) {
+  if (args.size() < least) throw UsageError("for få argumenter");
+  if (args.size() > most) throw UsageError("for mange argumenter: " + args[most]);
 }
 
 // Splits "A:B:C" at the first `count` colons.
@@ -165,7 +138,7 @@ std::string aliasPlace(const std::string& alias) {
 
 int addServerAlias(Args args) {
   const auto options = takeOptions(args, {"--server", "--database"});
-  requireArgs(args, 2, "alias add NAVN --server NAVN@ADRESSE[:PORT] --database DATABASE");
+  requireArgs(args, 2, 2);
   const auto server = options.find("--server");
   const auto database = options.find("--database");
   if (database == options.end()) throw UsageError("mangler --database DATABASE");
@@ -173,15 +146,20 @@ int addServerAlias(Args args) {
   return 0;
 }
 
+std::string rowsCopied(std::int64_t rows) {
+  return std::to_string(rows) + (rows == 1 ? " rad kopiert" : " rader kopiert");
+}
+
 int cmdAlias(Args args) {
-  requireArgs(args, 1, "alias add|list");
+  requireArgs(args, 1);
   if (args[0] == "list") {
+    requireArgs(args, 1, 1);
     for (const auto& name : ff::AliasNames()) std::cout << name << '\t' << aliasPlace(name) << '\n';
     return 0;
   }
   if (args[0] == "add" && std::find(args.begin(), args.end(), "--server") != args.end()) return addServerAlias(args);
   if (args[0] == "add") {
-    requireArgs(args, 3, "alias add NAVN MAPPE");
+    requireArgs(args, 3, 3);
     ff::AddAlias(args[1], args[2]);
     return 0;
   }
@@ -190,7 +168,7 @@ int cmdAlias(Args args) {
 
 int cmdCreate(Args args) {
   const auto options = takeOptions(args, {"--index"});
-  requireArgs(args, 3, "create ALIAS TABELL FELT:TYPE...");
+  requireArgs(args, 3);
   std::vector<ff::FieldDef> fields;
   for (std::size_t i = 2; i < args.size(); ++i) fields.push_back(parseFieldSpec(args[i]));
   std::vector<ff::IndexDef> indexes;
@@ -200,7 +178,7 @@ int cmdCreate(Args args) {
 }
 
 int cmdTables(Args args) {
-  requireArgs(args, 1, "tables ALIAS");
+  requireArgs(args, 1, 1);
   std::vector<std::string> names;
   ff::TffSession::DefaultSession().GetTableNames(args[0], "*.*", false, false, names);
   for (const auto& n : names) std::cout << n << '\n';
@@ -208,7 +186,7 @@ int cmdTables(Args args) {
 }
 
 int cmdInsert(Args args) {
-  requireArgs(args, 2, "insert ALIAS TABELL FELT=VERDI...");
+  requireArgs(args, 2);
   ff::TffTable table;
   openTable(table, args[0], args[1]);
   table.Append();
@@ -228,7 +206,7 @@ int cmdInsert(Args args) {
 
 int cmdDump(Args args) {
   const auto options = takeOptions(args, {"--index", "--filter"});
-  requireArgs(args, 2, "dump ALIAS TABELL");
+  requireArgs(args, 2, 2);
   ff::TffTable table;
   if (auto it = options.find("--index"); it != options.end()) table.SetIndexName(it->second);
   if (auto it = options.find("--filter"); it != options.end()) {
@@ -246,19 +224,22 @@ int cmdDump(Args args) {
 }
 
 int cmdSql(Args args) {
-  requireArgs(args, 2, "sql ALIAS TABELL...");
+  requireArgs(args, 2);
+  // Blocks are separated as the window's pane separates them, so the text runs as it stands.
+  QStringList previous;
   for (std::size_t i = 1; i < args.size(); ++i) {
     ff::TffTable table;
     openTable(table, args[0], args[i]);
-    QStringList lines;
+    QStringList lines = StatementEndAfter(previous);
     MakeTableSql(lines, table, table.TableName());
     for (const auto& line : lines) std::cout << line.toStdString() << '\n';
+    previous = lines;
   }
   return 0;
 }
 
 int cmdExecSql(Args args) {
-  requireArgs(args, 1, "exec-sql SQLALIAS");
+  requireArgs(args, 1, 1);
   int argc = 1;
   char name[] = "kvist-ff";
   char* argv[] = {name, nullptr};
@@ -276,8 +257,7 @@ int cmdExecSql(Args args) {
 int cmdCreateSuite(Args args) {
   bool demo = false;
   std::erase_if(args, [&](const std::string& a) { return a == "--demo" && (demo = true); });
-  requireArgs(args, 1, "create-suite ALIAS [--demo]");
-  if (args.size() > 1) throw UsageError("ukjent argument: " + args[1]);
+  requireArgs(args, 1, 1);
   auto& session = ff::TffSession::DefaultSession();
   CreateSuiteTables(session, args[0]);
   if (demo) FillDemoData(session, args[0]);
@@ -286,7 +266,7 @@ int cmdCreateSuite(Args args) {
 
 int cmdImport(Args args) {
   const auto options = takeOptions(args, {"--to"});
-  requireArgs(args, 1, "import FRA_ALIAS --to ALIAS [TABELL...]");
+  requireArgs(args, 1);
   const auto to = options.find("--to");
   if (to == options.end()) throw UsageError("mangler --to ALIAS");
   auto& session = ff::TffSession::DefaultSession();
@@ -298,7 +278,7 @@ int cmdImport(Args args) {
   for (const auto& table : tables) {
     try {
       const std::int64_t copied = ff::CopyTable(session, args[0], table, to->second);
-      std::cout << table << '\t' << copied << " rader kopiert" << std::endl;
+      std::cout << table << '\t' << rowsCopied(copied) << std::endl;
     } catch (const ff::Error& e) {
       std::cerr << "kvist-ff: " << table << " ble ikke kopiert: " << e.what() << std::endl;
       failed += (failures++ ? ", " : "") + table;
@@ -317,7 +297,7 @@ int cmdConvert(Args args) {
   options.nullForBadDates = takeFlag("--lossy-dates=null");
   const bool quiet = takeFlag("--quiet");
   const auto valued = takeOptions(args, {"--to"});
-  requireArgs(args, 1, "convert FRA_ALIAS --to SQLALIAS [TABELL...]");
+  requireArgs(args, 1);
   const auto to = valued.find("--to");
   if (to == valued.end()) throw UsageError("mangler --to SQLALIAS");
   options.fromAlias = args[0];
@@ -328,37 +308,148 @@ int cmdConvert(Args args) {
 }
 
 int cmdCopyAlias(Args args) {
-  requireArgs(args, 2, "copy-alias FRA TIL");
+  requireArgs(args, 2, 2);
   ff::CopyAlias(ff::TffSession::DefaultSession(), args[0], args[1], [](const std::string& table, std::int64_t rows) {
-    std::cout << table << '\t' << rows << " rader kopiert\n";
+    std::cout << table << '\t' << rowsCopied(rows) << '\n';
   });
   return 0;
 }
 
-const std::map<std::string, std::function<int(Args)>>& commands() {
-  static const std::map<std::string, std::function<int(Args)>> table{
-      {"alias", cmdAlias}, {"create", cmdCreate}, {"tables", cmdTables},
-      {"insert", cmdInsert}, {"dump", cmdDump}, {"sql", cmdSql},
-      {"exec-sql", cmdExecSql}, {"create-suite", cmdCreateSuite}, {"import", cmdImport},
-      {"convert", cmdConvert}, {"copy-alias", cmdCopyAlias}};
+// One way of calling a command: its arguments after the command's name, and what it does
+// (lines of the description separated by '\n').
+struct CommandForm {
+  const char* arguments;
+  const char* description;
+};
+
+// A command of the tool: its name, the forms its usage shows and what runs it. A new command
+// is one entry in commands(); the help, its own --help and its usage errors follow from it.
+struct Command {
+  const char* name;
+  std::vector<CommandForm> forms;
+  std::function<int(Args)> run;
+};
+
+const std::vector<Command>& commands() {
+  static const std::vector<Command> table{
+      {"alias",
+       {{"add NAVN MAPPE", "registrer et alias for en mappe med tabeller"},
+        {"add NAVN --server NAVN@ADRESSE[:PORT] --database DATABASE",
+         "registrer et alias for en database på en MariaDB-server (bruker og passord fra\n"
+         "klientoppsettet)"},
+        {"list", "vis alle alias"}},
+       cmdAlias},
+      {"create",
+       {{"ALIAS TABELL FELT:TYPE[:STØRRELSE]... [--index NAVN:FELT[;FELT...]]...",
+         "lag en tabell (typer: String, Smallint, Integer, Word, Boolean, Float, Currency,\n"
+         "Date, Time, DateTime, Memo, Blob, Graphic, AutoInc, Bytes)"}},
+       cmdCreate},
+      {"tables", {{"ALIAS", "vis tabellene i et alias"}}, cmdTables},
+      {"insert",
+       {{"ALIAS TABELL FELT=VERDI...", "legg til en rad (desimalkomma eller -punktum, datoer som dd.mm.åååå)"}},
+       cmdInsert},
+      {"dump",
+       {{"ALIAS TABELL [--index NAVN] [--filter TEKST]", "skriv radene, tabulatordelt, med feltnavn først"}},
+       cmdDump},
+      {"sql",
+       {{"ALIAS TABELL...", "skriv SQL som lager tabellene i MySQL, med \";\" mellom tabellene som i vinduet"}},
+       cmdSql},
+      {"create-suite",
+       {{"ALIAS [--demo]",
+         "lag Kvistmerkets 32 forretningstabeller i et alias, med --demo også et lite eksempelfirma"}},
+       cmdCreateSuite},
+      {"import",
+       {{"FRA_ALIAS --to ALIAS [TABELL...]",
+         "kopier tabeller (også .ff2-filer) med felt, indekser og rader til et alias som kan\n"
+         "skrives; uten tabellnavn alle"}},
+       cmdImport},
+      {"copy-alias",
+       {{"FRA TIL",
+         "kopier alle tabellene i et alias, med felt, indekser og rader, til et annet (for\n"
+         "eksempel fra en mappe til en server)"}},
+       cmdCopyAlias},
+      {"exec-sql",
+       {{"SQLALIAS",
+         "kjør SQL-teksten fra standard inn i én forespørsel mot et SQL-alias (SQLALIAS.INI i\n"
+         "innstillingsmappen; uten oppføring er MySQLweb den lokale MariaDB-en)"}},
+       cmdExecSql},
+      {"convert",
+       {{"FRA_ALIAS --to SQLALIAS [TABELL...] [--no-verify] [--quiet] [--lossy-dates=null]",
+         "flytt tabeller med alle rader inn i MySQL/MariaDB, kontrollert mot kilden; uten\n"
+         "tabellnavn alle"}},
+       cmdConvert},
+  };
   return table;
+}
+
+const Command* findCommand(const std::string& name) {
+  for (const Command& command : commands()) {
+    if (name == command.name) return &command;
+  }
+  return nullptr;
+}
+
+void printUsageLines(std::ostream& out, const Command& command) {
+  for (const CommandForm& form : command.forms) out << "  kvist-ff " << command.name << ' ' << form.arguments << '\n';
+}
+
+void printHelp(std::ostream& out, const Command& command) {
+  for (const CommandForm& form : command.forms) {
+    out << "  kvist-ff " << command.name << ' ' << form.arguments << '\n';
+    std::istringstream lines(form.description);
+    for (std::string line; std::getline(lines, line);) out << "      " << line << '\n';
+  }
+}
+
+void printHelp(std::ostream& out) {
+  out << "kvist-ff: tabellene i Kvistmerket fra kommandolinjen\n\nBruk:\n";
+  for (const Command& command : commands()) printHelp(out, command);
+  out << "  kvist-ff KOMMANDO --help\n      bruken av én kommando\n"
+         "  kvist-ff --help | --version\n      denne teksten | versjonen\n";
+}
+
+bool asksForHelp(const Args& args) {
+  return std::any_of(args.begin(), args.end(), [](const std::string& a) { return a == "--help" || a == "-h"; });
+}
+
+// Usage errors exit with 2, failures of the work with 1.
+int runCommand(const Command& command, const Args& args) {
+  if (asksForHelp(args)) {
+    printHelp(std::cout, command);
+    return 0;
+  }
+  try {
+    return command.run(args);
+  } catch (const UsageError& e) {
+    std::cerr << "kvist-ff " << command.name << ": " << e.what() << "\nBruk:\n";
+    printUsageLines(std::cerr, command);
+    return 2;
+  }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  Args args(argv + 1, argv + argc);
-  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-    std::cout << kUsage;
-    return args.empty() ? 2 : 0;
-  }
-  const auto command = commands().find(args[0]);
-  try {
-    if (command == commands().end()) throw UsageError("ukjent kommando: " + args[0]);
-    return command->second(Args(args.begin() + 1, args.end()));
-  } catch (const UsageError& e) {
-    std::cerr << "kvist-ff: " << e.what() << "\n(kvist-ff --help viser bruken)\n";
+  const Args args(argv + 1, argv + argc);
+  if (args.empty()) {
+    printHelp(std::cerr);
     return 2;
+  }
+  if (args[0] == "--help" || args[0] == "-h") {
+    printHelp(std::cout);
+    return 0;
+  }
+  if (args[0] == "--version") {
+    std::cout << kVersion << '\n';
+    return 0;
+  }
+  const Command* command = findCommand(args[0]);
+  if (!command) {
+    std::cerr << "kvist-ff: ukjent kommando: " << args[0] << "\n(kvist-ff --help viser bruken)\n";
+    return 2;
+  }
+  try {
+    return runCommand(*command, Args(args.begin() + 1, args.end()));
   } catch (const std::exception& e) {
     std::cerr << "kvist-ff: " << e.what() << '\n';
     return 1;

@@ -225,6 +225,70 @@ TEST_F(ConvertWindowTest, BrowsesAndWritesTheSqlOfAFirmsFlashFilerFiles) {
   EXPECT_EQ(lines[3], "Company VARCHAR(30) default NULL,");
 }
 
+TEST_F(ConvertWindowTest, ReadOnlyTablesDisableTheNavigatorsChangingButtons) {
+  std::filesystem::copy_file(KV_SOURCE_DIR "/tests/store/ff2/samples/customer.ff2", store.folder() + "customer.ff2");
+  createKunder();
+  TMySQLConvert& w = shown();
+  const auto enabled = [&] {
+    std::string state;
+    for (const auto b : {TDBNavigator::First, TDBNavigator::Next, TDBNavigator::Insert, TDBNavigator::Delete,
+                         TDBNavigator::Edit, TDBNavigator::Refresh}) {
+      state += w.DBNavigator2->button(b)->isEnabled() ? '1' : '0';
+    }
+    return state;
+  };
+  const auto choose = [&](const char* table) {
+    const int index = w.TableCombo->findText(table);
+    ASSERT_GE(index, 0) << table;
+    chooseTable(index);
+  };
+  choose("customer");
+  w.ffTable1.Last();
+  EXPECT_EQ(enabled(), "100001") << "first, next, insert, delete, edit, refresh on the firm's .ff2 file";
+  const QModelIndex cell = w.DBGrid2->model()->index(0, 1);
+  EXPECT_FALSE(w.DBGrid2->model()->flags(cell) & Qt::ItemIsEditable) << "nor can a cell be edited";
+  choose("KUNDER");
+  EXPECT_EQ(enabled(), "011111") << "a writable table of the store";
+  EXPECT_TRUE(w.DBGrid2->model()->flags(w.DBGrid2->model()->index(0, 1)) & Qt::ItemIsEditable);
+  EXPECT_EQ(dialogs.shown, QStringList());
+}
+
+TEST_F(ConvertWindowTest, GridColumnsFitTheirHeadersAndTheFirstScreenOfValues) {
+  TffSession::DefaultSession().CreateTable(store.alias(), "LANG",
+                                           {{"NR", FieldType::Integer},
+                                            {"EN_SVÆRT_LANG_OVERSKRIFT", FieldType::Integer},
+                                            {"NAVN", FieldType::String, 200},
+                                            {"NOTAT", FieldType::String, 200}},
+                                           {});
+  auto rows = TffSession::DefaultSession().OpenTable(store.alias(), "LANG", {});
+  for (std::int64_t i = 1; i <= 300; ++i) {
+    const std::string name = i == 1 ? "Fjordsnekker Hansen og Sønn" : "x";
+    const std::string note = i == 1 ? std::string(200, 'W') : i == 300 ? std::string(60, 'M') : "";
+    rows->Insert({Value{i}, Value{}, Value{name}, Value{note}});
+  }
+  rows.reset();
+  TffSession::DefaultSession().CreateTable(store.alias(), "MANGE", {{"NOTAT", FieldType::String, 80}}, {});
+  rows = TffSession::DefaultSession().OpenTable(store.alias(), "MANGE", {});
+  for (int i = 1; i <= 300; ++i) rows->Insert({Value{i == 300 ? std::string(60, 'M') : std::string("x")}});
+  rows.reset();
+  TMySQLConvert& w = shown();
+  ASSERT_EQ(w.TableCombo->currentText(), "LANG");
+  const QFontMetrics metrics = w.DBGrid2->fontMetrics();
+  const auto width = [&](int column) { return w.DBGrid2->columnWidth(column); };
+  EXPECT_EQ(width(0), TDBGrid::kMinColumnWidth) << "a narrow column keeps a sensible least width";
+  EXPECT_GE(width(1), metrics.horizontalAdvance("EN_SVÆRT_LANG_OVERSKRIFT")) << "the whole header shows";
+  EXPECT_GE(width(2), metrics.horizontalAdvance("Fjordsnekker Hansen og Sønn")) << "the whole value shows";
+  EXPECT_LT(width(2), metrics.horizontalAdvance("Fjordsnekker Hansen og Sønn") + 40);
+  const QAbstractItemView& view = *w.DBGrid2;
+  EXPECT_GE(width(2), view.sizeHintForColumn(2)) << "as wide as Qt's own fit of the rows on screen, grid line too";
+  EXPECT_EQ(width(3), TDBGrid::kMaxColumnWidth) << "a very long value is cut at the widest column";
+
+  chooseTable(w.TableCombo->findText("MANGE"));
+  EXPECT_LT(width(0), std::min(metrics.horizontalAdvance(QString(60, 'M')), TDBGrid::kMaxColumnWidth))
+      << "rows below the first screen size nothing";
+  EXPECT_GE(width(0), metrics.horizontalAdvance("NOTAT"));
+}
+
 TEST_F(ConvertWindowTest, AliasWithoutTablesReportsTheFailedOpenAndStaysUsable) {
   TMySQLConvert& w = shown();
   EXPECT_EQ(w.TableCombo->count(), 0);
@@ -357,14 +421,25 @@ TEST_F(ConvertWindowSqlTest, ClickOnKjorSqlShowsTheErrorBoxThroughTheEventLoop) 
   w.Memo1->setPlainText("CREATE TABEL feil (b INT)");
   QTest::mouseClick(w.BitBtn6, Qt::LeftButton);
   ASSERT_EQ(dialogs.shown.size(), 1) << dialogs.shown.join(" / ").toStdString();
-  EXPECT_TRUE(dialogs.shown[0].startsWith("BOX: You have an error in your SQL syntax"))
-      << dialogs.shown[0].toStdString();
+  EXPECT_TRUE(dialogs.shown[0].startsWith("BOX: SQL-teksten kunne ikke kjøres på databasealiaset MySQLweb:\n"
+                                          "You have an error in your SQL syntax"))
+      << "the server's text under a Norwegian line: " << dialogs.shown[0].toStdString();
   EXPECT_EQ(w.Memo1->toPlainText(), "CREATE TABEL feil (b INT)");
 
   w.Memo1->setPlainText("CREATE TABLE riktig (b INT)");
   QTest::mouseClick(w.BitBtn6, Qt::LeftButton);
   EXPECT_EQ(dialogs.shown.size(), 1) << "the window goes on working";
   EXPECT_EQ(mysql.tables(), QStringList{"riktig"});
+}
+
+TEST_F(ConvertWindowTest, KjorSqlWithAnEmptyPaneSaysSo) {
+  TMySQLConvert& w = shown();
+  for (const QString& text : {QString(), QString("\n   \n")}) {
+    dialogs.shown.clear();
+    w.Memo1->setPlainText(text);
+    QTest::mouseClick(w.BitBtn6, Qt::LeftButton);
+    EXPECT_EQ(dialogs.shown, QStringList{"BOX: Ingen SQL-tekst å kjøre: teksten er tom"});
+  }
 }
 
 }  // namespace

@@ -87,6 +87,30 @@ TEST_F(SqlAliasesTest, ConnectionFailuresCarryTheDatabaseMessage) {
   EXPECT_THROW(SqlConnection("Rar"), ESqlError);
 }
 
+// The message of a failed connection; empty when it connected.
+std::string connectionFailure(const std::string& alias) {
+  try {
+    SqlConnection(alias);
+    return {};
+  } catch (const ESqlError& e) {
+    return e.what();
+  }
+}
+
+TEST_F(SqlAliasesTest, AStoppedPrivateServerGetsAHintToStartIt) {
+  const std::string hint = "scripts/mysql-local.sh start";
+  WriteSqlAlias("Borte", sql_test::DeadServerAlias(settings.folder()));
+  const std::string elsewhere = connectionFailure("Borte");
+  EXPECT_EQ(elsewhere.rfind("Kan ikke koble til SQL-databasen for databasealiaset Borte:\n", 0), 0u) << elsewhere;
+  EXPECT_EQ(elsewhere.find(hint), std::string::npos) << "another server than the private one: " << elsewhere;
+
+  settings_test::EnvVar dir("KV_MYSQL_DIR", settings.folder() + "stoppet");
+  const std::string stopped = connectionFailure("MySQLweb");
+  EXPECT_EQ(stopped.rfind("Kan ikke koble til SQL-databasen for databasealiaset MySQLweb:\n", 0), 0u) << stopped;
+  EXPECT_NE(stopped.find("stoppet/mysqld.sock"), std::string::npos) << "the driver's own text stays: " << stopped;
+  EXPECT_NE(stopped.find(hint), std::string::npos) << stopped;
+}
+
 TEST_F(SqlAliasesTest, ConnectionIsKeptAndMadeAgainWhenTheAliasChanges) {
   PrivateDatabase db;
   REQUIRE_PRIVATE_SERVER(db);

@@ -7,6 +7,7 @@
 
 #include "support/SqlTestSupport.h"
 #include "support/QtPrint.h"
+#include "support/TempAlias.h"
 
 namespace {
 
@@ -54,6 +55,34 @@ TEST_F(ExecSqlTest, FailuresGiveTheDatabaseMessageAndExitCodeOne) {
   EXPECT_NE(r.err.find("Ukjent databasealias: Ingenting"), std::string::npos) << r.err;
   r = run({"exec-sql"}, "");
   EXPECT_EQ(r.code, 2) << "a missing alias is a usage error";
+}
+
+TEST_F(ExecSqlTest, EmptyTextSaysWhatIsWrong) {
+  for (const QByteArray& input : {QByteArray(), QByteArray("\n  \n\t\n")}) {
+    const ToolRun r = run({"exec-sql", "MySQLweb"}, input);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "kvist-ff: Ingen SQL-tekst å kjøre: teksten er tom\n");
+  }
+}
+
+TEST_F(ExecSqlTest, TheSqlOfSeveralTablesRunsThroughThePipe) {
+  TempAlias store;
+  for (const QStringList& args : {QStringList{"create", "TESTDB", "KUNDE", "NR:Integer", "NAVN:String:30"},
+                                  QStringList{"create", "TESTDB", "ORDRE", "NR:Integer", "DATO:Date"}}) {
+    ASSERT_EQ(run(args, {}).code, 0);
+  }
+  QProcess sql;
+  QProcess exec;
+  sql.setStandardOutputProcess(&exec);
+  exec.setWorkingDirectory(QString::fromStdString(settings.folder() + "work"));
+  sql.start(KV_BINARY_DIR "/kvist-ff", {"sql", "TESTDB", "KUNDE", "ORDRE"});
+  exec.start(KV_BINARY_DIR "/kvist-ff", {"exec-sql", "MySQLweb"});
+  ASSERT_TRUE(sql.waitForFinished(30000));
+  ASSERT_TRUE(exec.waitForFinished(30000));
+  EXPECT_EQ(sql.exitCode(), 0) << sql.readAllStandardError().toStdString();
+  EXPECT_EQ(exec.exitCode(), 0) << exec.readAllStandardError().toStdString();
+  EXPECT_EQ(db.tables(), (QStringList{"KUNDE", "ORDRE"}));
+  EXPECT_EQ(db.columns("ORDRE"), (QStringList{"id int(11)", "NR int(11)", "DATO date"}));
 }
 
 }  // namespace

@@ -6,14 +6,19 @@
 #include <QDialog>
 #include <QPushButton>
 #include <QLabel>
+#include <QLineEdit>
 #include <QStatusBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "store/Errors.h"
 #include "settings/Dbdialog.h"
 #include "settings/Prosess.h"
 #include "settings/bruker.h"
+#include "settings/SettingsTestSupport.h"
 #include "support/SuiteFixture.h"
 
 namespace {
@@ -181,17 +186,24 @@ class SignOnTest : public DataFilerTest {
   struct Outcome {
     std::vector<int> exitCodes;
     std::vector<std::string> windows;  // captions of the modal windows shown, in order
-    std::string errorHeadline, errorFamily, errorCode;
+    std::string errorHeadline, errorFamily, errorCode, errorLine;
   };
 
-  Outcome signOn(const QStringList& parameters, const std::function<void(TDataFiler&)>& setup = nullptr) {
+  // The sign-on window, when shown, is rejected unless signOnScript answers it.
+  Outcome signOn(const QStringList& parameters, const std::function<void(TDataFiler&)>& setup = nullptr,
+                 const std::function<void(TBrukerform&)>& signOnScript = nullptr) {
     module.reset();
     Outcome out;
     SetEndProcessHandler([&](int code) { out.exitCodes.push_back(code); });
     AnswerModals([&](QDialog& d) {
       out.windows.push_back(d.windowTitle().toStdString());
+      if (auto* form = qobject_cast<TBrukerform*>(&d); form && signOnScript) {
+        signOnScript(*form);
+        return d.result();
+      }
       if (auto* error = qobject_cast<TErrorForm*>(&d)) {
         out.errorHeadline = error->Label1->text().toStdString();
+        out.errorLine = error->Label2->text().toStdString();
         out.errorFamily = error->Panels[0]->text().toStdString();
         out.errorCode = error->Panels[1]->text().toStdString();
       }
@@ -269,6 +281,54 @@ TEST_F(SignOnTest, FailuresEndTheProcessWithTheirCodesAfterTheErrorWindow) {
   EXPECT_EQ(session.exitCodes, std::vector<int>{4099});
   EXPECT_EQ(session.errorHeadline, "Sesjon kan ikke startes");
   EXPECT_FALSE(module->ProsjektTable.Active());
+}
+
+TEST_F(SignOnTest, AFailedConnectionNamesWhatWasTriedAndTheWayWithoutAServer) {
+  const auto tried = [&](const std::string& protocol) {
+    WriteSetting("Net_Protokoll", protocol);
+    const Outcome out = signOn({"-autologon", "ff_server@10.0.0.9"});
+    EXPECT_EQ(out.exitCodes, std::vector<int>{4098}) << protocol;
+    EXPECT_EQ(out.errorHeadline, "Finner ikke server");
+    return out.errorLine;
+  };
+  EXPECT_EQ(tried(""),
+            "Protokoll TCP/IP (Net_Protokoll er tom), server ff_server@10.0.0.9. \"Single User\" trenger ingen server.")
+      << "an empty setting leaves the engine's design value";
+  EXPECT_EQ(tried("TCP/IP"), "Protokoll TCP/IP, server ff_server@10.0.0.9. \"Single User\" trenger ingen server.");
+  EXPECT_EQ(tried("Enkel"),
+            "Protokoll TCP/IP (Net_Protokoll \"Enkel\" er ukjent), server ff_server@10.0.0.9. \"Single User\" trenger "
+            "ingen server.");
+}
+
+// A new user's first step: "Ok" clicked with the mouse while the user name box has the focus.
+// Leaving the box loads the user's own settings file, whose connection settings Ok then saves.
+TEST_F(SignOnTest, OkClickedWithTheMouseSignsOnThroughTheUsersOwnFile) {
+  settings_test::EnvVar user("USERNAME", std::string("kari"));
+  const std::string alias = GetNetAlias();
+  const auto clickOk = [](TBrukerform& form) {
+    form.activateWindow();
+    form.Edit1->setFocus();
+    QTest::mouseClick(form.BitBtn1, Qt::LeftButton);
+  };
+  SetUserName("kari");
+  UseUserSettingsFile();
+  WriteSetting("Net_Alias", alias);
+  WriteSetting("Net_Protokoll", "Single User");
+  const std::string ownFile = CurrentSettingsFile();
+  UseCommonSettingsFile();
+  WriteSetting("Net_Protokoll", "Single User");
+
+  const Outcome signedOn = signOn({}, nullptr, clickOk);
+  EXPECT_TRUE(signedOn.exitCodes.empty());
+  EXPECT_TRUE(module->KvandrelEngine.Active());
+  EXPECT_TRUE(module->ProsjektTable.Active());
+  EXPECT_EQ(ReadSetting("Net_Protokoll"), "Single User");
+
+  std::filesystem::remove(ownFile);
+  const Outcome withoutOwnFile = signOn({}, nullptr, clickOk);
+  EXPECT_EQ(withoutOwnFile.exitCodes, std::vector<int>{4098});
+  EXPECT_EQ(withoutOwnFile.errorLine.rfind("Protokoll TCP/IP (Net_Protokoll er tom)", 0), 0u) << withoutOwnFile.errorLine;
+  EXPECT_EQ(ReadSetting("Net_Protokoll"), "") << "what the window saved from the missing file";
 }
 
 TEST_F(SignOnTest, AFailingDisconnectEndsWith4097) {

@@ -165,7 +165,7 @@ TEST(Application, ARepeatedFailureWhileItsBoxIsOpenIsShownOnce) {
   EXPECT_EQ(boxes.shown.size(), 2u) << "shown again once its box is closed";
 }
 
-TEST(Application, TheStandardErrorBoxIsACriticalBoxWithTheProgramsName) {
+TEST(Application, TheStandardErrorBoxIsACriticalBoxWithANorwegianCaption) {
   std::string shown;
   ScopedModalHandler handler([&](QDialog& dialog) {
     auto& box = dynamic_cast<QMessageBox&>(dialog);
@@ -174,8 +174,18 @@ TEST(Application, TheStandardErrorBoxIsACriticalBoxWithTheProgramsName) {
     return static_cast<int>(QMessageBox::Ok);
   });
   TApplication::ShowException("Feil i SQL <b>ikke markup</b>");
-  EXPECT_EQ(shown, QCoreApplication::applicationName().toStdString() +
-                       "|Feil i SQL <b>ikke markup</b>|" + std::to_string(QMessageBox::Critical) + "|OK;");
+  const QMessageBox plain(QMessageBox::Critical, "", "", QMessageBox::Ok);
+  const std::string ok = plain.buttons().at(0)->text().toStdString();
+  EXPECT_EQ(shown, "Feil|Feil i SQL <b>ikke markup</b>|" + std::to_string(QMessageBox::Critical) + "|" + ok + ";");
+}
+
+TEST(Application, QtsOwnButtonsSpeakNorwegian) {
+  ASSERT_TRUE(TApplication::InstallQtNorwegian()) << "Qt's Norwegian translation is installed (qt6-translations-l10n)";
+  QMessageBox box(QMessageBox::Question, "", "", QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+  QStringList captions;
+  for (const QAbstractButton* button : box.buttons()) captions << button->text().remove('&');
+  captions.sort();
+  EXPECT_EQ(captions, (QStringList{"Avbryt", "Ja", "Nei"}));
 }
 
 }  // namespace

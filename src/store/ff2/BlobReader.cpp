@@ -40,7 +40,7 @@ std::string trailingName(const std::uint8_t* header, std::size_t room) {
 const std::uint8_t* BlobReader::blockHolding(std::uint64_t offset) {
   const std::uint64_t block = offset >> blocks_.log2BlockSize();
   if (block >= blocks_.usedBlocks()) {
-    throw FormatError("segment at " + std::to_string(offset) + " lies outside the file");
+    throw FormatError("segmentet ved " + std::to_string(offset) + " ligger utenfor filen");
   }
   if (block != cachedBlock_) {
     cachedBlock_ = 0;
@@ -54,21 +54,21 @@ BlobReader::Segment BlobReader::segmentAt(std::uint64_t offset, std::uint8_t sig
   const std::size_t blockSize = blocks_.blockSize();
   const std::size_t inBlock = static_cast<std::size_t>(offset & (blockSize - 1));
   if (inBlock < kBlobBlockHeader || (inBlock - kBlobBlockHeader) % kSegmentGrain != 0) {
-    corrupt(blob, "segment offset " + std::to_string(offset) + " is not on a segment boundary");
+    corrupt(blob, "segmentposisjonen " + std::to_string(offset) + " ligger ikke på en segmentgrense");
   }
   const std::uint8_t* p = blockHolding(offset) + inBlock;
   const std::size_t room = blockSize - inBlock;
-  if (room < kSegmentGrain) corrupt(blob, "segment at " + std::to_string(offset) + " does not fit its block");
+  if (room < kSegmentGrain) corrupt(blob, "segmentet ved " + std::to_string(offset) + " får ikke plass i blokken sin");
   if (p[0] != signature) {
-    if (signature == kHeaderSegment && p[0] == kDeletedSegment) corrupt(blob, "the BLOB was deleted");
-    corrupt(blob, "segment at " + std::to_string(offset) + " is of the wrong kind");
+    if (signature == kHeaderSegment && p[0] == kDeletedSegment) corrupt(blob, "BLOB-en er slettet");
+    corrupt(blob, "segmentet ved " + std::to_string(offset) + " er av feil slag");
   }
   if (signature == kHeaderSegment) return {p, room};
   const std::size_t length = readU16(p + 2);
   if (length < kSegmentGrain || length % kSegmentGrain != 0 || length > room) {
-    corrupt(blob, "segment at " + std::to_string(offset) + " has length " + std::to_string(length));
+    corrupt(blob, "segmentet ved " + std::to_string(offset) + " har lengden " + std::to_string(length));
   }
-  if (readU64(p + 4) != blob) corrupt(blob, "segment at " + std::to_string(offset) + " belongs to another BLOB");
+  if (readU64(p + 4) != blob) corrupt(blob, "segmentet ved " + std::to_string(offset) + " hører til en annen BLOB");
   return {p, length};
 }
 
@@ -78,7 +78,7 @@ void BlobReader::appendContent(const std::uint8_t* entry, std::uint64_t blob, st
   const std::uint32_t stored = readU32(entry + 8);
   const Segment content = segmentAt(offset, kContentSegment, blob);
   if (stored > content.length - kSegmentHeader) {
-    corrupt(blob, "content segment at " + std::to_string(offset) + " claims " + std::to_string(stored) + " bytes");
+    corrupt(blob, "innholdssegmentet ved " + std::to_string(offset) + " oppgir " + std::to_string(stored) + " byte");
   }
   const std::size_t take = std::min<std::size_t>(stored, wanted);
   out.append(reinterpret_cast<const char*>(content.bytes + kSegmentHeader), take);
@@ -91,25 +91,25 @@ void BlobReader::read(std::uint64_t number, std::string& out) {
   const std::uint32_t length = readU32(header.bytes + 4);
   const std::int32_t segments = readI32(header.bytes + 8);
   if (segments == kFileBlob) {
-    corrupt(number, "the content lives in the external file \"" + trailingName(header.bytes, header.length) +
-                        "\", which cannot be read with the table");
+    corrupt(number, "innholdet ligger i den eksterne filen \"" + trailingName(header.bytes, header.length) +
+                        "\", som ikke kan leses sammen med tabellen");
   }
   if (segments == kBlobLink) {
-    corrupt(number, "the content is a BLOB of the table \"" + trailingName(header.bytes, header.length) +
-                        "\", which is not read with this table");
+    corrupt(number, "innholdet er en BLOB i tabellen \"" + trailingName(header.bytes, header.length) +
+                        "\", som ikke leses sammen med denne tabellen");
   }
   if (length == 0) return;
   if (length > std::numeric_limits<std::int32_t>::max() || length > blocks_.source().size()) {
-    corrupt(number, "length " + std::to_string(length) + " is impossible");
+    corrupt(number, "lengden " + std::to_string(length) + " er umulig");
   }
   std::uint64_t lookup = readU64(header.bytes + 12);
   out.reserve(length);
   visitedLookups_.clear();
   while (out.size() < length) {
     if (isNoneOffset(lookup)) {
-      corrupt(number, "ends after " + std::to_string(out.size()) + " of " + std::to_string(length) + " bytes");
+      corrupt(number, "slutter etter " + std::to_string(out.size()) + " av " + std::to_string(length) + " byte");
     }
-    if (!visitedLookups_.insert(lookup).second) corrupt(number, "lookup segments form a loop");
+    if (!visitedLookups_.insert(lookup).second) corrupt(number, "oppslagssegmentene går i ring");
     const Segment segment = segmentAt(lookup, kLookupSegment, number);
     lookup_.assign(segment.bytes, segment.bytes + segment.length);
     const std::size_t entries = (lookup_.size() - kSegmentHeader) / kLookupEntry;

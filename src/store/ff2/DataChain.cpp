@@ -11,7 +11,7 @@ namespace {
 
 void checkDataBlock(const std::vector<std::uint8_t>& block, std::uint32_t n, const FileHeader& header) {
   if (readI32(&block[16]) != header.recordsPerBlock || readI32(&block[20]) != header.recordLength) {
-    throw FormatError("data block " + std::to_string(n) + " has another record layout than the header");
+    throw FormatError("datablokk " + std::to_string(n) + " har en annen postoppbygning enn filhodet");
   }
 }
 
@@ -38,7 +38,7 @@ DataChain walkDataChain(const BlockFile& blocks, const FileHeader& header) {
   std::vector<std::uint8_t> block;
   std::int64_t live = 0;
   for (std::uint32_t n = header.firstDataBlock; n != kNone; n = readU32(&block[24])) {
-    if (n < visited.size() && visited[n]) throw FormatError("data blocks form a loop at block " + std::to_string(n));
+    if (n < visited.size() && visited[n]) throw FormatError("datablokkene går i ring ved blokk " + std::to_string(n));
     blocks.read(n, BlockKind::Data, block);
     visited[n] = true;
     checkDataBlock(block, n, header);
@@ -47,7 +47,7 @@ DataChain walkDataChain(const BlockFile& blocks, const FileHeader& header) {
     live += liveSlotsBefore(block, header, header.recordsPerBlock);
   }
   if (live != header.recordCount) {
-    throw FormatError("header counts " + std::to_string(header.recordCount) + " records, the data blocks hold " +
+    throw FormatError("filhodet teller " + std::to_string(header.recordCount) + " poster, datablokkene har " +
                       std::to_string(live));
   }
   return chain;

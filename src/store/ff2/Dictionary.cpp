@@ -16,18 +16,18 @@ constexpr int kMostKeyFields = 16;
 constexpr int kCustomIndex = -1;
 
 [[noreturn]] void corrupt(const std::string& what) {
-  throw FormatError("corrupt data dictionary: " + what);
+  throw FormatError("skadet dataordbok: " + what);
 }
 
 // Collects the payload of the stream's block chain.
 std::vector<std::uint8_t> readStream(const BlockFile& blocks, std::uint32_t first) {
   std::vector<std::uint8_t> block;
   blocks.read(first, BlockKind::Stream, block);
-  if (readU32(&block[20]) != kDictionaryStream) corrupt("block " + std::to_string(first) + " is another stream");
+  if (readU32(&block[20]) != kDictionaryStream) corrupt("blokk " + std::to_string(first) + " hører til en annen strøm");
   const std::int32_t length = readI32(&block[24]);
   const std::size_t payloadPerBlock = blocks.blockSize() - kStreamBlockHeader;
   if (length < 0 || static_cast<std::uint64_t>(length) > std::uint64_t{blocks.usedBlocks()} * payloadPerBlock) {
-    corrupt("stream length " + std::to_string(length) + " does not fit the file");
+    corrupt("strømlengden " + std::to_string(length) + " passer ikke i filen");
   }
   std::vector<std::uint8_t> stream;
   stream.reserve(static_cast<std::size_t>(length));
@@ -39,8 +39,8 @@ std::vector<std::uint8_t> readStream(const BlockFile& blocks, std::uint32_t firs
     stream.insert(stream.end(), block.begin() + kStreamBlockHeader, block.begin() + kStreamBlockHeader + take);
     if (stream.size() == static_cast<std::size_t>(length)) return stream;
     const std::uint32_t next = readU32(&block[16]);
-    if (next == kNone) corrupt("stream ends early");
-    if (next < visited.size() && visited[next]) corrupt("stream blocks form a loop");
+    if (next == kNone) corrupt("strømmen slutter for tidlig");
+    if (next < visited.size() && visited[next]) corrupt("strømblokkene går i ring");
     blocks.read(next, BlockKind::Stream, block);
     current = next;
   }
@@ -53,7 +53,7 @@ TableFileEntry readFileEntry(StreamValueReader& in) {
   entry.blockSize = in.readInt();
   const std::int32_t type = in.readInt();
   if (type < 0 || type > static_cast<std::int32_t>(TableFileType::Blob)) {
-    corrupt("unknown file type " + std::to_string(type));
+    corrupt("ukjent filtype " + std::to_string(type));
   }
   entry.type = static_cast<TableFileType>(type);
   return entry;
@@ -80,13 +80,13 @@ FieldLayout readField(StreamValueReader& in) {
   const std::int32_t code = in.readInt();
   f.required = in.readBool();
   const auto type = ffTypeFromCode(code);
-  if (!type) corrupt("field \"" + f.name + "\" has unknown type code " + std::to_string(code));
+  if (!type) corrupt("feltet \"" + f.name + "\" har ukjent typekode " + std::to_string(code));
   f.type = *type;
   if (!lengthFitsType(f.type, f.length)) {
-    corrupt("field \"" + f.name + "\" has length " + std::to_string(f.length) + " for type " +
+    corrupt("feltet \"" + f.name + "\" har lengden " + std::to_string(f.length) + " for typen " +
             std::string(ffTypeName(f.type)));
   }
-  if (f.offset < 0) corrupt("field \"" + f.name + "\" has a negative offset");
+  if (f.offset < 0) corrupt("feltet \"" + f.name + "\" har negativ posisjon");
   if (in.readBool()) skipValidity(in, f.length);
   return f;
 }
@@ -99,12 +99,12 @@ IndexDef readIndex(StreamValueReader& in, const std::vector<FieldLayout>& fields
   in.readInt();     // key length
   const std::int32_t keyFields = in.readInt();
   if (keyFields != kCustomIndex && (keyFields < 1 || keyFields > kMostKeyFields)) {
-    corrupt("index \"" + index.name + "\" has " + std::to_string(keyFields) + " key fields");
+    corrupt("indeksen \"" + index.name + "\" har " + std::to_string(keyFields) + " nøkkelfelt");
   }
   for (std::int32_t k = 0; k < keyFields; ++k) {
     const std::int32_t field = in.readInt();
     if (field < 0 || static_cast<std::size_t>(field) >= fields.size()) {
-      corrupt("index \"" + index.name + "\" names field number " + std::to_string(field));
+      corrupt("indeksen \"" + index.name + "\" viser til felt nummer " + std::to_string(field));
     }
     index.fields.push_back(fields[static_cast<std::size_t>(field)].name);
     if (in.nextIsString()) in.readString();  // comparison helper
@@ -119,16 +119,16 @@ IndexDef readIndex(StreamValueReader& in, const std::vector<FieldLayout>& fields
 }
 
 void checkAgainstHeader(const Dictionary& dict, const FileHeader& header) {
-  if (dict.files.empty() || dict.files[0].type != TableFileType::Base) corrupt("no base file");
+  if (dict.files.empty() || dict.files[0].type != TableFileType::Base) corrupt("ingen grunnfil");
   for (const FieldLayout& f : dict.fields) {
     if (static_cast<std::int64_t>(f.offset) + f.length > dict.logicalLength) {
-      corrupt("field \"" + f.name + "\" lies outside the record");
+      corrupt("feltet \"" + f.name + "\" ligger utenfor posten");
     }
   }
   const std::int64_t bitmapBytes = (header.fieldCount + 7) / 8;
   const std::int64_t expected = std::max<std::int64_t>(dict.logicalLength, 8) + bitmapBytes;
   if (expected != header.recordLength) {
-    corrupt("record length " + std::to_string(header.recordLength) + " does not match the fields (" +
+    corrupt("postlengden " + std::to_string(header.recordLength) + " stemmer ikke med feltene (" +
             std::to_string(expected) + ")");
   }
 }
@@ -139,12 +139,12 @@ Dictionary readDictionary(const BlockFile& blocks, const FileHeader& header) {
   const std::vector<std::uint8_t> stream = readStream(blocks, header.dataDictBlock);
   StreamValueReader in(stream);
   Dictionary dict;
-  if (in.readBool()) throw FormatError("table is encrypted; decrypt it with FlashFiler first");
+  if (in.readBool()) throw FormatError("tabellen er kryptert; dekrypter den med FlashFiler først");
   const std::int32_t fileCount = in.readInt();
   for (std::int32_t i = 0; i < fileCount; ++i) dict.files.push_back(readFileEntry(in));
   const std::int32_t fieldCount = in.readInt();
   if (fieldCount != header.fieldCount) {
-    corrupt(std::to_string(fieldCount) + " fields, the header says " + std::to_string(header.fieldCount));
+    corrupt(std::to_string(fieldCount) + " felt, filhodet sier " + std::to_string(header.fieldCount));
   }
   for (std::int32_t i = 0; i < fieldCount; ++i) dict.fields.push_back(readField(in));
   dict.logicalLength = in.readInt();

@@ -37,8 +37,8 @@ std::string findBlobFile(const std::string& tablePath, const std::string& extens
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     if (sameNameIgnoringCase(it->path().filename().string(), wanted)) return it->path().string();
   }
-  if (ec) throw FormatError("cannot look for its BLOB file \"" + wanted + "\": " + ec.message());
-  throw FormatError("its BLOB file \"" + wanted + "\" is missing");
+  if (ec) throw FormatError("kan ikke lete etter BLOB-filen \"" + wanted + "\": " + ec.message());
+  throw FormatError("BLOB-filen \"" + wanted + "\" mangler");
 }
 
 struct BlobFile {
@@ -52,18 +52,18 @@ BlobFile openBlobFile(const Dictionary& dict, const std::string& tablePath) {
   const auto entry = std::find_if(dict.files.begin(), dict.files.end(),
                                   [](const TableFileEntry& f) { return f.type == TableFileType::Blob; });
   if (entry == dict.files.end()) return {};
-  if (tablePath.empty()) throw FormatError("its BLOBs live in a separate file, which cannot be reached");
+  if (tablePath.empty()) throw FormatError("BLOB-ene ligger i en egen fil, som ikke kan nås");
   const std::string path = findBlobFile(tablePath, entry->extension);
   BlobFile blobFile;
   try {
     blobFile.source = std::make_unique<FileSource>(path);
     const FileHeader header = readBlobFileHeader(*blobFile.source);
     if (static_cast<std::int64_t>(header.blockSize) != entry->blockSize) {
-      throw FormatError("block size differs from the table's dictionary");
+      throw FormatError("blokkstørrelsen er en annen enn i tabellens ordbok");
     }
     blobFile.blocks = std::make_unique<BlockFile>(*blobFile.source, header.log2BlockSize, header.usedBlocks);
   } catch (const FormatError& e) {
-    throw FormatError("BLOB file " + path + ": " + e.what());
+    throw FormatError("BLOB-filen " + path + ": " + e.what());
   }
   return blobFile;
 }
@@ -105,7 +105,7 @@ struct Ff2File::Impl {
       record.ref = ref;
       decoder.decode(slot + 1, record.values);
     } catch (const FormatError& e) {
-      fail("record at byte " + std::to_string(ref) + ": " + e.what());
+      fail("posten ved byte " + std::to_string(ref) + ": " + e.what());
     }
   }
 

@@ -17,7 +17,7 @@ constexpr std::int32_t kNewestKnownVersion = 21300;
 constexpr std::int32_t kLastVersion2 = 29999;
 constexpr std::int32_t kDataBlockHeader = 32;
 
-[[noreturn]] void corrupt(const std::string& what) { throw FormatError("corrupt header: " + what); }
+[[noreturn]] void corrupt(const std::string& what) { throw FormatError("skadet filhode: " + what); }
 
 std::string str(std::int64_t v) { return std::to_string(v); }
 
@@ -25,8 +25,8 @@ using Raw = std::array<std::uint8_t, kDefinedHeaderBytes>;
 
 Raw readRaw(ByteSource& source) {
   if (source.size() < kDefinedHeaderBytes) {
-    throw FormatError("file too short for a FlashFiler 2 table (" + str(static_cast<std::int64_t>(source.size())) +
-                      " bytes)");
+    throw FormatError("filen er for kort for en FlashFiler 2-tabell (" + str(static_cast<std::int64_t>(source.size())) +
+                      " byte)");
   }
   Raw raw{};
   source.read(0, raw.data(), raw.size());
@@ -36,9 +36,9 @@ Raw readRaw(ByteSource& source) {
 void checkSignature(const Raw& raw) {
   const std::uint32_t signature = readU32(&raw[0]);
   if (signature == kSignatureFf1) {
-    throw FormatError("FlashFiler 1 table; convert it with FlashFiler's converter first");
+    throw FormatError("FlashFiler 1-tabell; konverter den først med FlashFilers konverterer");
   }
-  if (signature != kSignatureFf2) throw FormatError("not a FlashFiler 2 table (unknown signature)");
+  if (signature != kSignatureFf2) throw FormatError("ikke en FlashFiler 2-tabell (ukjent signatur)");
 }
 
 // Block size, its log, the header's own block fields, encryption and the file length.
@@ -46,22 +46,22 @@ void readGeometry(const Raw& raw, std::uint64_t fileSize, FileHeader& h) {
   const std::int32_t blockSize = readI32(&raw[16]);
   if (blockSize != 4096 && blockSize != 8192 && blockSize != 16384 && blockSize != 32768 &&
       blockSize != 65536) {
-    corrupt("block size " + str(blockSize) + " is not a FlashFiler block size");
+    corrupt("blokkstørrelsen " + str(blockSize) + " er ingen FlashFiler-blokkstørrelse");
   }
   h.blockSize = static_cast<std::uint32_t>(blockSize);
   h.log2BlockSize = readU32(&raw[24]);
   if (h.log2BlockSize > 31 || (1u << h.log2BlockSize) != h.blockSize) {
-    corrupt("log2 block size " + str(h.log2BlockSize) + " does not match block size " + str(blockSize));
+    corrupt("log2-blokkstørrelsen " + str(h.log2BlockSize) + " stemmer ikke med blokkstørrelsen " + str(blockSize));
   }
-  if (readU32(&raw[4]) != kNone || readU32(&raw[8]) != 0) corrupt("block 0 does not describe itself");
-  if (readI32(&raw[20]) != 0) throw FormatError("table is encrypted; decrypt it with FlashFiler first");
+  if (readU32(&raw[4]) != kNone || readU32(&raw[8]) != 0) corrupt("blokk 0 beskriver ikke seg selv");
+  if (readI32(&raw[20]) != 0) throw FormatError("tabellen er kryptert; dekrypter den med FlashFiler først");
   h.usedBlocks = readU32(&raw[28]);
-  if (h.usedBlocks == 0) corrupt("no blocks in use");
+  if (h.usedBlocks == 0) corrupt("ingen blokker i bruk");
   const std::uint64_t needed = static_cast<std::uint64_t>(h.usedBlocks) * h.blockSize;
   if (needed > fileSize) {
-    throw FormatError("file is truncated or damaged: header names " + str(h.usedBlocks) + " blocks of " +
-                      str(h.blockSize) + " bytes, the file has " + str(static_cast<std::int64_t>(fileSize)) +
-                      " bytes");
+    throw FormatError("filen er avkortet eller skadet: filhodet oppgir " + str(h.usedBlocks) + " blokker på " +
+                      str(h.blockSize) + " byte, filen har " + str(static_cast<std::int64_t>(fileSize)) +
+                      " byte");
   }
 }
 
@@ -69,7 +69,7 @@ void checkVersion(std::int32_t version) {
   // Values outside the 2.x range occur as never-set filler and are accepted; a 2.x newer than
   // the newest engine may have a layout this reader does not know, and that engine refuses it too.
   if (version > kNewestKnownVersion && version <= kLastVersion2) {
-    throw FormatError("made by FlashFiler version " + str(version) + ", newer than the newest known (" +
+    throw FormatError("laget av FlashFiler versjon " + str(version) + ", nyere enn den nyeste kjente (" +
                       str(kNewestKnownVersion) + ")");
   }
 }
@@ -83,20 +83,20 @@ void readRecordLayout(const Raw& raw, FileHeader& h) {
   h.fieldCount = readI32(&raw[112]);
   h.dataDictBlock = readU32(&raw[116]);
   const auto blockSize = static_cast<std::int32_t>(h.blockSize);
-  if (h.recordCount < 0) corrupt("negative record count");
-  if (h.fieldCount < 1) corrupt("field count " + str(h.fieldCount));
+  if (h.recordCount < 0) corrupt("negativt antall poster");
+  if (h.fieldCount < 1) corrupt("antall felt " + str(h.fieldCount));
   if (h.recordLength < 9 || h.recordLength > blockSize - kDataBlockHeader - 4) {
-    corrupt("record length " + str(h.recordLength) + " does not fit the block size");
+    corrupt("postlengden " + str(h.recordLength) + " passer ikke i blokkstørrelsen");
   }
-  if (h.slotLength != h.recordLength + 1) corrupt("slot length does not match record length");
+  if (h.slotLength != h.recordLength + 1) corrupt("plasslengden stemmer ikke med postlengden");
   if (h.recordsPerBlock != (blockSize - kDataBlockHeader) / h.slotLength) {
-    corrupt("records per block " + str(h.recordsPerBlock) + " does not match the record length");
+    corrupt("poster per blokk " + str(h.recordsPerBlock) + " stemmer ikke med postlengden");
   }
-  if (h.dataDictBlock == 0 || h.dataDictBlock >= h.usedBlocks) corrupt("no usable data dictionary block");
+  if (h.dataDictBlock == 0 || h.dataDictBlock >= h.usedBlocks) corrupt("ingen brukbar ordbokblokk");
   if (h.firstDataBlock != kNone && (h.firstDataBlock == 0 || h.firstDataBlock >= h.usedBlocks)) {
-    corrupt("first data block " + str(h.firstDataBlock) + " lies outside the file");
+    corrupt("første datablokk " + str(h.firstDataBlock) + " ligger utenfor filen");
   }
-  if (h.firstDataBlock == kNone && h.recordCount != 0) corrupt("records counted but no data block");
+  if (h.firstDataBlock == kNone && h.recordCount != 0) corrupt("poster er talt, men det er ingen datablokk");
 }
 
 FileHeader readCommon(ByteSource& source, const Raw& raw) {

@@ -83,7 +83,7 @@ void RecordDecoder::decode(const std::uint8_t* record, std::vector<Value>& value
     try {
       values[i] = decodeField(field, record + field.offset);
     } catch (const FormatError& e) {
-      throw FormatError("field \"" + field.name + "\": " + e.what());
+      throw FormatError("feltet \"" + field.name + "\": " + e.what());
     }
   }
 }

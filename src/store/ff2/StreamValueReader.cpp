@@ -33,7 +33,7 @@ bool isStringTag(std::uint8_t tag) {
 std::uint8_t StreamValueReader::takeTag() { return *take(1); }
 
 const std::uint8_t* StreamValueReader::take(std::size_t n) {
-  if (n > bytes_.size() - pos_) throw FormatError("data dictionary ends early");
+  if (n > bytes_.size() - pos_) throw FormatError("dataordboken slutter for tidlig");
   const std::uint8_t* p = bytes_.data() + pos_;
   pos_ += n;
   return p;
@@ -42,8 +42,8 @@ const std::uint8_t* StreamValueReader::take(std::size_t n) {
 void StreamValueReader::unexpectedTag(std::uint8_t tag, const char* wanted) const {
   char hex[8];
   std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(tag));
-  throw FormatError(std::string("data dictionary: unexpected tag ") + hex + " at byte " +
-                    std::to_string(pos_ - 1) + " where " + wanted + " belongs");
+  throw FormatError(std::string("dataordbok: uventet merke ") + hex + " ved byte " +
+                    std::to_string(pos_ - 1) + " der det skal stå " + wanted);
 }
 
 std::int32_t StreamValueReader::readInt() {
@@ -52,7 +52,7 @@ std::int32_t StreamValueReader::readInt() {
     case kInt8: return static_cast<std::int8_t>(*take(1));
     case kInt16: return readI16(take(2));
     case kInt32: return readI32(take(4));
-    default: unexpectedTag(tag, "an integer");
+    default: unexpectedTag(tag, "et heltall");
   }
 }
 
@@ -60,7 +60,7 @@ bool StreamValueReader::readBool() {
   const std::uint8_t tag = takeTag();
   if (tag == kTrue) return true;
   if (tag == kFalse) return false;
-  unexpectedTag(tag, "a boolean");
+  unexpectedTag(tag, "en sannhetsverdi");
 }
 
 std::string StreamValueReader::readString() {
@@ -76,14 +76,14 @@ std::string StreamValueReader::readString() {
     }
     case kWString: {
       const std::size_t units = readU32(take(4));
-      if (units > (bytes_.size() - pos_) / 2) throw FormatError("data dictionary ends early");
+      if (units > (bytes_.size() - pos_) / 2) throw FormatError("dataordboken slutter for tidlig");
       return utf16leToUtf8(take(2 * units), units, false);
     }
     case kUtf8String: {
       const std::size_t n = readU32(take(4));
       return std::string(reinterpret_cast<const char*>(take(n)), n);
     }
-    default: unexpectedTag(tag, "a string");
+    default: unexpectedTag(tag, "en tekst");
   }
 }
 
