@@ -8,7 +8,9 @@
 #    after such a click (no protocol) give the error window that names what was tried, and the
 #    next plain run of the demo mends them. Pictures of both windows go to docs/.
 # 3. The commands of the README's "Your own firm's files" and of its command-line section.
-# 4. With --long, the README's benchmarks too (each takes minutes).
+# 4. The README's server commands: the demo signed on with "TCP/IP" to the private MariaDB, and
+#    a firm moved onto the server with copy-alias.
+# 5. With --long, the README's benchmarks too (each takes minutes).
 # Usage: scripts/check-program.sh [--long]
 set -euo pipefail
 long=0
@@ -20,7 +22,8 @@ root=$PWD
 screen=(-a -s "-screen 0 1280x800x24")
 check=$root/var/check
 eval "$(scripts/demo-database.sh "$check" --fresh)"
-scripts/mysql-local.sh start
+port=${KV_MYSQL_PORT:-33306}
+scripts/mysql-local.sh start --port "$port"
 socket=${KV_MYSQL_DIR:-${XDG_STATE_HOME:-$HOME/.local/state}/kvistmerket/mysql}/mysqld.sock
 server() { mariadb --no-defaults --socket="$socket" --user=root "$@"; }
 server -e "DROP TABLE IF EXISTS kvist.PROSJEKT"
@@ -84,6 +87,26 @@ build/kvist-ff --version
 eval "$(scripts/demo-database.sh var/demo)"
 build/kvist-ff sql KVIST PROSJEKT Ansatt | build/kvist-ff exec-sql MySQLweb
 [ -n "$(server -N -e "SHOW TABLES FROM kvist LIKE 'Ansatt'")" ] || { echo "check-program.sh: Ansatt is missing" >&2; exit 1; }
+
+echo "--- The README's server commands"
+[ "$port" = 33306 ] || { echo "check-program.sh: the README's server commands use port 33306" >&2; exit 1; }
+rm -rf var/demo-server
+DISPLAY="" scripts/demo.sh --server
+test -s var/demo-server/conversion-window.png
+server -e "DROP DATABASE IF EXISTS FIRMA"
+(
+  export FF_CONFIG_DIR=$root/var/check-server
+  rm -rf "$FF_CONFIG_DIR" && mkdir -p "$FF_CONFIG_DIR"
+  build/kvist-ff alias add KVIST "$root/var/demo/data"
+  tcp=$(scripts/mysql-local.sh tcp-config)
+  (umask 077 && printf 'User=%s\nPassword=%s\n' "$(sed -n 's/^user=//p' <<<"$tcp")" \
+     "$(sed -n 's/^password=//p' <<<"$tcp")" >"$FF_CONFIG_DIR/client.cfg")
+  build/kvist-ff alias add FIRMA --server ff_server@127.0.0.1:33306 --database FIRMA
+  build/kvist-ff copy-alias KVIST FIRMA
+  [ "$(build/kvist-ff tables FIRMA | wc -l)" = 32 ] || { echo "check-program.sh: FIRMA lacks tables" >&2; exit 1; }
+)
+server -e "DROP DATABASE IF EXISTS FIRMA"
+
 if [ "$long" = 1 ]; then
   echo "--- The README's benchmarks"
   build/bench/table_store_bench var/bench
@@ -91,5 +114,9 @@ if [ "$long" = 1 ]; then
   build/bench/datafile_bench var/bench
   build/bench/rollup_bench var/bench
   build/bench/ff2_decode_bench
+  build/bench/grid_paging_bench var/bench
+  build/bench/ff2_import_bench var/bench
+  build/bench/sql_convert_bench var/bench
+  build/bench/mariadb_store_bench var/bench
 fi
 echo "The whole-program check passed"
