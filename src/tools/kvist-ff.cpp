@@ -18,6 +18,7 @@
 #include "store/Table.h"
 #include "store/TableCopy.h"
 #include "settings/Felles.h"
+#include "text/Cp1252.h"
 
 namespace {
 
@@ -282,6 +283,7 @@ const std::map<std::string, std::function<int(Args)>>& commands() {
 
 int main(int argc, char** argv) {
   Args args(argv + 1, argv + argc);
+  for (std::string& arg : args) arg = RepairUtf8(arg);  // a Windows-1252 terminal's bytes as letters
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
     std::cout << kUsage;
     return args.empty() ? 2 : 0;
