@@ -46,9 +46,15 @@ std::vector<std::string> splitAtNul(const std::string& input) {
   return parts;
 }
 
-bool sameName(const std::string& a, const std::string& b) {
-  return Utf8Upper(RepairUtf8(a)) == Utf8Upper(RepairUtf8(b));
+// Names match as the store matches them: blanks around them ignored, without regard to case.
+std::string matchable(const std::string& name) {
+  const std::string repaired = RepairUtf8(name);
+  const auto first = repaired.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return {};
+  return Utf8Upper(repaired.substr(first, repaired.find_last_not_of(" \t\r") - first + 1));
 }
+
+bool sameName(const std::string& a, const std::string& b) { return matchable(a) == matchable(b); }
 
 void checkOtherKeysKept(const IniFile& before, const IniFile& after, const std::string& section,
                         const std::string& key) {

@@ -252,8 +252,7 @@ int cmdCreateSuite(Args args) {
   requireArgs(args, 1, "create-suite ALIAS [--demo]");
   if (args.size() > 1) throw UsageError("ukjent argument: " + args[1]);
   auto& session = ff::TffSession::DefaultSession();
-  CreateSuiteTables(session, args[0]);
-  if (demo) FillDemoData(session, args[0]);
+  CreateSuite(session, args[0], demo);
   return 0;
 }
 
