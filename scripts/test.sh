@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up (installs, configures, builds) and runs every test. The tests of the SQL side need
 # the private MariaDB: it is started here when it is not running, and stopped again at the end.
+# Then every fuzz target runs for 30 seconds from its checked-in corpus (scripts/fuzz.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -19,3 +20,5 @@ if ! scripts/mysql-local.sh status >/dev/null; then
 fi
 
 ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 300
+
+scripts/fuzz.sh all 30
