@@ -615,11 +615,11 @@ class SqlWriter {
     const bool equal = node.op == CompareOp::Equal;
     const std::string pattern = globLiteral(prefix) + "*";
     if (pattern.size() <= kMaxGlobPattern) {
-      params_.push_back(Value{pattern});
+      params_.emplace_back(std::in_place_type<std::string>, pattern);
       return "(" + column + (equal ? " GLOB ?)" : " NOT GLOB ?)");
     }
-    params_.push_back(Value{static_cast<std::int64_t>(prefix.size())});
-    params_.push_back(Value{std::string(prefix)});
+    params_.emplace_back(std::in_place_type<std::int64_t>, static_cast<std::int64_t>(prefix.size()));
+    params_.emplace_back(std::in_place_type<std::string>, prefix);
     return "(substr(CAST(" + column + " AS BLOB), 1, ?) " + (equal ? "=" : "<>") + " CAST(? AS BLOB))";
   }
 

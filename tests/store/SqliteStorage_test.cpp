@@ -70,16 +70,22 @@ bool privateMounts() {
   return mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
 }
 
-// Opens the table, reads its rows, then tries a write: "rows=N write=<exception type>".
-std::string readThenWrite(const std::string& alias) {
-  TffTable t;
+// Opens t on a table of alias; returns the store's message when that fails, else "".
+std::string openError(TffTable& t, const std::string& alias, const std::string& table) {
   t.SetDatabaseName(alias);
-  t.SetTableName("PROSJEKT");
+  t.SetTableName(table);
   try {
     t.Open();
   } catch (const Error& e) {
-    return std::string("open failed: ") + e.what();
+    return e.what();
   }
+  return "";
+}
+
+// Opens the table, reads its rows, then tries a write: "rows=N write=<exception type>".
+std::string readThenWrite(const std::string& alias) {
+  TffTable t;
+  if (const std::string error = openError(t, alias, "PROSJEKT"); !error.empty()) return "open failed: " + error;
   std::string names;
   for (t.First(); !t.Eof(); t.Next()) names += t.FieldByName("NAVN").AsString() + ";";
   std::string write = "none";
@@ -175,13 +181,7 @@ std::string fillUntilFull(const std::string& alias) {
   if (t.State() == DataSetState::Insert) t.Cancel();
   t.Close();
   TffTable again;
-  again.SetDatabaseName(alias);
-  again.SetTableName("FULL");
-  try {
-    again.Open();
-  } catch (const Error& e) {
-    return failure + " | reopen failed: " + e.what();
-  }
+  if (const std::string error = openError(again, alias, "FULL"); !error.empty()) return failure + " | reopen failed: " + error;
   return failure + " | rows kept=" + std::to_string(again.RecordCount()) + " of " + std::to_string(posted);
 }
 
@@ -225,14 +225,8 @@ TEST_F(SqliteStorageTest, OnlyDamageIsCalledDamage) {
     f << "not a table file at all, just some text........................................";
   }
   TffTable t;
-  t.SetDatabaseName(db.alias());
-  t.SetTableName("PROSJEKT");
-  try {
-    t.Open();
-    ADD_FAILURE() << "a damaged file opened";
-  } catch (const ECannotOpen& e) {
-    EXPECT_NE(std::string(e.what()).find("Tabellfilen er skadet"), std::string::npos) << e.what();
-  }
+  const std::string error = openError(t, db.alias(), "PROSJEKT");
+  EXPECT_NE(error.find("Tabellfilen er skadet"), std::string::npos) << error;
 }
 
 }  // namespace
