@@ -3,6 +3,7 @@
 // rights, a private read-only mount, a tiny tmpfs or a file-size limit) and reports back in one
 // line, so the test process itself is never changed.
 #include <fcntl.h>
+#include <grp.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
@@ -136,7 +137,9 @@ TEST_F(SqliteStorageTest, TableInAReadOnlyFolderOpensForReadingAndRefusesWrites)
                                                           std::filesystem::perms::others_exec);
   chmod(db.folder().c_str(), 0555);
   const std::string result = inChild([&] {
-    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return std::string(kSkip) + "cannot drop root rights";
+    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
+      return std::string(kSkip) + "cannot drop root rights";
+    }
     return readThenWrite(db.alias());
   });
   chmod(db.folder().c_str(), 0755);
