@@ -108,6 +108,7 @@ lost_rows() {
 # ---- The trial ----
 
 declare -A runs lost damaged half reruns leftovers seconds
+posted=0
 reference_of() {
   local writer=$1 alias="REF_${1//-/_}"
   mkdir -p "$work/ref-$writer"
@@ -138,6 +139,7 @@ trial() {
   damaged[$writer]=$((${damaged[$writer]:-0} + $(damaged_tables "$alias" "$folder")))
   if [ "$writer" = post ]; then
     lost[$writer]=$((${lost[$writer]:-0} + $(lost_rows "$alias" "$folder")))
+    posted=$((posted + $(cat "$folder/../posted.log" 2>/dev/null | wc -l)))
     rerun_post "$alias" >/dev/null 2>&1 || reruns[$writer]=$((${reruns[$writer]:-0} + 1))
   else
     local reference="$work/ref-$writer.txt"
@@ -169,4 +171,5 @@ for writer in "${chosen[@]}"; do
     "${reruns[$writer]:-0}" "${leftovers[$writer]:-0}"
   ((${lost[$writer]:-0} + ${damaged[$writer]:-0} + ${half[$writer]:-0} + ${reruns[$writer]:-0} == 0)) || failed=1
 done
+echo "rows whose post returned, checked after the kills: $posted"
 exit $failed

@@ -616,7 +616,7 @@ void createSchema(sqlite3* db, const std::vector<FieldDef>& fields, const std::v
 
 sqlite3* openDb(const std::string& path, int flags) {
   sqlite3* db = nullptr;
-  const int rc = sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_URI, nullptr);
+  const int rc = sqlite3_open_v2(path.c_str(), &db, flags, nullptr);
   if (rc != SQLITE_OK) {
     const std::string msg = db ? sqlite3_errmsg(db) : sqlite3_errstr(rc);
     sqlite3_close_v2(db);
@@ -658,11 +658,11 @@ std::string fileUri(const std::string& path, const char* query) {
 // cannot make the files WAL reading needs; with no log of unwritten changes there, nobody can
 // change the table, so it is read as it stands on disk.
 sqlite3* openForReading(const std::string& path) {
-  if (isWritable(folderOf(path))) return openDb(fileUri(path, "?mode=ro"), SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX);
+  constexpr int kFlags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
+  if (isWritable(folderOf(path))) return openDb(fileUri(path, "?mode=ro"), kFlags);
   std::error_code ec;
   const bool pendingLog = std::filesystem::file_size(path + "-wal", ec) > 0 && !ec;
-  const char* query = pendingLog ? "?mode=ro" : "?immutable=1";
-  return openDb(fileUri(path, query), SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX);
+  return openDb(fileUri(path, pendingLog ? "?mode=ro" : "?immutable=1"), kFlags);
 }
 
 std::string openError(const std::string& path, int error) {
