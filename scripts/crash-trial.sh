@@ -139,7 +139,7 @@ trial() {
   damaged[$writer]=$((${damaged[$writer]:-0} + $(damaged_tables "$alias" "$folder")))
   if [ "$writer" = post ]; then
     lost[$writer]=$((${lost[$writer]:-0} + $(lost_rows "$alias" "$folder")))
-    posted=$((posted + $(cat "$folder/../posted.log" 2>/dev/null | wc -l)))
+    [ -f "$folder/../posted.log" ] && posted=$((posted + $(wc -l <"$folder/../posted.log")))
     rerun_post "$alias" >/dev/null 2>&1 || reruns[$writer]=$((${reruns[$writer]:-0} + 1))
   else
     local reference="$work/ref-$writer.txt"
