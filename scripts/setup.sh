@@ -6,7 +6,8 @@ cd "$(dirname "$0")/.."
 
 packages=(g++ cmake make pkg-config qt6-base-dev libqt6sql6-mysql libsqlite3-dev sqlite3
           libgtest-dev libbenchmark-dev libmariadb-dev mariadb-server mariadb-client xvfb xauth
-          fonts-dejavu-core qt6-translations-l10n xdotool imagemagick)
+          fonts-dejavu-core qt6-translations-l10n xdotool imagemagick
+          clang libclang-rt-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -3,6 +3,7 @@
 # the store's server back end need the private MariaDB, listening on 127.0.0.1 at
 # $KV_MYSQL_PORT (default 33306) for the TCP/IP tests: it is started here when it is not
 # running that way, and stopped again at the end.
+# Then every fuzz target runs for 30 seconds from its checked-in corpus (scripts/fuzz.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -21,3 +22,5 @@ fi
 scripts/mysql-local.sh start --port "${KV_MYSQL_PORT:-33306}"
 
 ctest --test-dir build --output-on-failure -j"$(nproc)" --timeout 300
+
+scripts/fuzz.sh all 30

@@ -14,7 +14,7 @@ namespace {
 constexpr std::size_t kLineLimit = 255;
 
 // Reserved words of MySQL 8 and MariaDB 10/11, upper case, sorted.
-constexpr std::array<std::string_view, 279> kReserved{
+constexpr std::array<std::string_view, 282> kReserved{
     "ACCESSIBLE", "ADD", "ALL", "ALTER", "ANALYZE", "AND", "AS", "ASC", "ASENSITIVE", "BEFORE", "BETWEEN",
     "BIGINT", "BINARY", "BLOB", "BOTH", "BY", "CALL", "CASCADE", "CASE", "CHANGE", "CHAR", "CHARACTER",
     "CHECK", "COLLATE", "COLUMN", "CONDITION", "CONSTRAINT", "CONTINUE", "CONVERT", "CREATE", "CROSS", "CUBE",
@@ -31,11 +31,11 @@ constexpr std::array<std::string_view, 279> kReserved{
     "IO_BEFORE_GTIDS", "IS", "ITERATE", "JOIN", "JSON_TABLE", "KEY", "KEYS", "KILL", "LAG", "LAST_VALUE",
     "LATERAL", "LEAD", "LEADING", "LEAVE", "LEFT", "LIKE", "LIMIT", "LINEAR", "LINES", "LOAD", "LOCALTIME",
     "LOCALTIMESTAMP", "LOCK", "LONG", "LONGBLOB", "LONGTEXT", "LOOP", "LOW_PRIORITY", "MASTER_BIND",
-    "MASTER_HEARTBEAT_PERIOD", "MASTER_SSL_VERIFY_SERVER_CERT", "MATCH", "MAXVALUE", "MEDIUMBLOB",
+    "MASTER_DEMOTE_TO_REPLICA", "MASTER_DEMOTE_TO_SLAVE", "MASTER_HEARTBEAT_PERIOD", "MASTER_SSL_VERIFY_SERVER_CERT", "MATCH", "MAXVALUE", "MEDIUMBLOB",
     "MEDIUMINT", "MEDIUMTEXT", "MIDDLEINT", "MINUTE_MICROSECOND", "MINUTE_SECOND", "MOD", "MODIFIES",
     "NATURAL", "NOT", "NO_WRITE_TO_BINLOG", "NTH_VALUE", "NTILE", "NULL", "NUMERIC", "OF", "OFFSET", "ON",
     "OPTIMIZE", "OPTIMIZER_COSTS", "OPTION", "OPTIONALLY", "OR", "ORDER", "OUT", "OUTER", "OUTFILE", "OVER",
-    "PAGE_CHECKSUM", "PARSE_VCOL_EXPR", "PARTITION", "PERCENT_RANK", "POSITION", "PRECISION", "PRIMARY",
+    "PAGE_CHECKSUM", "PARSE_VCOL_EXPR", "PARTITION", "PERCENT_RANK", "PORTION", "POSITION", "PRECISION", "PRIMARY",
     "PROCEDURE", "PURGE", "RANGE", "RANK", "READ", "READS", "READ_WRITE", "REAL", "RECURSIVE", "REFERENCES",
     "REF_SYSTEM_ID", "REGEXP", "RELEASE", "RENAME", "REPEAT", "REPLACE", "REQUIRE", "RESIGNAL", "RESTRICT",
     "RETURN", "RETURNING", "REVOKE", "RIGHT", "RLIKE", "ROW", "ROWS", "ROW_NUMBER", "SCHEMA", "SCHEMAS",
@@ -54,15 +54,15 @@ bool isReserved(const std::string& name) {
   return std::binary_search(kReserved.begin(), kReserved.end(), std::string_view(upper));
 }
 
+// A name that starts with a digit can read as a number (123, 1e5, 0x1F, 0b01) and one that
+// starts with "_" as a character set introducer (_latin1): both are quoted.
 bool isPlainIdentifier(const std::string& name) {
   if (name.empty()) return false;
-  bool onlyDigits = true;
-  for (unsigned char c : name) {
-    const bool nonAscii = c >= 0x80;
-    if (!(std::isalnum(c) || c == '_' || c == '$' || nonAscii)) return false;
-    onlyDigits = onlyDigits && std::isdigit(c);
-  }
-  return !onlyDigits;
+  const auto first = static_cast<unsigned char>(name.front());
+  if (std::isdigit(first) || first == '_') return false;
+  return std::all_of(name.begin(), name.end(), [](unsigned char c) {
+    return std::isalnum(c) || c == '_' || c == '$' || c >= 0x80;
+  });
 }
 
 const char* sqlTypeText(ff::FieldType t) {
@@ -104,8 +104,9 @@ const char* sqlTypeText(ff::FieldType t) {
 
 void cutToLimit(std::string& s) { s = Utf8Left(s, kLineLimit); }
 
+// The name is cut before it is quoted, so the closing backtick is never cut away.
 std::string fieldLine(const ff::TField& field) {
-  std::string line = MySqlName(field.FieldName()) + " " + sqlTypeText(field.DataType());
+  std::string line = MySqlName(field.FieldName(), kLineLimit) + " " + sqlTypeText(field.DataType());
   cutToLimit(line);
   if (field.Size() > 0 && field.DataType() != ff::FieldType::Float) {
     line += "(" + std::to_string(field.Size()) + ")";
@@ -134,6 +135,16 @@ std::string MySqlName(const std::string& name) {
     if (c == '`') quoted += '`';
   }
   return quoted + "`";
+}
+
+std::string MySqlName(const std::string& name, std::size_t maxChars) {
+  std::string cut = Utf8Left(name, maxChars);
+  std::string written = MySqlName(cut);
+  while (Utf8Length(written) > maxChars && !cut.empty()) {
+    cut = Utf8Left(cut, Utf8Length(cut) - 1);
+    written = MySqlName(cut);
+  }
+  return written;
 }
 
 void MakeTableSql(QStringList& lines, ff::TffTable& table, const std::string& tableName) {

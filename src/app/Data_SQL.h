@@ -20,5 +20,11 @@ void MakeTableSql(QStringList& lines, ff::TffTable& table, const std::string& ta
 QStringList StatementEndAfter(const QStringList& lines);
 
 // A table or field name as MySQL must see it: plain identifiers as they stand, anything else
-// (odd characters, a reserved word, digits only) in backticks with inner backticks doubled.
+// (odd characters, a reserved word, a start that reads as a literal) in backticks with inner
+// backticks doubled.
 std::string MySqlName(const std::string& name);
+
+// MySqlName of the longest start of name whose written form has at most maxChars characters:
+// the name is cut before quoting, so the quotes always pair up.
+// REQUIRES: maxChars >= 2.
+std::string MySqlName(const std::string& name, std::size_t maxChars);

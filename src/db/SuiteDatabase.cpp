@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
+#include <fstream>
 
 #include "db/SuiteDemoFirm.h"
+#include "store/Aliases.h"
 #include "store/Errors.h"
 #include "store/Table.h"
 
@@ -76,6 +79,10 @@ void AddIndex(std::vector<ff::IndexDef>& indexes, ff::IndexDef index, const Tabl
     throw ff::Error("Tabellen " + table.tableName + " har to ulike indekser med navnet " +
                     index.name);
   }
+}
+
+void RefuseClashes(const std::string& alias, const std::vector<std::string>& clashes) {
+  if (!clashes.empty()) throw ff::Error("Tabellene finnes allerede i " + alias + ": " + Joined(clashes));
 }
 
 std::vector<std::string> ExistingSuiteTables(ff::TffSession& session, const std::string& alias) {
@@ -164,10 +171,7 @@ void CreateSuiteTables(ff::TffSession& session, const std::string& alias) {
   for (const TableSpec& t : BusinessSchema()) {
     tables.push_back({t.tableName, SuiteTableFields(t), SuiteTableIndexes(t)});
   }
-  const std::vector<std::string> clashes = ExistingSuiteTables(session, alias);
-  if (!clashes.empty()) {
-    throw ff::Error("Tabellene finnes allerede i " + alias + ": " + Joined(clashes));
-  }
+  RefuseClashes(alias, ExistingSuiteTables(session, alias));
   for (const Physical& t : tables) session.CreateTable(alias, t.name, t.fields, t.indexes);
 }
 
@@ -181,4 +185,48 @@ void FillDemoData(ff::TffSession& session, const std::string& alias) {
     }
   }
   for (const DemoTable& demo : firm) AppendRows(session, alias, demo);
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Marks a building folder whose tables are whole and only wait to be moved.
+constexpr const char* kBuiltMark = "FERDIG";
+
+fs::path BuildingFolder(const std::string& alias) {
+  const std::optional<std::string> folder = ff::AliasFolder(alias);
+  return fs::path(folder.value_or(alias)) / ".kvist-suite-bygges";
+}
+
+void MoveBuiltTables(const fs::path& building, const fs::path& target) {
+  for (const fs::directory_entry& entry : fs::directory_iterator(building)) {
+    if (entry.path().filename() != kBuiltMark) fs::rename(entry.path(), target / entry.path().filename());
+  }
+  fs::remove_all(building);
+}
+
+}  // namespace
+
+void CreateSuite(ff::TffSession& session, const std::string& alias, bool demo) {
+  const std::vector<std::string> clashes = ExistingSuiteTables(session, alias);  // refuses an unknown alias
+  const fs::path building = BuildingFolder(alias);
+  if (fs::exists(building / kBuiltMark)) {
+    MoveBuiltTables(building, building.parent_path());
+    return;
+  }
+  fs::remove_all(building);
+  RefuseClashes(alias, clashes);
+  fs::create_directories(building);
+  const std::string buildingName = building.string() + "/";
+  try {
+    CreateSuiteTables(session, buildingName);
+    if (demo) FillDemoData(session, buildingName);
+    std::ofstream(building / kBuiltMark).close();
+  } catch (...) {
+    std::error_code ec;
+    fs::remove_all(building, ec);
+    throw;
+  }
+  MoveBuiltTables(building, building.parent_path());
 }

@@ -31,3 +31,10 @@ void CreateSuiteTables(ff::TffSession& session, const std::string& alias);
 // is written then. Passes on the store's failures.
 // REQUIRES: the session is active and the tables exist (CreateSuiteTables).
 void FillDemoData(ff::TffSession& session, const std::string& alias);
+
+// Creates the 32 business tables (and with demo the sample firm) as one unit: they are built
+// in a folder of their own inside the alias's folder and moved into place only when whole, so
+// a run that is killed leaves either nothing or every table. The next run finishes the moves
+// of a run killed while moving, or else starts afresh. Throws as CreateSuiteTables does.
+// REQUIRES: the session is active.
+void CreateSuite(ff::TffSession& session, const std::string& alias, bool demo);

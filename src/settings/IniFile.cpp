@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -19,7 +20,12 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-constexpr std::string_view kBlanks = " \t";
+// A carriage return counts as a blank: on a last line without a line feed it would otherwise
+// be part of the value until a line is added after it.
+constexpr std::string_view kBlanks = " \t\r";
+// Ends a Windows-1252 file whose bytes would otherwise read as UTF-8 ("æøå" in Windows-1252
+// is not UTF-8), so that every key reads back as it was written.
+constexpr std::string_view kWindows1252Mark = "; tegnsett Windows-1252: \xE6\xF8\xE5";
 
 std::string_view Trim(std::string_view text) {
   const auto first = text.find_first_not_of(kBlanks);
@@ -32,19 +38,24 @@ bool HasLineBreak(std::string_view text) {
   return text.find_first_of("\r\n") != std::string_view::npos;
 }
 
-void CheckSectionName(std::string_view section) {
-  if (Trim(section).empty() || section.find(']') != std::string_view::npos ||
-      HasLineBreak(section)) {
-    throw SettingsError("Ugyldig seksjonsnavn i innstillingsfil: \"" + std::string(section) + "\"");
+// Names and values pass through the same conversion: stray bytes are read as Windows-1252, so
+// the file stays in one encoding whatever is written to it.
+std::string SectionName(std::string_view section) {
+  std::string name = RepairUtf8(section);
+  if (Trim(name).empty() || name.find(']') != std::string::npos || HasLineBreak(name)) {
+    throw SettingsError("Ugyldig seksjonsnavn i innstillingsfil: \"" + name + "\"");
   }
+  return name;
 }
 
-void CheckKeyName(std::string_view key) {
-  const std::string_view trimmed = Trim(key);
+std::string KeyName(std::string_view key) {
+  std::string name = RepairUtf8(key);
+  const std::string_view trimmed = Trim(name);
   if (trimmed.empty() || trimmed.front() == '[' || trimmed.front() == ';' ||
-      key.find('=') != std::string_view::npos || HasLineBreak(key)) {
-    throw SettingsError("Ugyldig nøkkel i innstillingsfil: \"" + std::string(key) + "\"");
+      name.find('=') != std::string::npos || HasLineBreak(name)) {
+    throw SettingsError("Ugyldig nøkkel i innstillingsfil: \"" + name + "\"");
   }
+  return name;
 }
 
 // A value must stay on its own line and in valid UTF-8, or the file would change meaning.
@@ -54,6 +65,10 @@ std::string StorableValue(std::string_view value) {
     if (c == '\r' || c == '\n') c = ' ';
   }
   return text;
+}
+
+bool IsAscii(std::string_view bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 std::string FileError(const char* what, const std::string& path, int error) {
@@ -198,7 +213,7 @@ IniFile::Line IniFile::ParseLine(std::string text, std::string eol) {
     line.value = Trim(trimmed.substr(equals + 1));
     if (!line.name.empty()) line.kind = LineKind::Key;
   }
-  line.folded = Utf8Upper(line.name);
+  line.folded = Utf8Upper(RepairUtf8(line.name));
   line.text = std::move(text);
   line.eol = std::move(eol);
   return line;
@@ -213,8 +228,8 @@ IniFile::Line IniFile::SectionLine(std::string_view section, std::string eol) {
 }
 
 IniFile::Place IniFile::Locate(std::string_view section, std::string_view key) const {
-  const std::string sectionFolded = Utf8Upper(Trim(section));
-  const std::string keyFolded = Utf8Upper(Trim(key));
+  const std::string sectionFolded = Utf8Upper(Trim(RepairUtf8(section)));
+  const std::string keyFolded = Utf8Upper(Trim(RepairUtf8(key)));
   Place place;
   bool inSection = false;
   bool firstSectionDone = false;
@@ -240,19 +255,31 @@ std::optional<std::string> IniFile::Read(std::string_view section, std::string_v
   return lines_[*place.keyLine].value;
 }
 
+std::vector<std::pair<std::string, std::string>> IniFile::Names() const {
+  std::vector<std::pair<std::string, std::string>> names;
+  const Line* section = nullptr;
+  for (const Line& line : lines_) {
+    if (line.kind == LineKind::Section) section = &line;
+    if (line.kind == LineKind::Key && section) names.emplace_back(section->name, line.name);
+  }
+  return names;
+}
+
 void IniFile::Write(std::string_view section, std::string_view key, std::string_view value) {
-  CheckSectionName(section);
-  CheckKeyName(key);
+  const std::string sectionName = SectionName(section);
+  const std::string keyName = KeyName(key);
+  CheckEncodable(sectionName);
+  CheckEncodable(keyName);
   const std::string text = StorableValue(value);
-  const Place place = Locate(section, key);
+  const Place place = Locate(sectionName, keyName);
   if (place.keyLine) {
     Line& line = lines_[*place.keyLine];
     line = KeyLine(line.name, text, line.eol);
   } else if (place.lastLineOfSection) {
-    InsertLine(*place.lastLineOfSection + 1, KeyLine(key, text, NewLineEnd()));
+    InsertLine(*place.lastLineOfSection + 1, KeyLine(keyName, text, NewLineEnd()));
   } else {
-    InsertLine(lines_.size(), SectionLine(section, NewLineEnd()));
-    InsertLine(lines_.size(), KeyLine(key, text, NewLineEnd()));
+    InsertLine(lines_.size(), SectionLine(sectionName, NewLineEnd()));
+    InsertLine(lines_.size(), KeyLine(keyName, text, NewLineEnd()));
   }
 }
 
@@ -269,11 +296,24 @@ std::string IniFile::NewLineEnd() const {
   return "\n";
 }
 
+// A name the file's encoding lacks a letter of would be saved as another name ("?"), which
+// could then shadow a key of that name.
+void IniFile::CheckEncodable(const std::string& name) const {
+  if (encoding_ == Encoding::Windows1252 && Cp1252ToUtf8(Utf8ToCp1252(name)) != name) {
+    throw SettingsError("Navnet \"" + name + "\" kan ikke skrives i innstillingsfilens tegnsett (Windows-1252)");
+  }
+}
+
 std::string IniFile::Serialize() const {
   std::string text;
   for (const Line& line : lines_) text += line.text + line.eol;
-  if (encoding_ == Encoding::Windows1252) return Utf8ToCp1252(text);
-  return byteOrderMark_ ? std::string(kByteOrderMark) + text : text;
+  if (encoding_ == Encoding::Utf8) return byteOrderMark_ ? std::string(kByteOrderMark) + text : text;
+  std::string bytes = Utf8ToCp1252(text);
+  if (IsValidUtf8(bytes) && !IsAscii(bytes)) {
+    if (!lines_.empty() && lines_.back().eol.empty()) bytes += NewLineEnd();
+    bytes += std::string(kWindows1252Mark) + NewLineEnd();
+  }
+  return bytes;
 }
 
 void IniFile::Save() const {

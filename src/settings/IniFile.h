@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class IniFile {
@@ -29,14 +30,20 @@ class IniFile {
   // Of repeated keys the first counts.
   std::optional<std::string> Read(std::string_view section, std::string_view key) const;
 
+  // The section and key name of every key line, in file order, as written (so a name may
+  // come twice). Key lines before the first section header belong to no section and are left out.
+  std::vector<std::pair<std::string, std::string>> Names() const;
+
   // Sets key in section, adding the key (after the section's last key) or the section (at the
-  // end) when missing. Stray bytes in value are read as Windows-1252 and line breaks become
-  // blanks, so the file always stays valid. Throws SettingsError for a section or key that an
-  // INI line cannot hold.
+  // end) when missing. Stray bytes in section, key and value are read as Windows-1252 and line
+  // breaks in value become blanks, so the file always stays valid and no other key reads back
+  // differently. Throws SettingsError for a section or key that an INI line or the file's
+  // encoding cannot hold.
   void Write(std::string_view section, std::string_view key, std::string_view value);
 
   // Rewrites the whole file (creating it when missing) in the encoding it was read in; a
-  // character that Windows-1252 lacks is written as "?". The old file is replaced only once
+  // character that Windows-1252 lacks is written as "?". A Windows-1252 file whose bytes would
+  // read as UTF-8 gets a comment line naming its encoding in letters UTF-8 cannot hold. The old file is replaced only once
   // the new one is completely on disk. Throws SettingsError when it cannot be written, or when
   // the store is bound to no file; the store itself is unchanged either way.
   void Save() const;
@@ -67,6 +74,7 @@ class IniFile {
   Place Locate(std::string_view section, std::string_view key) const;
   void InsertLine(std::size_t at, Line line);
   std::string NewLineEnd() const;
+  void CheckEncodable(const std::string& name) const;
   std::string Serialize() const;
 
   std::string path_;

@@ -36,6 +36,12 @@ class EReadOnly : public Error {
   using Error::Error;
 };
 
+// A write failed because the disk (or the user's quota on it) is full.
+class EDiskFull : public Error {
+ public:
+  using Error::Error;
+};
+
 // A field was written, or a post/cancel asked for, while the data set is not editing.
 class ENotEditing : public Error {
  public:

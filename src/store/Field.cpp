@@ -9,6 +9,7 @@
 #include "store/Clock.h"
 #include "store/Errors.h"
 #include "store/Table.h"
+#include "text/Cp1252.h"
 #include "text/Utf8Text.h"
 
 namespace ff {
@@ -250,11 +251,10 @@ Value TField::coerce(const Value& v) const {
     case StorageClass::Real:
       return Value{valueToDouble(v)};
     case StorageClass::Text: {
-      std::string s = valueToString(v);
-      if (decl_.type == FieldType::String && decl_.size > 0 &&
-          Utf8Length(s) > static_cast<std::size_t>(decl_.size)) {
-        s = Utf8Left(s, static_cast<std::size_t>(decl_.size));
-      }
+      // Text is stored as UTF-8 only: legacy bytes handed in unconverted are read as
+      // Windows-1252, so the size limit counts the characters that are kept.
+      std::string s = RepairUtf8(valueToString(v));
+      if (decl_.type == FieldType::String && decl_.size > 0) s = Utf8Left(s, static_cast<std::size_t>(decl_.size));
       return Value{s};
     }
     case StorageClass::Bytes:

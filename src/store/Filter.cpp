@@ -1,5 +1,6 @@
 #include "store/Filter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <string_view>
@@ -7,6 +8,7 @@
 
 #include "store/Errors.h"
 #include "store/Field.h"
+#include "text/Utf8Text.h"
 
 namespace ff {
 
@@ -36,6 +38,19 @@ using FilterConstant = FilterNode::Constant;
 // the stack on a hostile text.
 constexpr int kMaxNesting = 64;
 
+// What SQLite takes: its parser stack holds about 28 nested groups of a chain, and its
+// expression tree at most 1,000 levels; parameters are numbered up to 32,766. A filter whose
+// SQL would go beyond the limits below (with room left for the scan's own conditions) is
+// refused when it is parsed, so that every filter that parses also runs.
+constexpr int kMaxSqlNesting = 20;
+constexpr int kMaxSqlTreeDepth = 500;
+constexpr std::size_t kMaxComparisons = 10000;
+// Chains longer than this are written as groups of groups, so their depth grows slowly.
+constexpr std::size_t kChainGroup = 32;
+// Prefix patterns longer than this (SQLite refuses GLOB patterns over 50,000 bytes) compare
+// the first bytes instead.
+constexpr std::size_t kMaxGlobPattern = 10000;
+
 [[noreturn]] void fail(const std::string& text, const std::string& what) {
   throw EBadFilter("Ugyldig filter \"" + text + "\": " + what);
 }
@@ -44,11 +59,7 @@ std::string quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
 
 // " (tegn N)": the 1-based character (not byte) position of a byte offset in UTF-8 text.
 std::string at(const std::string& text, std::size_t offset) {
-  std::size_t chars = 0;
-  for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ++chars;
-  }
-  return " (tegn " + std::to_string(chars + 1) + ")";
+  return " (tegn " + std::to_string(Utf8Length(std::string_view(text).substr(0, offset)) + 1) + ")";
 }
 
 std::string asciiLower(std::string_view s) {
@@ -367,6 +378,80 @@ class Parser {
   int depth_ = 0;
 };
 
+// ---- The tree as it is written: double NOTs dropped, nested chains of one kind joined ----
+
+std::unique_ptr<FilterNode> simplified(std::unique_ptr<FilterNode> node) {
+  if (node->kind == FilterNode::Kind::Compare) return node;
+  std::vector<std::unique_ptr<FilterNode>> children;
+  for (auto& child : node->children) {
+    auto simple = simplified(std::move(child));
+    if (node->kind != FilterNode::Kind::Not && simple->kind == node->kind) {
+      for (auto& grandchild : simple->children) children.push_back(std::move(grandchild));
+    } else {
+      children.push_back(std::move(simple));
+    }
+  }
+  node->children = std::move(children);
+  if (node->kind == FilterNode::Kind::Not && node->children.front()->kind == FilterNode::Kind::Not) {
+    return std::move(node->children.front()->children.front());
+  }
+  return node;
+}
+
+// Joins items in groups of at most kChainGroup, then the groups likewise, until one is left.
+template <class Item, class Join>
+Item grouped(std::vector<Item> items, const Join& join) {
+  while (items.size() > kChainGroup) {
+    std::vector<Item> groups;
+    for (std::size_t first = 0; first < items.size(); first += kChainGroup) {
+      const std::size_t last = std::min(items.size(), first + kChainGroup);
+      groups.push_back(join(std::vector<Item>(std::make_move_iterator(items.begin() + static_cast<std::ptrdiff_t>(first)),
+                                              std::make_move_iterator(items.begin() + static_cast<std::ptrdiff_t>(last)))));
+    }
+    items = std::move(groups);
+  }
+  return join(std::move(items));
+}
+
+// How deep the written SQL nests: parenthesised groups, and the depth of SQLite's tree.
+struct SqlShape {
+  int nesting = 0;
+  int treeDepth = 0;
+  std::size_t comparisons = 0;
+};
+
+// A comparison is at most four levels deep (the byte-prefix form); "a OR b OR c" is a
+// left-deep tree, so the k-th of n parts (k >= 1) stands n - k levels below the chain's top.
+SqlShape shapeOf(const FilterNode& node) {
+  if (node.kind == FilterNode::Kind::Compare) return {1, 4, 1};
+  if (node.kind == FilterNode::Kind::Not) {
+    SqlShape inner = shapeOf(*node.children.front());
+    return {inner.nesting + 1, inner.treeDepth + 1, inner.comparisons};
+  }
+  std::vector<SqlShape> shapes;
+  for (const auto& child : node.children) shapes.push_back(shapeOf(*child));
+  return grouped(std::move(shapes), [](std::vector<SqlShape> parts) {
+    SqlShape joined;
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+      const int below = static_cast<int>(parts.size() - std::max<std::size_t>(k, 1));
+      joined.nesting = std::max(joined.nesting, parts[k].nesting + 1);
+      joined.treeDepth = std::max(joined.treeDepth, parts[k].treeDepth + below);
+      joined.comparisons += parts[k].comparisons;
+    }
+    return joined;
+  });
+}
+
+void checkComplexity(const std::string& text, const FilterNode& root) {
+  const SqlShape shape = shapeOf(root);
+  if (shape.comparisons > kMaxComparisons) {
+    fail(text, "filteret er for sammensatt (mer enn " + std::to_string(kMaxComparisons) + " sammenligninger)");
+  }
+  if (shape.nesting > kMaxSqlNesting || shape.treeDepth > kMaxSqlTreeDepth) {
+    fail(text, "filteret er for sammensatt (for mange nivåer av AND, OR og NOT inni hverandre)");
+  }
+}
+
 // ---- Constants converted to a field's type ----
 
 std::string_view trimmed(std::string_view s) {
@@ -504,12 +589,13 @@ class SqlWriter {
 
  private:
   std::string joined(const FilterNode& node, const char* joiner) {
-    std::string sql = "(";
-    for (std::size_t i = 0; i < node.children.size(); ++i) {
-      if (i > 0) sql += joiner;
-      sql += Write(*node.children[i]);
-    }
-    return sql + ")";
+    std::vector<std::string> parts;
+    for (const auto& child : node.children) parts.push_back(Write(*child));
+    return grouped(std::move(parts), [joiner](std::vector<std::string> items) {
+      std::string sql = "(";
+      for (std::size_t i = 0; i < items.size(); ++i) sql += (i > 0 ? joiner : "") + items[i];
+      return sql + ")";
+    });
   }
 
   std::string comparison(const FilterNode& node) {
@@ -533,6 +619,8 @@ class SqlWriter {
     return "(" + column->sql + " " + std::string(sqlOperator(node.op)) + " ?)";
   }
 
+  // GLOB can use an index; a prefix too long for a GLOB pattern compares the first bytes.
+  // MariaDB takes LIKE with an escape character instead.
   std::string prefixMatch(const FilterNode& node, const std::string& column) {
     const std::string_view prefix = std::string_view(node.constant.text).substr(0, node.constant.text.size() - 1);
     const bool equal = node.op == CompareOp::Equal;
@@ -540,8 +628,14 @@ class SqlWriter {
       params_.push_back(Value{likeLiteral(prefix) + "%"});
       return "(" + column + (equal ? " LIKE ? ESCAPE '!')" : " NOT LIKE ? ESCAPE '!')");
     }
-    params_.push_back(Value{globLiteral(prefix) + "*"});
-    return "(" + column + (equal ? " GLOB ?)" : " NOT GLOB ?)");
+    const std::string pattern = globLiteral(prefix) + "*";
+    if (pattern.size() <= kMaxGlobPattern) {
+      params_.emplace_back(std::in_place_type<std::string>, pattern);
+      return "(" + column + (equal ? " GLOB ?)" : " NOT GLOB ?)");
+    }
+    params_.emplace_back(std::in_place_type<std::int64_t>, static_cast<std::int64_t>(prefix.size()));
+    params_.emplace_back(std::in_place_type<std::string>, prefix);
+    return "(substr(CAST(" + column + " AS BLOB), 1, ?) " + (equal ? "=" : "<>") + " CAST(? AS BLOB))";
   }
 
   // NAVN='Ås*' and NAVN<>'Ås*' test a prefix; ordering comparisons take the star as written.
@@ -566,7 +660,8 @@ FilterExpression& FilterExpression::operator=(FilterExpression&&) noexcept = def
 
 FilterExpression FilterExpression::Parse(const std::string& text) {
   FilterExpression expr;
-  expr.root_ = Parser(text, Lexer(text).Tokens()).Expression();
+  expr.root_ = simplified(Parser(text, Lexer(text).Tokens()).Expression());
+  checkComplexity(text, *expr.root_);
   expr.text_ = text;
   return expr;
 }

@@ -97,7 +97,7 @@ bool IsValidUtf8(std::string_view text) {
 
 std::size_t Utf8Length(std::string_view text) {
   std::size_t n = 0;
-  for (const char c : text) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  for (std::size_t pos = 0; pos < text.size(); pos += DecodeUtf8Char(text, pos).length) ++n;
   return n;
 }
 

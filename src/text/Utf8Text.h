@@ -27,7 +27,8 @@ bool IsValidUtf8(std::string_view text);
 // Returns the first maxChars characters of text; never splits a character.
 std::string Utf8Left(std::string_view text, std::size_t maxChars);
 
-// Returns the number of characters (code points) of UTF-8 text.
+// Returns the number of characters of UTF-8 text, counted as Utf8Left counts them: a stray
+// byte is one character, so Utf8Length(Utf8Left(t, n)) <= n for every t.
 std::size_t Utf8Length(std::string_view text);
 
 // Returns text upper-cased for the Latin letters (ASCII, Latin-1 and Latin Extended-A,

@@ -23,6 +23,7 @@
 #include "store/Table.h"
 #include "store/TableCopy.h"
 #include "settings/Felles.h"
+#include "text/Cp1252.h"
 
 namespace {
 
@@ -259,8 +260,7 @@ int cmdCreateSuite(Args args) {
   std::erase_if(args, [&](const std::string& a) { return a == "--demo" && (demo = true); });
   requireArgs(args, 1, 1);
   auto& session = ff::TffSession::DefaultSession();
-  CreateSuiteTables(session, args[0]);
-  if (demo) FillDemoData(session, args[0]);
+  CreateSuite(session, args[0], demo);
   return 0;
 }
 
@@ -430,7 +430,8 @@ int runCommand(const Command& command, const Args& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const Args args(argv + 1, argv + argc);
+  Args args(argv + 1, argv + argc);
+  for (std::string& arg : args) arg = RepairUtf8(arg);  // a Windows-1252 terminal's bytes as letters
   if (args.empty()) {
     printHelp(std::cerr);
     return 2;

@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QSqlQuery>
+
 #include "store/Session.h"
 #include "store/Table.h"
 #include "settings/ScreenCursor.h"
 #include "support/QtPrint.h"
+#include "support/SqlTestSupport.h"
 #include "support/TempAlias.h"
 
 using namespace ff;
@@ -106,6 +109,65 @@ TEST_F(DataSqlTest, FieldLinesAreCutAt255Characters) {
   const QStringList lines = sqlOf("LANG", {{longName, FieldType::String, 100}});
   EXPECT_EQ(lines[2].size(), 255);
   EXPECT_EQ(lines[2].toStdString(), (longName + " VARCHAR(100) default NULL,").substr(0, 255));
+}
+
+TEST_F(DataSqlTest, LongQuotedNamesAreCutBeforeQuotingSoQuotesPairUp) {
+  const std::string longName = "Kunde`" + std::string(300, 'x');
+  const QStringList lines = sqlOf("LANG", {{longName, FieldType::Integer}, {"x`; DROP DATABASE y; --", FieldType::Integer}});
+  const std::string line = lines[2].toStdString();
+  EXPECT_EQ(line.size(), 255u);
+  EXPECT_EQ(line, "`Kunde``" + std::string(246, 'x') + "`") << "the name fills the line, closed";
+  EXPECT_EQ(lines[3], "`x``; DROP DATABASE y; --` INT default NULL,");
+  for (std::size_t limit = 2; limit < 12; ++limit) {
+    const std::string written = MySqlName("a`b`c-d", limit);
+    EXPECT_LE(written.size(), limit);
+    EXPECT_EQ(written.front() == '`', written.back() == '`') << written;
+    EXPECT_EQ(std::count(written.begin(), written.end(), '`') % 2, 0) << written;
+  }
+  EXPECT_EQ(MySqlName("NAVN", 3), "NAV") << "plain names are cut as they stand";
+}
+
+TEST_F(DataSqlTest, NamesThatReadAsLiteralsAreQuoted) {
+  for (const char* name : {"1e5", "1E5", "0x1F", "0b01", "1e5x", "2NR", "_latin1", "_utf8mb4", "PORTION",
+                           "master_demote_to_replica", "MASTER_DEMOTE_TO_SLAVE"}) {
+    EXPECT_EQ(MySqlName(name), "`" + std::string(name) + "`");
+  }
+  for (const char* name : {"NR2", "Nr_2$", "Ærend", "X", "N", "$kr"}) EXPECT_EQ(MySqlName(name), name);
+}
+
+// One field per keyword the server itself knows, every table's SQL run on the private MariaDB:
+// whatever the server reserves, the generated SQL takes it.
+TEST_F(DataSqlTest, EveryServerKeywordWorksAsFieldAndTableName) {
+  sql_test::TempSettings settings;
+  sql_test::PrivateDatabase server;
+  REQUIRE_PRIVATE_SERVER(server);
+  QSqlQuery keywords(QSqlDatabase::database(QString::fromStdString("admin-" + server.name())));
+  ASSERT_TRUE(keywords.exec("SELECT WORD FROM information_schema.KEYWORDS ORDER BY WORD"));
+  std::vector<std::string> words;
+  while (keywords.next()) words.push_back(keywords.value(0).toString().toStdString());
+  std::erase(words, "ID");  // a field named id clashes with the generated key, as it always has
+  ASSERT_GT(words.size(), 600u);
+  constexpr std::size_t kFieldsPerTable = 100;
+  for (std::size_t first = 0; first < words.size(); first += kFieldsPerTable) {
+    std::vector<FieldDef> fields;
+    for (std::size_t i = first; i < std::min(words.size(), first + kFieldsPerTable); ++i) {
+      fields.push_back({words[i], FieldType::Integer});
+    }
+    const std::string storeName = "KW" + std::to_string(first);
+    TffSession::DefaultSession().CreateTable(db.alias(), storeName, fields, {});
+    TffTable table;
+    table.SetDatabaseName(db.alias());
+    table.SetTableName(storeName);
+    table.Open();
+    QStringList lines;
+    MakeTableSql(lines, table, words[first]);
+    EXPECT_EQ(server.run(lines.takeFirst().toStdString()), "") << words[first];
+    EXPECT_EQ(server.run(lines.join('\n').toStdString()), "") << "table of " << words[first];
+    EXPECT_EQ(server.columns(words[first]).size(), static_cast<qsizetype>(fields.size() + 1));
+  }
+  for (const std::string& word : words) {
+    EXPECT_EQ(server.run("DROP TABLE IF EXISTS " + MySqlName(word)), "") << word;
+  }
 }
 
 }  // namespace

@@ -3,6 +3,11 @@
 #include "db/SuiteDatabase.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include <algorithm>
 #include <stdexcept>
@@ -10,6 +15,7 @@
 #include <vector>
 
 #include "db/SuiteDemoFirm.h"
+#include "store/Aliases.h"
 #include "store/DataSource.h"
 #include "store/Errors.h"
 #include "store/Table.h"
@@ -72,9 +78,9 @@ class SuiteDatabaseTest : public ::testing::Test {
     return names;
   }
 
-  static std::int64_t Count(const std::string& component) {
+  static std::int64_t Count(const std::string& component, const std::string& alias = db->alias()) {
     ff::TffTable t(component);
-    OpenDeclared(t, Declared(component));
+    OpenDeclared(t, Declared(component), alias);
     return t.RecordCount();
   }
 
@@ -219,6 +225,35 @@ TEST_F(SuiteDatabaseTest, SampleFirmLandsWholeAndReadsBack) {
   EXPECT_EQ(companies.FieldByName("Navn").AsString(), "Trønder Kjøleteknikk AS");
   EXPECT_TRUE(companies.FieldByName("Utstyr").AsBoolean());
   EXPECT_EQ(companies.FieldByName("KontoInn").AsInteger(), 0);
+}
+
+// Killed at any moment, a build leaves no table or all of them (or all built and waiting to
+// be moved), and the next run ends with the whole suite and its sample firm.
+TEST_F(SuiteDatabaseTest, KilledBuildLeavesNothingHalfAndTheNextRunFinishes) {
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    const std::string alias = "AVBRUTT" + std::to_string(attempt);
+    const std::string folder = db->root() + "/" + alias + "/";
+    ff::AddAlias(alias, folder);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      CreateSuite(session(), alias, true);
+      _exit(0);
+    }
+    usleep(static_cast<useconds_t>(attempt * 80000));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    const std::size_t left = TableNames(alias).size();
+    const bool built = std::filesystem::exists(folder + ".kvist-suite-bygges/FERDIG");
+    EXPECT_TRUE(left == 0 || left == 32 || built) << left << " tables after a kill at " << attempt * 80 << " ms";
+
+    if (left != 32 || built) CreateSuite(session(), alias, true);  // else the first run had ended
+    EXPECT_EQ(TableNames(alias).size(), 32u);
+    EXPECT_FALSE(std::filesystem::exists(folder + ".kvist-suite-bygges"));
+    for (const DemoTable& demo : DemoFirm()) {
+      EXPECT_EQ(Count(demo.component, alias), static_cast<std::int64_t>(demo.rows.size())) << demo.component;
+    }
+  }
 }
 
 TEST_F(SuiteDatabaseTest, SampleDetailsFollowTheirMasters) {

@@ -95,6 +95,47 @@ TEST_F(IniFileTest, FileIsWrittenInTheEncodingItWasReadIn) {
   EXPECT_EQ(ReadBytes(path_), "[STANDARD]\nDatabase_Timer_Åpnes=1\n");
 }
 
+TEST_F(IniFileTest, AWriteNeverChangesWhatOtherKeysReadBack) {
+  // Names with stray bytes are converted as values are, so a UTF-8 file stays UTF-8.
+  IniFile utf8 = IniFile::Load(FileWith("[S]\nby=Tromsø\n"));
+  utf8.Write("S\xD8R", "N\xC5R", "v");
+  utf8.Save();
+  EXPECT_EQ(ReadBytes(path_), "[S]\nby=Tromsø\n[SØR]\nNÅR=v\n");
+  const IniFile utf8Back = IniFile::Load(path_);
+  EXPECT_EQ(utf8Back.Read("S", "by"), "Tromsø");
+  EXPECT_EQ(utf8Back.Read("S\xD8R", "n\xE5r"), "v") << "read with the same bytes finds it";
+
+  // A Windows-1252 file whose only non-UTF-8 byte is overwritten still reads as Windows-1252.
+  IniFile legacy = IniFile::Load(FileWith("[S]\nA=\xF8\nB=\xC3\xB8\n"));
+  ASSERT_EQ(legacy.Read("S", "B"), "Ã¸");
+  legacy.Write("S", "A", "x");
+  legacy.Save();
+  const IniFile legacyBack = IniFile::Load(path_);
+  EXPECT_EQ(legacyBack.FileEncoding(), IniFile::Encoding::Windows1252);
+  EXPECT_EQ(legacyBack.Read("S", "B"), "Ã¸");
+  EXPECT_EQ(legacyBack.Read("S", "A"), "x");
+  const std::string saved = ReadBytes(path_);
+  EXPECT_EQ(saved.substr(0, 13), "[S]\nA=x\nB=\xC3\xB8\n") << "the lines stay as they were";
+  legacyBack.Save();
+  EXPECT_EQ(ReadBytes(path_), saved) << "and the mark is written once";
+
+  // A name Windows-1252 cannot hold would be saved as another ("?"): refused, nothing changed.
+  legacy.Write("S", "?", "spørsmål");
+  EXPECT_THROW(legacy.Write("S", "Ł", "v"), SettingsError);
+  EXPECT_THROW(legacy.Write("Ł", "k", "v"), SettingsError);
+  EXPECT_EQ(legacy.Read("S", "?"), "spørsmål");
+
+  // A carriage return ending the last line is no part of its value, before or after a write.
+  IniFile lastLine = IniFile::Load(FileWith("[S]\nA=v\r"));
+  EXPECT_EQ(lastLine.Read("S", "A"), "v");
+  lastLine.Write("S", "B", "w");
+  lastLine.Save();
+  EXPECT_EQ(IniFile::Load(path_).Read("S", "A"), "v");
+
+  // Plain ASCII reads the same either way and needs no mark.
+  EXPECT_EQ(Rewrite("[S]\nA=\xF8", [](IniFile& f) { f.Write("S", "A", "x"); }), "[S]\nA=x");
+}
+
 TEST_F(IniFileTest, ValuesCannotBreakTheFileApart) {
   IniFile file = IniFile::Load(FileWith("[STANDARD]\n"));
   file.Write("STANDARD", "Firma_Navn", "x\r\n[FOLDERS]\netc_folder=/tmp/");

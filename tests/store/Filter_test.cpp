@@ -131,6 +131,23 @@ class FilterTest : public ::testing::Test {
     return rows;
   }
 
+  // Runs a parsed filter to its end on SQLite; returns SQLite's error, or "" when it ran.
+  std::string runError(const std::string& filter) {
+    std::vector<Value> params;
+    const std::string sql =
+        "SELECT count(*) FROM T WHERE " + FilterExpression::Parse(filter).ToSql(resolveColumn, params);
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, &tail) != SQLITE_OK) return sqlite3_errmsg(db_);
+    EXPECT_STREQ(tail, "") << "one statement only";
+    for (std::size_t i = 0; i < params.size(); ++i) bind(stmt, static_cast<int>(i + 1), params[i]);
+    int rc = SQLITE_ROW;
+    while (rc == SQLITE_ROW) rc = sqlite3_step(stmt);
+    std::string error = rc == SQLITE_DONE ? "" : sqlite3_errmsg(db_);
+    sqlite3_finalize(stmt);
+    return error;
+  }
+
   static void bind(sqlite3_stmt* stmt, int index, const Value& v) {
     if (const auto* i = std::get_if<std::int64_t>(&v)) {
       sqlite3_bind_int64(stmt, index, *i);
@@ -362,6 +379,57 @@ TEST_F(FilterTest, DeepButAllowedNestingAndLongChainsWork) {
   std::string chain = "NR=8";
   for (int i = 0; i < 300; ++i) chain += " OR NR=" + std::to_string(1000 + i);
   EXPECT_EQ(select(chain), "8");
+}
+
+std::string repeated(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
+std::string chainOf(const char* joiner, int terms) {
+  std::string chain = "NR=8";
+  for (int i = 1; i < terms; ++i) chain += std::string(" ") + joiner + " NR=" + std::to_string(1000 + i);
+  return chain;
+}
+
+// (NR=1 AND (NR=2 OR (NR=3 AND ...))) with `levels` groups, each holding `width` comparisons.
+std::string alternating(int levels, int width) {
+  std::string inner = "NR=8";
+  for (int level = 0; level < levels; ++level) {
+    const char* joiner = level % 2 ? " AND " : " OR ";
+    std::string group;
+    for (int i = 1; i < width; ++i) group += "NAVN='x" + std::to_string(i) + "*'" + joiner;
+    inner = "(" + group + inner + ")";
+  }
+  return inner;
+}
+
+TEST_F(FilterTest, EveryFilterThatParsesRuns) {
+  for (int nots : {45, 46, 47, 64}) {
+    EXPECT_EQ(runError(repeated("NOT ", nots) + "NR=3"), "") << nots << " NOTs";
+    EXPECT_EQ(select(repeated("NOT ", nots) + "NR=3"), nots % 2 ? "1 2 4 5 6 7 8" : "3");
+  }
+  EXPECT_EQ(select(repeated("NOT (", 31) + "NR=3" + std::string(31, ')')), "1 2 4 5 6 7 8");
+  for (int terms : {999, 1000, 1001, 5000, 10000}) {
+    EXPECT_EQ(runError(chainOf("OR", terms)), "") << terms << " OR terms";
+    EXPECT_EQ(select(chainOf("OR", terms)), "8");
+    EXPECT_EQ(runError(chainOf("AND", terms)), "") << terms << " AND terms";
+  }
+  EXPECT_EQ(runError(alternating(19, 32)), "") << "the deepest nesting allowed";
+  EXPECT_EQ(runError(alternating(9, 33)), "") << "long chains count a level more";
+  EXPECT_EQ(runError("NOT (" + alternating(18, 2) + ")"), "");
+  const std::string longPrefix = "NAVN='" + std::string(20000, '*') + "'";
+  EXPECT_EQ(runError(longPrefix + " OR NOT " + longPrefix), "");
+  EXPECT_EQ(select("NAVN='" + repeated("Åse", 4000) + "*' OR NAVN<>'" + std::string(30000, 'A') + "*'"),
+            "1 2 3 5 6 7 8");
+}
+
+TEST(FilterErrors, TooComplexFiltersAreRefusedWhenParsed) {
+  EXPECT_NE(parseError(chainOf("OR", 10001)).find("filteret er for sammensatt"), std::string::npos);
+  EXPECT_NE(parseError(alternating(20, 2)).find("filteret er for sammensatt"), std::string::npos);
+  EXPECT_NE(parseError(alternating(10, 33)).find("filteret er for sammensatt"), std::string::npos);
+  EXPECT_EQ(parseError(alternating(19, 2)), "");
 }
 
 }  // namespace

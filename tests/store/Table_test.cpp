@@ -384,6 +384,22 @@ TEST_F(TableTest, FieldValuesTextsAndLimits) {
   EXPECT_EQ(t.FieldByName("PROSJEKTNR").AsFloat(), 0.0);
 }
 
+TEST_F(TableTest, TextIsStoredAsUtf8WithinItsSizeWhateverBytesComeIn) {
+  TffTable t;
+  openTable(t, "PROSJEKT");
+  t.Append();
+  t.FieldByName("NAVN").SetAsString(std::string(31, '\x80'));
+  std::string tenEuros;
+  for (int i = 0; i < 10; ++i) tenEuros += "€";
+  EXPECT_EQ(t.FieldByName("NAVN").AsString(), tenEuros) << "stray bytes read as Windows-1252, cut to 10 characters";
+  t.FieldByName("NAVN").SetEditText("Sm\xF8r \xC3\xB8 \xE6");
+  EXPECT_EQ(t.FieldByName("NAVN").AsString(), "Smør ø æ") << "valid UTF-8 (ø) is kept as it is";
+  t.Post();
+  TffTable again;
+  openTable(again, "PROSJEKT");
+  EXPECT_EQ(again.FieldByName("NAVN").AsString(), "Smør ø æ");
+}
+
 TEST_F(TableTest, OnChangeFiresOnEveryAssignmentWhileEditing) {
   TffTable t;
   FieldDecl nr{"PROSJEKTNR", FieldType::Float};

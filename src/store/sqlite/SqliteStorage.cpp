@@ -21,12 +21,41 @@ namespace ff {
 
 namespace {
 
-[[noreturn]] void raise(sqlite3* db, int rc, const std::string& what) {
-  const std::string msg = what + ": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+// Any other failure of SQLite, with its result code, so that opening can tell damage from
+// the rest.
+class SqliteFailure : public Error {
+ public:
+  SqliteFailure(const std::string& message, int code) : Error(message), code_(code) {}
+  int code() const { return code_; }
+
+ private:
+  int code_;
+};
+
+bool isDiskFull(sqlite3* db, int rc) {
   const int primary = rc & 0xFF;
+  const int error = db ? sqlite3_system_errno(db) : 0;
+  return primary == SQLITE_FULL || (primary == SQLITE_IOERR && (error == ENOSPC || error == EDQUOT));
+}
+
+[[noreturn]] void raiseDiskFull(sqlite3* db, const std::string& msg) {
+  const char* file = db ? sqlite3_db_filename(db, "main") : nullptr;
+  const std::string where = file && *file ? " ved skriving til " + std::string(file) : std::string();
+  throw EDiskFull("Disken er full" + where + " (" + msg + ")");
+}
+
+// Throws the store's exception for a failed SQLite call; msg is the message for people.
+[[noreturn]] void raiseCode(sqlite3* db, int rc, const std::string& msg) {
+  const int primary = rc & 0xFF;
+  if (isDiskFull(db, rc)) raiseDiskFull(db, msg);
   if (rc == SQLITE_CONSTRAINT_UNIQUE || rc == SQLITE_CONSTRAINT_PRIMARYKEY) throw EKeyViolation(msg);
   if (primary == SQLITE_READONLY) throw EReadOnly(msg);
-  throw Error(msg);
+  if (primary == SQLITE_IOERR) throw SqliteFailure("Feil ved lesing eller skriving på disken (" + msg + ")", rc);
+  throw SqliteFailure(msg, rc);
+}
+
+[[noreturn]] void raise(sqlite3* db, int rc, const std::string& what) {
+  raiseCode(db, rc, what + ": " + (db ? sqlite3_errmsg(db) : sqlite3_errstr(rc)));
 }
 
 class Stmt {
@@ -111,8 +140,8 @@ void exec(sqlite3* db, const std::string& sql) {
   if (rc != SQLITE_OK) {
     const std::string msg = err ? err : sqlite3_errstr(rc);
     sqlite3_free(err);
-    if (rc == SQLITE_CONSTRAINT) throw EKeyViolation("Nøkkelbrudd: " + msg);
-    throw Error("Databasefeil: " + msg);
+    if ((rc & 0xFF) == SQLITE_CONSTRAINT) throw EKeyViolation("Nøkkelbrudd: " + msg);
+    raiseCode(db, rc, "Databasefeil: " + msg);
   }
 }
 
@@ -701,18 +730,67 @@ std::map<std::string, std::weak_ptr<SqliteFile>>& registry() {
   return files;
 }
 
+std::string folderOf(const std::string& path) {
+  const std::string folder = std::filesystem::path(path).parent_path().string();
+  return folder.empty() ? "." : folder;
+}
+
+bool isWritable(const std::string& path) { return ::access(path.c_str(), W_OK) == 0; }
+
+// "file:" URI of a path, with the characters a URI gives meaning escaped.
+std::string fileUri(const std::string& path, const char* query) {
+  std::string uri = "file:";
+  for (const char c : path) {
+    if (c == '%' || c == '?' || c == '#') {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      uri += '%';
+      uri += kHex[static_cast<unsigned char>(c) >> 4];
+      uri += kHex[c & 0xF];
+    } else {
+      uri += c;
+    }
+  }
+  return uri + query;
+}
+
+// A table that cannot be written opens for reading. In a folder that cannot be written SQLite
+// cannot make the files WAL reading needs; with no log of unwritten changes there, nobody can
+// change the table, so it is read as it stands on disk.
+sqlite3* openForReading(const std::string& path) {
+  constexpr int kFlags = SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI;
+  if (isWritable(folderOf(path))) return openDb(fileUri(path, "?mode=ro"), kFlags);
+  std::error_code ec;
+  const bool pendingLog = std::filesystem::file_size(path + "-wal", ec) > 0 && !ec;
+  return openDb(fileUri(path, pendingLog ? "?mode=ro" : "?immutable=1"), kFlags);
+}
+
+std::string openError(const std::string& path, int error) {
+  if (error == ENOENT) return "Tabellfilen finnes ikke: " + path;
+  if (error == EACCES || error == EPERM) return "Ingen lesetilgang til tabellfilen: " + path;
+  return "Kan ikke åpne tabellfilen " + path + ": " + std::strerror(error);
+}
+
+// Damage (or a file that is no table of ours) as opposed to a failure of the disk or the system.
+bool isDamage(int code) {
+  const int primary = code & 0xFF;
+  return primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_ERROR ||
+         primary == SQLITE_FORMAT || primary == SQLITE_MISMATCH;
+}
+
 std::shared_ptr<SqliteFile> openFile(const std::string& path, bool exclusive) {
   const int lockFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (lockFd < 0) throw ECannotOpen("Tabellfilen finnes ikke: " + path);
+  if (lockFd < 0) throw ECannotOpen(openError(path, errno));
   if (flock(lockFd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
     close(lockFd);
     throw ECannotOpen("Tabellen er i bruk av et annet program: " + path);
   }
   sqlite3* db = nullptr;
   try {
-    db = openDb(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
-  } catch (const ECannotOpen&) {
-    db = openDb(path, SQLITE_OPEN_READONLY | SQLITE_OPEN_NOMUTEX);
+    const bool writable = isWritable(path) && isWritable(folderOf(path));
+    db = writable ? openDb(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX) : openForReading(path);
+  } catch (...) {
+    close(lockFd);
+    throw;
   }
   auto file = std::make_shared<SqliteFile>(db, path, lockFd);
   try {
@@ -728,8 +806,9 @@ std::shared_ptr<SqliteFile> openFile(const std::string& path, bool exclusive) {
       exec(db, "COMMIT");
       file->counted = true;
     }
-  } catch (const Error& e) {
-    throw ECannotOpen("Tabellfilen er skadet eller ukjent: " + path + " (" + e.what() + ")");
+  } catch (const SqliteFailure& e) {
+    if (isDamage(e.code())) throw ECannotOpen("Tabellfilen er skadet eller ukjent: " + path + " (" + e.what() + ")");
+    throw ECannotOpen("Kan ikke lese tabellfilen " + path + " (" + e.what() + ")");
   }
   return file;
 }
@@ -755,6 +834,9 @@ std::unique_ptr<TableStorage> SqliteProvider::Open(const std::string& path, cons
 void SqliteProvider::Create(const std::string& path, const std::vector<FieldDef>& fields,
                             const std::vector<IndexDef>& indexes) {
   if (std::filesystem::exists(path)) throw Error("Tabellen finnes allerede: " + path);
+  if (!isWritable(folderOf(path)) && (errno == EACCES || errno == EPERM || errno == EROFS)) {
+    throw EReadOnly("Mappen er skrivebeskyttet: " + folderOf(path));
+  }
   const std::string temp = path + ".new";
   std::filesystem::remove(temp);
   sqlite3* db = openDb(temp, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
