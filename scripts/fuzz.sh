@@ -21,8 +21,9 @@ command -v clang++ >/dev/null || { echo "fuzzing needs clang: apt-get install cl
 # The sources each target is built from, and what it links.
 sources_of() {
   case $1 in
-    ff2) ls "$root"/src/store/ff2/*.cpp | grep -v '/Ff2Storage\.cpp$'; ls "$root"/src/text/*.cpp ;;
-    filter) ls "$root"/src/store/*.cpp "$root"/src/store/sqlite/*.cpp "$root"/src/store/ff2/*.cpp "$root"/src/text/*.cpp ;;
+    # The reader alone: the folder's storage back end needs the rest of the store.
+    ff2) ls "$root"/src/store/ff2/*.cpp | grep -v '/Ff2Storage\.cpp$\|/Ff2Table\.cpp$'; ls "$root"/src/text/*.cpp ;;
+    filter) ls "$root"/src/store/*.cpp "$root"/src/store/*/*.cpp "$root"/src/text/*.cpp ;;
     inifile) echo "$root/src/settings/IniFile.cpp"; ls "$root"/src/text/*.cpp ;;
     hostsfile) echo "$root/src/settings/HostsFile.cpp"; ls "$root"/src/text/*.cpp ;;
     text) ls "$root"/src/text/*.cpp ;;
@@ -30,7 +31,7 @@ sources_of() {
   esac
   echo "$root/fuzz/${1}_fuzz.cpp"
 }
-libraries_of() { [ "$1" = filter ] && echo "-lsqlite3" || true; }
+libraries_of() { [ "$1" = filter ] && echo "-lsqlite3 $(pkg-config --cflags --libs libmariadb)" || true; }
 max_len_of() { [ "$1" = ff2 ] && echo 262144 || echo 4096; }
 
 # Rebuilt only when a source or header is newer than the binary.
@@ -42,7 +43,8 @@ build() {
   fi
   # shellcheck disable=SC2086
   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -I"$root/src" -I"$root/fuzz" $sources $(libraries_of "$target") -o "$binary"
+    -I"$root/src" -I"$root/fuzz" $sources $(libraries_of "$target") -o "$binary" ||
+    { echo "$target: the fuzz target does not build" >&2; return 1; }
 }
 
 # The .ff2 reader also starts from built tables of the shapes the samples lack and from every
@@ -59,7 +61,7 @@ seed_ff2() {
 fuzz_one() {
   local target=$1 work=${KV_FUZZ_WORK:-${KV_FUZZ_DIR:-${TMPDIR:-/tmp}/kv-fuzz}/$1}
   mkdir -p "$work/corpus" "$work/artifacts"
-  build "$target" "$work/${target}_fuzz"
+  build "$target" "$work/${target}_fuzz" || return 1
   if [ -d "$root/fuzz/corpus/$target" ]; then cp -f "$root/fuzz/corpus/$target"/* "$work/corpus/" 2>/dev/null || true; fi
   if [ "$target" = ff2 ]; then seed_ff2 "$work/corpus" "$work"; fi
   local options=(-max_len="$(max_len_of "$target")" -timeout=10 -rss_limit_mb=2048 -runs="$runs"
