@@ -11,6 +11,7 @@
 #include <string>
 
 #include "bench/BenchUtil.h"
+#include "bench/FilterWalk.h"
 #include "store/Aliases.h"
 #include "store/ClientConfig.h"
 #include "store/Session.h"
@@ -174,13 +175,7 @@ int main(int argc, char** argv) {
       [&] {
         ff::TffTable t;
         openBenchTable(t);
-        t.SetFilter("PROSJEKTNR=42");
-        t.SetFiltered(true);
-        double sink = 0;
-        walkedStore = 0;
-        for (; !t.Eof(); t.Next(), ++walkedStore) sink += t.FieldByName("BELOP").AsFloat();
-        rssWalking = std::max(rssWalking, bench::procStatusKiB("VmRSS"));
-        if (sink < 0) std::puts("");
+        walkedStore = bench::walkFilteredRows(t, rssWalking);
       },
       [&] {
         walkedBase = api.rows("SELECT _ff_id, c0, c1, c2, c3, c4 FROM " + rows + " WHERE c1 = 42 ORDER BY _ff_id", 4);

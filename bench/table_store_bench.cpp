@@ -10,6 +10,7 @@
 #include <string>
 
 #include "bench/BenchUtil.h"
+#include "bench/FilterWalk.h"
 #include "store/Aliases.h"
 #include "store/Session.h"
 #include "store/Table.h"
@@ -106,13 +107,7 @@ int main(int argc, char** argv) {
       [&] {
         ff::TffTable t;
         openBenchTable(t);
-        t.SetFilter("PROSJEKTNR=42");
-        t.SetFiltered(true);
-        double sink = 0;
-        walkedStore = 0;
-        for (; !t.Eof(); t.Next(), ++walkedStore) sink += t.FieldByName("BELOP").AsFloat();
-        rssWalking = std::max(rssWalking, bench::procStatusKiB("VmRSS"));
-        if (sink < 0) std::puts("");
+        walkedStore = bench::walkFilteredRows(t, rssWalking);
       },
       [&] {
         Sqlite s(file);
