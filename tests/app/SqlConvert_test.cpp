@@ -25,7 +25,10 @@ namespace {
 using ff::FieldType;
 using ff::Value;
 
-const std::string kSamples = KV_SOURCE_DIR "/../shared/ff2-samples";
+// The firm samples beside the checkout, else the repository's copies of the same files.
+const std::string kSamples = fs::is_directory(KV_SOURCE_DIR "/../shared/ff2-samples")
+                                 ? KV_SOURCE_DIR "/../shared/ff2-samples"
+                                 : KV_SOURCE_DIR "/tests/store/ff2/samples";
 
 class Observer : public ConvertObserver {
  public:
