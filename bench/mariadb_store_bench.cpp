@@ -11,7 +11,7 @@
 #include <string>
 
 #include "bench/BenchUtil.h"
-#include "bench/FilterWalk.h"
+#include "bench/StoreSteps.h"
 #include "store/Aliases.h"
 #include "store/ClientConfig.h"
 #include "store/Session.h"
@@ -155,8 +155,7 @@ int main(int argc, char** argv) {
       [&] {
         ff::TffTable t;
         openBenchTable(t);
-        storeRows = static_cast<long>(t.RecordCount());
-        t.Last();
+        storeRows = bench::countThenLast(t);
       },
       [&] {
         api.rows("SELECT id, ready FROM _ff_tables WHERE name_key = 'stor'", 0);

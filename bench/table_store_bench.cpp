@@ -10,7 +10,7 @@
 #include <string>
 
 #include "bench/BenchUtil.h"
-#include "bench/FilterWalk.h"
+#include "bench/StoreSteps.h"
 #include "store/Aliases.h"
 #include "store/Session.h"
 #include "store/Table.h"
@@ -88,8 +88,7 @@ int main(int argc, char** argv) {
       [&] {
         ff::TffTable t;
         openBenchTable(t);
-        storeRows = static_cast<long>(t.RecordCount());
-        t.Last();
+        storeRows = bench::countThenLast(t);
       },
       [&] {
         Sqlite s(file);

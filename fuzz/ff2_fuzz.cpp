@@ -1,5 +1,5 @@
 // libFuzzer target for the .ff2 reader: any input must be read or refused with ECannotOpen,
-// without crashes, leaks, undefined behaviour or endless loops. Built by scripts/fuzz-ff2.sh.
+// without crashes, leaks, undefined behaviour or endless loops. Built by scripts/fuzz.sh (target ff2).
 #include <cstddef>
 #include <cstdint>
 #include <string>
