@@ -348,7 +348,12 @@ void TffTable::takeRow(Row& row) {
   for (std::size_t i = 0; i < fields_.size(); ++i) {
     const int p = physicalIndex_[i];
     const auto& values = current_.values;
-    buffer_[i] = p >= 0 && static_cast<std::size_t>(p) < values.size() ? values[static_cast<std::size_t>(p)] : Value{};
+    // Assigned, not built and moved: a string keeps the room it has.
+    if (p >= 0 && static_cast<std::size_t>(p) < values.size()) {
+      buffer_[i] = values[static_cast<std::size_t>(p)];
+    } else {
+      buffer_[i] = Value{};
+    }
   }
   calculateFields();
 }

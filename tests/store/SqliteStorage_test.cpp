@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <filesystem>
 #include <fstream>
@@ -230,6 +231,113 @@ TEST_F(SqliteStorageTest, OnlyDamageIsCalledDamage) {
   TffTable t;
   const std::string error = openError(t, db.alias(), "PROSJEKT");
   EXPECT_NE(error.find("Tabellfilen er skadet"), std::string::npos) << error;
+}
+
+// A table closed here is opened again: what happened to it meanwhile, here or in another
+// program, must show, and nothing of another program's must be lost.
+
+// Opens the table, optionally exclusively, and returns its NAVN values joined by ";".
+std::string namesIn(const std::string& alias, const std::string& table, bool exclusive = false) {
+  TffTable t;
+  t.SetExclusive(exclusive);
+  if (const std::string error = openError(t, alias, table); !error.empty()) return "open failed: " + error;
+  std::string names;
+  for (t.First(); !t.Eof(); t.Next()) names += t.FieldByName("NAVN").AsString() + ";";
+  return names;
+}
+
+void appendName(const std::string& alias, const std::string& table, const std::string& name) {
+  TffTable t;
+  t.SetDatabaseName(alias);
+  t.SetTableName(table);
+  t.Open();
+  t.Append();
+  t.FieldByName("NAVN").SetAsString(name);
+  t.Post();
+}
+
+TEST_F(SqliteStorageTest, AClosedTableLetsAnotherProgramInAndShowsWhatItWrote) {
+  ASSERT_EQ(namesIn(db.alias(), "PROSJEKT"), "Bro;Kai;");
+  const std::string child = inChild([&] {
+    TffTable t;
+    t.SetExclusive(true);
+    if (const std::string error = openError(t, db.alias(), "PROSJEKT"); !error.empty()) return error;
+    t.Append();
+    t.FieldByName("NAVN").SetAsString("Mur");
+    t.Post();
+    return std::string("ok");
+  });
+  EXPECT_EQ(child, "ok") << "the closed table must not stay locked";
+  EXPECT_EQ(namesIn(db.alias(), "PROSJEKT"), "Bro;Kai;Mur;");
+  EXPECT_EQ(namesIn(db.alias(), "PROSJEKT", true), "Bro;Kai;Mur;");
+}
+
+TEST_F(SqliteStorageTest, AClosedTableKeepsItsRowsInItsOwnFile) {
+  appendName(db.alias(), "PROSJEKT", "Mur");
+  // Read past the log, as a copy of the table file alone would be.
+  sqlite3* raw = nullptr;
+  const std::string uri = "file:" + db.folder() + "PROSJEKT.ffdb?immutable=1";
+  ASSERT_EQ(sqlite3_open_v2(uri.c_str(), &raw, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr), SQLITE_OK);
+  sqlite3_stmt* count = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(raw, "SELECT count(*) FROM rows", -1, &count, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_step(count), SQLITE_ROW);
+  EXPECT_EQ(sqlite3_column_int(count, 0), 3);
+  sqlite3_finalize(count);
+  sqlite3_close(raw);
+}
+
+TEST_F(SqliteStorageTest, ATableMadeAnewUnderTheSameNameIsOpenedAsItIs) {
+  ASSERT_EQ(namesIn(db.alias(), "PROSJEKT"), "Bro;Kai;");
+  auto& session = TffSession::DefaultSession();
+  session.DropTable(db.alias(), "PROSJEKT");
+  session.CreateTable(db.alias(), "PROSJEKT", {{"NR", FieldType::Integer, 0, false}, {"NAVN", FieldType::String, 20, false}}, {});
+  TffTable t;
+  ASSERT_EQ(openError(t, db.alias(), "PROSJEKT"), "");
+  EXPECT_EQ(t.FieldCount(), 2);
+  EXPECT_EQ(t.RecordCount(), 0);
+  t.Close();
+  // Written over in place, as a restored copy would be.
+  const std::string path = db.folder() + "PROSJEKT.ffdb";
+  {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << "no table here";
+  }
+  EXPECT_NE(openError(t, db.alias(), "PROSJEKT").find("Tabellfilen er skadet"), std::string::npos);
+}
+
+// The connection this process kept for a table that another program then dropped and made
+// anew must neither serve the old rows nor, when it closes, remove the new table's log.
+TEST_F(SqliteStorageTest, AStaleConnectionLeavesTheLogOfTheNewTableAlone) {
+  ASSERT_EQ(namesIn(db.alias(), "PROSJEKT"), "Bro;Kai;");
+  int ready[2], done[2];
+  ASSERT_EQ(pipe(ready), 0);
+  ASSERT_EQ(pipe(done), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // Drops and remakes the table, posts a row and holds the table open until told.
+    auto& session = TffSession::DefaultSession();
+    session.DropTable(db.alias(), "PROSJEKT");
+    session.CreateTable(db.alias(), "PROSJEKT", {{"NAVN", FieldType::String, 20, false}}, {});
+    TffTable t;
+    t.SetDatabaseName(db.alias());
+    t.SetTableName("PROSJEKT");
+    t.Open();
+    t.Append();
+    t.FieldByName("NAVN").SetAsString("Ny");
+    t.Post();
+    char c = 1;
+    (void)!write(ready[1], &c, 1);
+    (void)!read(done[0], &c, 1);
+    _exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  // The kept connection is of the dropped file: it is closed, and the new file opened.
+  EXPECT_EQ(namesIn(db.alias(), "PROSJEKT"), "Ny;") << "the row the other program posted must show";
+  (void)!write(done[1], &c, 1);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_EQ(namesIn(db.alias(), "PROSJEKT"), "Ny;");
 }
 
 }  // namespace

@@ -3,16 +3,20 @@
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
+#include <string_view>
 
 #include "store/Errors.h"
 #include "store/KeysetSeek.h"
@@ -113,21 +117,43 @@ class Stmt {
     sqlite3_clear_bindings(stmt_);
   }
 
-  Value column(int i) const {
+  // Reads column i into out, reusing the room of a string out already holds.
+  void readColumn(int i, Value& out) const {
     switch (sqlite3_column_type(stmt_, i)) {
       case SQLITE_INTEGER:
-        return Value{static_cast<std::int64_t>(sqlite3_column_int64(stmt_, i))};
+        out = static_cast<std::int64_t>(sqlite3_column_int64(stmt_, i));
+        return;
       case SQLITE_FLOAT:
-        return Value{sqlite3_column_double(stmt_, i)};
+        out = sqlite3_column_double(stmt_, i);
+        return;
       case SQLITE_TEXT:
       case SQLITE_BLOB: {
         const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_, i));
-        return Value{std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt_, i)))};
+        const std::string_view text(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt_, i)));
+        if (auto* s = std::get_if<std::string>(&out)) {
+          s->assign(text);
+        } else {
+          out = std::string(text);
+        }
+        return;
       }
       default:
-        return Value{};
+        out = Value{};
     }
   }
+
+  // Reads `count` columns from `first` on into the row's values.
+  void readRow(Row& row, std::size_t count, int first = 1) const {
+    row.values.resize(count);
+    for (std::size_t i = 0; i < count; ++i) readColumn(first + static_cast<int>(i), row.values[i]);
+  }
+
+  Value column(int i) const {
+    Value v;
+    readColumn(i, v);
+    return v;
+  }
+
 
  private:
   sqlite3* db_ = nullptr;
@@ -207,12 +233,37 @@ std::string insertSql(const std::vector<FieldDef>& fields, bool withRowId = fals
 
 class SqliteCursor;
 
+// What the directory says of a table file: which file it is and when it last changed.
+struct FileStamp {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  mode_t mode = 0;
+  timespec changed{};
+  timespec statusChanged{};
+
+  bool operator==(const FileStamp& o) const {
+    return device == o.device && inode == o.inode && size == o.size && mode == o.mode && sameTime(changed, o.changed) &&
+           sameTime(statusChanged, o.statusChanged);
+  }
+
+ private:
+  static bool sameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+};
+
+std::optional<FileStamp> stampOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mode, st.st_mtim, st.st_ctim};
+}
+
 // One open SQLite file, shared by every handle of this process on the same table.
 class SqliteFile {
  public:
   SqliteFile(sqlite3* db, std::string path, int lockFd)
       : db_(db), path_(std::move(path)), lockFd_(lockFd) {}
   ~SqliteFile() {
+    // SQLite itself leaves the log alone when the name has come to mean another file.
     sqlite3_close_v2(db_);
     if (lockFd_ >= 0) close(lockFd_);
   }
@@ -220,6 +271,24 @@ class SqliteFile {
   sqlite3* db() const { return db_; }
   const std::string& path() const { return path_; }
   std::uint64_t generation() const { return generation_; }
+
+  // A file whose last handle closed keeps its connection, and with it the pages and schema
+  // it has read, for the next open of the table. It gives up its lock on the table, so that
+  // other programs may open the table exclusively meanwhile.
+  void park() {
+    if (!sqlite3_db_readonly(db_, "main")) {
+      // Leaves the rows in the table file, as a closed table does. Should the checkpoint not
+      // get through, they stay safe in the log.
+      sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    }
+    close(lockFd_);
+    lockFd_ = -1;
+    parked_ = stampOf(path_);
+  }
+  bool parked() const { return lockFd_ < 0 && !path_.empty(); }
+  // True when the table file is as this connection left it when parked.
+  bool unchangedSincePark() const { return parked_ && stampOf(path_) == parked_; }
+  void unpark(int lockFd) { lockFd_ = lockFd; }
 
   void addCursor(SqliteCursor* c) { cursors_.insert(c); }
   void removeCursor(SqliteCursor* c) { cursors_.erase(c); }
@@ -241,6 +310,7 @@ class SqliteFile {
   sqlite3* db_;
   std::string path_;
   int lockFd_;
+  std::optional<FileStamp> parked_;  // the file as it was when last parked
   std::uint64_t generation_ = 1;
   std::set<SqliteCursor*> cursors_;
 };
@@ -393,8 +463,7 @@ class SqliteCursor : public RowCursor {
       return false;
     }
     row.id = valueToInt(stmt_.column(0));
-    row.values.resize(file_->fields.size());
-    for (std::size_t i = 0; i < row.values.size(); ++i) row.values[i] = stmt_.column(static_cast<int>(i) + 1);
+    stmt_.readRow(row, file_->fields.size());
     last_ = KeyOf(row, scan_.order());
     return true;
   }
@@ -422,6 +491,8 @@ void SqliteFile::beforeWrite() {
   for (SqliteCursor* c : cursors_) c->release();
 }
 
+void parkWhenClosed(const std::shared_ptr<SqliteFile>& file);
+
 class SqliteTable : public TableStorage {
  public:
   SqliteTable(std::shared_ptr<SqliteFile> file, bool readOnly) : file_(std::move(file)), readOnly_(readOnly) {
@@ -429,7 +500,10 @@ class SqliteTable : public TableStorage {
   }
   ~SqliteTable() override {
     --file_->handles;
-    if (file_->handles == 0) file_->exclusive = false;
+    if (file_->handles == 0) {
+      file_->exclusive = false;
+      parkWhenClosed(file_);
+    }
   }
 
   const std::vector<FieldDef>& Fields() const override { return file_->fields; }
@@ -496,8 +570,7 @@ class SqliteTable : public TableStorage {
     const bool found = s.step();
     if (found) {
       row.id = id;
-      row.values.resize(file_->fields.size());
-      for (std::size_t i = 0; i < row.values.size(); ++i) row.values[i] = s.column(static_cast<int>(i) + 1);
+      s.readRow(row, file_->fields.size());
     }
     s.reset();
     return found;
@@ -777,40 +850,96 @@ bool isDamage(int code) {
          primary == SQLITE_FORMAT || primary == SQLITE_MISMATCH;
 }
 
-std::shared_ptr<SqliteFile> openFile(const std::string& path, bool exclusive) {
+// Locks the table against other programs' exclusive opens (or, exclusive, against any open
+// of theirs). Returns the descriptor that holds the lock.
+int lockTable(const std::string& path, bool exclusive) {
   const int lockFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (lockFd < 0) throw ECannotOpen(openError(path, errno));
   if (flock(lockFd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
     close(lockFd);
     throw ECannotOpen("Tabellen er i bruk av et annet program: " + path);
   }
+  return lockFd;
+}
+
+// Runs a step of opening, telling a damaged file from one that cannot be read.
+template <typename Step>
+void openingStep(const std::string& path, Step step) {
+  try {
+    step();
+  } catch (const SqliteFailure& e) {
+    if (isDamage(e.code())) throw ECannotOpen("Tabellfilen er skadet eller ukjent: " + path + " (" + e.what() + ")");
+    throw ECannotOpen("Kan ikke lese tabellfilen " + path + " (" + e.what() + ")");
+  }
+}
+
+bool mayWrite(const std::string& path) { return isWritable(path) && isWritable(folderOf(path)); }
+
+// What the store keeps of a file's own tables: its fields, indexes and row counter. Another
+// program may have changed them while a parked file was closed.
+void readDictionary(SqliteFile& file) {
+  sqlite3* db = file.db();
+  file.loadDictionary();
+  file.counted = hasRowCounter(db);
+  if (!file.counted && !sqlite3_db_readonly(db, "main")) {
+    // Tables made before the counter existed get it on their first writable open.
+    exec(db, "BEGIN IMMEDIATE");
+    createRowCounter(db);
+    exec(db, "COMMIT");
+    file.counted = true;
+  }
+}
+
+std::shared_ptr<SqliteFile> openFile(const std::string& path, bool exclusive) {
+  const int lockFd = lockTable(path, exclusive);
   sqlite3* db = nullptr;
   try {
-    const bool writable = isWritable(path) && isWritable(folderOf(path));
-    db = writable ? openDb(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX) : openForReading(path);
+    db = mayWrite(path) ? openDb(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX) : openForReading(path);
   } catch (...) {
     close(lockFd);
     throw;
   }
   auto file = std::make_shared<SqliteFile>(db, path, lockFd);
-  try {
+  openingStep(path, [&] {
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, 5000);
     exec(db, "PRAGMA synchronous=FULL");
-    file->loadDictionary();
-    file->counted = hasRowCounter(db);
-    if (!file->counted && !sqlite3_db_readonly(db, "main")) {
-      // Tables made before the counter existed get it on their first writable open.
-      exec(db, "BEGIN IMMEDIATE");
-      createRowCounter(db);
-      exec(db, "COMMIT");
-      file->counted = true;
-    }
-  } catch (const SqliteFailure& e) {
-    if (isDamage(e.code())) throw ECannotOpen("Tabellfilen er skadet eller ukjent: " + path + " (" + e.what() + ")");
-    throw ECannotOpen("Kan ikke lese tabellfilen " + path + " (" + e.what() + ")");
-  }
+    readDictionary(*file);
+  });
   return file;
+}
+
+// Files parked by their last close, oldest first (registryMutex).
+constexpr std::size_t kMaxParkedFiles = 4;
+std::deque<std::shared_ptr<SqliteFile>>& parkedFiles() {
+  static std::deque<std::shared_ptr<SqliteFile>> files;
+  return files;
+}
+
+void forgetParked(const std::shared_ptr<SqliteFile>& file) {
+  auto& parked = parkedFiles();
+  parked.erase(std::remove(parked.begin(), parked.end(), file), parked.end());
+}
+
+// Takes a parked file back into use. False when the table file changed meanwhile, or the
+// right to write it did: the table is then opened afresh. Throws ECannotOpen when another
+// program holds the table.
+bool unpark(const std::shared_ptr<SqliteFile>& file, bool exclusive) {
+  forgetParked(file);
+  const bool readOnly = sqlite3_db_readonly(file->db(), "main") == 1;
+  if (!file->unchangedSincePark() || mayWrite(file->path()) == readOnly) return false;
+  file->unpark(lockTable(file->path(), exclusive));
+  openingStep(file->path(), [&] { readDictionary(*file); });
+  return true;
+}
+
+void parkWhenClosed(const std::shared_ptr<SqliteFile>& file) {
+  if (file->path().empty()) return;  // scratch tables live only as long as their handles
+  std::lock_guard lock(registryMutex);
+  file->park();
+  auto& parked = parkedFiles();
+  parked.push_back(file);
+  if (parked.size() > kMaxParkedFiles) parked.pop_front();
 }
 
 }  // namespace
@@ -820,9 +949,12 @@ std::unique_ptr<TableStorage> SqliteProvider::Open(const std::string& path, cons
   const std::string key = std::filesystem::weakly_canonical(path, ec).string();
   std::lock_guard lock(registryMutex);
   std::shared_ptr<SqliteFile> file = registry()[key].lock();
-  if (file) {
-    if (file->exclusive || mode.exclusive) throw ECannotOpen("Tabellen er i bruk: " + path);
-  } else {
+  if (file && file->parked()) {
+    if (!unpark(file, mode.exclusive)) file.reset();
+  } else if (file && (file->exclusive || mode.exclusive)) {
+    throw ECannotOpen("Tabellen er i bruk: " + path);
+  }
+  if (!file) {
     file = openFile(path, mode.exclusive);
     registry()[key] = file;
   }
