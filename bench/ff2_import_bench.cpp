@@ -5,6 +5,7 @@
 // peak resident memory of the import and of `kvist-ff dump` at 10,000, 100,000 and 1,000,000 rows.
 // Usage: ff2_import_bench [folder] [kvist-ff]   (else var/bench and the kvist-ff beside the bench)
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -90,11 +91,16 @@ int main(int argc, char** argv) {
   const std::string copy = target + tableName(big) + ".ffdb";
   std::vector<double> decode, capi, capiIndexed, import;
   long peak = 0, decoded = 0;
+  // Each step starts with the disk written out, so that none pays for what the one before wrote.
   for (int round = 0; round < kRounds; ++round) {
+    sync();
     decode.push_back(bench::timeOnce([&] { decoded = decodeOnly(file); }));
+    sync();
     capi.push_back(bench::timeOnce([&] { insertWithCApi(file, target + "capi.db", false); }));
+    sync();
     capiIndexed.push_back(bench::timeOnce([&] { insertWithCApi(file, target + "capi.db", true); }));
     fs::remove(copy);
+    sync();
     const bench::ToolRun run = bench::runTool({tool, "import", "FF2BENCH", "--to", "FF2COPY", tableName(big)});
     if (run.exitCode != 0) {
       std::fprintf(stderr, "kvist-ff import failed (%d)\n", run.exitCode);

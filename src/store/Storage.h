@@ -93,6 +93,10 @@ class TableStorage {
   virtual void EndBulk() = 0;
   // Changes whenever the table's rows change through any handle of this process.
   virtual std::uint64_t Generation() const = 0;
+  // True when a cursor of this table may be stepped on another thread while the caller works
+  // with other tables: the table shares no file handle or connection with them. The caller
+  // makes no other call of this table while that cursor runs.
+  virtual bool ScansOnAnyThread() const { return false; }
 };
 
 struct OpenMode {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "store/Errors.h"
+#include "store/PrefetchCursor.h"
 #include "store/Session.h"
 
 namespace ff {
@@ -33,7 +34,9 @@ std::string properName(TffSession& session, const std::string& alias, const std:
 std::int64_t copyOne(TffSession& session, const std::string& fromAlias, const std::string& name,
                      const std::string& toAlias, bool keepUnique) {
   auto source = session.OpenTable(fromAlias, name, {true, false});
-  auto rows = source->Scan({}, {}, std::nullopt, ScanDirection::Forward);
+  std::unique_ptr<RowCursor> rows = source->Scan({}, {}, std::nullopt, ScanDirection::Forward);
+  // Reading the source on a thread of its own overlaps it with writing the copy.
+  if (source->ScansOnAnyThread()) rows = std::make_unique<PrefetchCursor>(std::move(rows));
   return session.CreateFilledTable(toAlias, name, source->Fields(), indexesForCopy(source->Indexes(), keepUnique),
                                    *rows);
 }

@@ -44,6 +44,8 @@ class Ff2Table : public TableStorage {
   void BeginBulk() override {}
   void EndBulk() override {}
   std::uint64_t Generation() const override { return 1; }
+  // Each open of a .ff2 table reads the file through a handle of its own.
+  bool ScansOnAnyThread() const override { return true; }
 
  private:
   // The scratch table, holding at least the fields sel and order name and an index for order.
