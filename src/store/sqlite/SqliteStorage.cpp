@@ -154,7 +154,6 @@ class Stmt {
     return v;
   }
 
-
  private:
   sqlite3* db_ = nullptr;
   sqlite3_stmt* stmt_ = nullptr;
