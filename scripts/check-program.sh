@@ -23,8 +23,10 @@ screen=(-a -s "-screen 0 1280x800x24")
 check=$root/var/check
 eval "$(scripts/demo-database.sh "$check" --fresh)"
 port=${KV_MYSQL_PORT:-33306}
+# Named outright, so that the steps run with a home folder of their own still find the server.
+export KV_MYSQL_DIR=${KV_MYSQL_DIR:-${XDG_STATE_HOME:-$HOME/.local/state}/kvistmerket/mysql}
 scripts/mysql-local.sh start --port "$port"
-socket=${KV_MYSQL_DIR:-${XDG_STATE_HOME:-$HOME/.local/state}/kvistmerket/mysql}/mysqld.sock
+socket=$KV_MYSQL_DIR/mysqld.sock
 server() { mariadb --no-defaults --socket="$socket" --user=root "$@"; }
 server -e "DROP TABLE IF EXISTS kvist.PROSJEKT"
 
