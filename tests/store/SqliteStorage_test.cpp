@@ -340,4 +340,28 @@ TEST_F(SqliteStorageTest, AStaleConnectionLeavesTheLogOfTheNewTableAlone) {
   EXPECT_EQ(namesIn(db.alias(), "PROSJEKT"), "Ny;");
 }
 
+// Cursors on the same SQL share prepared statements one after the other, never at once.
+TEST_F(SqliteStorageTest, CursorsOnTheSameScanEachSeeEveryRow) {
+  for (const char* navn : {"Dam", "Eik", "Fjord"}) appendName(db.alias(), "PROSJEKT", navn);
+  auto storage = TffSession::DefaultSession().OpenTable(db.alias(), "PROSJEKT", {});
+  const RowOrder byName{{0}, false, false};
+  auto names = [&](RowCursor& cursor, int count) {
+    std::string out;
+    Row row;
+    for (int i = 0; i < count && cursor.Next(row); ++i) out += std::get<std::string>(row.values.at(0)) + ";";
+    return out;
+  };
+  for (int round = 0; round < 3; ++round) {
+    auto a = storage->Scan({}, byName, std::nullopt, ScanDirection::Forward);
+    auto b = storage->Scan({}, byName, std::nullopt, ScanDirection::Forward);
+    std::string seenA = names(*a, 2), seenB = names(*b, 1);
+    storage->Insert({Value{"Ås" + std::to_string(round)}});  // both seek again after a write
+    seenA += names(*a, 100);
+    seenB += names(*b, 100);
+    EXPECT_EQ(seenA, seenB) << round;
+    EXPECT_EQ(seenA.rfind("Bro;Dam;Eik;Fjord;Kai;", 0), 0u) << seenA;
+    EXPECT_NE(seenA.find("Ås" + std::to_string(round)), std::string::npos) << seenA;
+  }
+}
+
 }  // namespace

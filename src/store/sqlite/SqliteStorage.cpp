@@ -262,6 +262,7 @@ class SqliteFile {
   SqliteFile(sqlite3* db, std::string path, int lockFd)
       : db_(db), path_(std::move(path)), lockFd_(lockFd) {}
   ~SqliteFile() {
+    keptStatements_.clear();
     // SQLite itself leaves the log alone when the name has come to mean another file.
     sqlite3_close_v2(db_);
     if (lockFd_ >= 0) close(lockFd_);
@@ -289,6 +290,24 @@ class SqliteFile {
   bool unchangedSincePark() const { return parked_ && stampOf(path_) == parked_; }
   void unpark(int lockFd) { lockFd_ = lockFd; }
 
+  // Scans' statements are kept when their cursor is done with them, so that the next cursor
+  // on the same SQL (a grid seeking its next window) need not prepare it again.
+  Stmt statement(const std::string& sql) {
+    for (auto it = keptStatements_.begin(); it != keptStatements_.end(); ++it) {
+      if (it->first == sql) {
+        Stmt kept = std::move(it->second);
+        keptStatements_.erase(it);
+        return kept;
+      }
+    }
+    return Stmt(db_, sql, true);
+  }
+  void keepStatement(std::string sql, Stmt stmt) {
+    stmt.reset();
+    keptStatements_.emplace_back(std::move(sql), std::move(stmt));
+    if (keptStatements_.size() > kKeptStatements) keptStatements_.pop_front();
+  }
+
   void addCursor(SqliteCursor* c) { cursors_.insert(c); }
   void removeCursor(SqliteCursor* c) { cursors_.erase(c); }
 
@@ -310,6 +329,8 @@ class SqliteFile {
   std::string path_;
   int lockFd_;
   std::optional<FileStamp> parked_;  // the file as it was when last parked
+  static constexpr std::size_t kKeptStatements = 8;
+  std::deque<std::pair<std::string, Stmt>> keptStatements_;  // oldest first
   std::uint64_t generation_ = 1;
   std::set<SqliteCursor*> cursors_;
 };
@@ -453,12 +474,15 @@ class SqliteCursor : public RowCursor {
       : file_(std::move(file)), scan_(*file_, sel, order, dir), last_(from), skip_(skip) {
     file_->addCursor(this);
   }
-  ~SqliteCursor() override { file_->removeCursor(this); }
+  ~SqliteCursor() override {
+    release();
+    file_->removeCursor(this);
+  }
 
   bool Next(Row& row) override {
     if (!stmt_ || generation_ != file_->generation()) seek();
     if (!stmt_.step()) {
-      stmt_ = Stmt();  // leave no read open behind
+      release();  // leave no read open behind
       return false;
     }
     row.id = valueToInt(stmt_.column(0));
@@ -467,13 +491,17 @@ class SqliteCursor : public RowCursor {
     return true;
   }
 
-  void release() { stmt_ = Stmt(); }
+  void release() {
+    if (stmt_) file_->keepStatement(std::move(sql_), std::move(stmt_));
+  }
 
  private:
   void seek() {
+    release();
     std::vector<Value> params;
     // The skip applies to the first seek only; later seeks go on from the last row seen.
-    stmt_ = Stmt(file_->db(), scan_.sql(last_, params, last_ ? 0 : skip_));
+    sql_ = scan_.sql(last_, params, last_ ? 0 : skip_);
+    stmt_ = file_->statement(sql_);
     stmt_.bindAll(params);
     generation_ = file_->generation();
   }
@@ -482,6 +510,7 @@ class SqliteCursor : public RowCursor {
   ScanSql scan_;
   std::optional<RowKey> last_;
   std::int64_t skip_;
+  std::string sql_;  // of stmt_
   Stmt stmt_;
   std::uint64_t generation_ = 0;
 };
