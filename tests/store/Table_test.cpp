@@ -585,4 +585,31 @@ TEST_F(TableTest, AFilledTableAppearsWholeOrNotAtAll) {
   EXPECT_EQ(t.RecordCount(), 3001) << "the loaded table counts what is written later";
 }
 
+// Rows go in many to a statement: every row once, in order, whatever the count, also when a
+// table has so many fields that fewer rows fit a statement.
+TEST_F(TableTest, ABulkLoadKeepsEveryRowAtEveryBatchEdge) {
+  std::vector<FieldDef> manyFields;
+  for (int i = 0; i < 700; ++i) manyFields.push_back(field("F" + std::to_string(i), FieldType::Integer));
+  const std::vector<FieldDef>& wide = manyFields;
+  const std::vector<FieldDef> narrow{field("NR", FieldType::Integer), field("NAVN", FieldType::String, 10)};
+  for (const auto* fields : {&narrow, &wide}) {
+    for (int count : {0, 1, 45, 46, 47, 63, 64, 65, 129}) {
+      const std::string name = "LAST" + std::to_string(fields->size()) + "_" + std::to_string(count);
+      NumberedRows rows(count);
+      ASSERT_EQ(session().CreateFilledTable(db.alias(), name, *fields, {}, rows), count);
+      TffTable t;
+      openTable(t, name);
+      ASSERT_EQ(t.RecordCount(), count) << name;
+      int expected = 0;
+      for (t.First(); !t.Eof(); t.Next(), ++expected) {
+        ASSERT_EQ(t.Fields(0).AsInteger(), expected) << name;
+        if (fields == &narrow) {
+          ASSERT_EQ(t.Fields(1).AsString(), "Navn " + std::to_string(expected % 10)) << name;
+        }
+      }
+      EXPECT_EQ(expected, count) << name;
+    }
+  }
+}
+
 }  // namespace
