@@ -64,10 +64,21 @@ std::pair<std::string, std::string> splitDisplayValues(const std::string& dv) {
   return {dv.substr(0, semi), dv.substr(semi + 1)};
 }
 
-std::string twoDigits(int v) {
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "%02d", v);
-  return buf;
+// Appends v (0 to 99) as two digits. Grids format dates by the screenful: no printf here.
+void appendTwoDigits(std::string& out, long v) {
+  out += static_cast<char>('0' + v / 10);
+  out += static_cast<char>('0' + v % 10);
+}
+
+std::string formatTime(long secs) {
+  std::string time;
+  time.reserve(8);
+  appendTwoDigits(time, secs / 3600);
+  time += ':';
+  appendTwoDigits(time, secs / 60 % 60);
+  time += ':';
+  appendTwoDigits(time, secs % 60);
+  return time;
 }
 
 std::string groupThousands(const std::string& digits) {
@@ -114,14 +125,17 @@ std::string formatDateTime(double v, FieldType t) {
     secs -= 86400;
     ++days;
   }
-  const std::string time = twoDigits(static_cast<int>(secs / 3600)) + ":" +
-                           twoDigits(static_cast<int>(secs / 60 % 60)) + ":" +
-                           twoDigits(static_cast<int>(secs % 60));
-  if (t == FieldType::Time) return time;
+  if (t == FieldType::Time) return formatTime(secs);
   int y, m, d;
   civilFromDays(days, y, m, d);
-  std::string date = twoDigits(d) + "." + twoDigits(m) + "." + std::to_string(y);
-  if (t == FieldType::DateTime && secs != 0) date += " " + time;
+  std::string date;
+  date.reserve(20);
+  appendTwoDigits(date, d);
+  date += '.';
+  appendTwoDigits(date, m);
+  date += '.';
+  date += std::to_string(y);
+  if (t == FieldType::DateTime && secs != 0) date += " " + formatTime(secs);
   return date;
 }
 

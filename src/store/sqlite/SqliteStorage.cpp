@@ -294,8 +294,8 @@ class SqliteFile {
   bool unchangedSincePark() const { return parked_ && stampOf(path_) == parked_; }
   void unpark(int lockFd) { lockFd_ = lockFd; }
 
-  // Scans' statements are kept when their cursor is done with them, so that the next cursor
-  // on the same SQL (a grid seeking its next window) need not prepare it again.
+  // Statements are kept when done with (a scan's when its cursor is), so that the next use of
+  // the same SQL (a grid seeking its next window) need not prepare it again.
   Stmt statement(const std::string& sql) {
     for (auto it = keptStatements_.begin(); it != keptStatements_.end(); ++it) {
       if (it->first == sql) {
@@ -342,7 +342,9 @@ class SqliteFile {
 void SqliteFile::loadDictionary() {
   fields.clear();
   indexes.clear();
-  Stmt f(db_, "SELECT name, type, size, required FROM _ff_fields ORDER BY pos");
+  // Kept between loads: a parked file loads its dictionary again on every reopen.
+  const std::string fieldsSql = "SELECT name, type, size, required FROM _ff_fields ORDER BY pos";
+  Stmt f = statement(fieldsSql);
   while (f.step()) {
     FieldDef def;
     def.name = valueToString(f.column(0));
@@ -351,11 +353,14 @@ void SqliteFile::loadDictionary() {
     def.required = valueToInt(f.column(3)) != 0;
     fields.push_back(def);
   }
-  Stmt ix(db_, "SELECT name, fields, options FROM _ff_indexes ORDER BY pos");
+  keepStatement(fieldsSql, std::move(f));
+  const std::string indexesSql = "SELECT name, fields, options FROM _ff_indexes ORDER BY pos";
+  Stmt ix = statement(indexesSql);
   while (ix.step()) {
     indexes.push_back({valueToString(ix.column(0)), splitFieldList(valueToString(ix.column(1))),
                        static_cast<unsigned>(valueToInt(ix.column(2)))});
   }
+  keepStatement(indexesSql, std::move(ix));
 }
 
 // Builds the SQL of scans: selection, order and the seek condition after a key.
