@@ -807,19 +807,19 @@ class BatchInsert {
   }
 
  private:
+  std::size_t paramsPerRow() const { return fields_.size() + (withRowId_ ? 1 : 0); }
+
   // As many rows as fit SQLite's limit on parameters, at most 64.
   std::size_t rowsPerInsert() const {
     constexpr std::size_t kMost = 64;
-    const std::size_t perRow = fields_.size() + (withRowId_ ? 1 : 0);
     if (fields_.empty()) return 1;
     const auto maxParams = static_cast<std::size_t>(sqlite3_limit(db_, SQLITE_LIMIT_VARIABLE_NUMBER, -1));
-    return std::clamp<std::size_t>(maxParams / perRow, 1, kMost);
+    return std::clamp<std::size_t>(maxParams / paramsPerRow(), 1, kMost);
   }
 
   void insert(Stmt& s, std::size_t from, std::size_t to) {
-    const std::size_t perRow = fields_.size() + (withRowId_ ? 1 : 0);
     for (std::size_t r = from; r < to; ++r) {
-      const int first = static_cast<int>((r - from) * perRow);
+      const int first = static_cast<int>((r - from) * paramsPerRow());
       if (withRowId_) s.bind(first + 1, Value{rows_[r].id});
       bindRow(s, fields_, rows_[r].values, first + (withRowId_ ? 1 : 0));
     }
