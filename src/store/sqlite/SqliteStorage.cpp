@@ -333,7 +333,7 @@ class SqliteFile {
   std::string path_;
   int lockFd_;
   std::optional<FileStamp> parked_;  // the file as it was when last parked
-  static constexpr std::size_t kKeptStatements = 8;
+  static constexpr std::size_t kKeptStatements = 16;
   std::deque<std::pair<std::string, Stmt>> keptStatements_;  // oldest first
   std::uint64_t generation_ = 1;
   std::set<SqliteCursor*> cursors_;
@@ -536,6 +536,9 @@ class SqliteTable : public TableStorage {
     ++file_->handles;
   }
   ~SqliteTable() override {
+    for (CachedStmt* slot : {&read_, &insert_, &update_, &remove_, &countAll_}) {
+      if (slot->stmt) file_->keepStatement(std::move(slot->sql), std::move(slot->stmt));
+    }
     --file_->handles;
     if (file_->handles == 0) {
       file_->exclusive = false;
@@ -698,10 +701,20 @@ class SqliteTable : public TableStorage {
     if (readOnly_) throw EReadOnly("Tabellen er skrivebeskyttet: " + file_->path());
   }
 
+  // A statement of this handle, prepared on first use (or kept by the file from an earlier
+  // handle) and handed back to the file when the handle closes.
+  struct CachedStmt {
+    std::string sql;
+    Stmt stmt;
+  };
+
   template <class MakeSql>
-  Stmt& cached(Stmt& slot, MakeSql make) {
-    if (!slot) slot = Stmt(file_->db(), make(), true);
-    return slot;
+  Stmt& cached(CachedStmt& slot, MakeSql make) {
+    if (!slot.stmt) {
+      slot.sql = make();
+      slot.stmt = file_->statement(slot.sql);
+    }
+    return slot.stmt;
   }
 
   void write(Stmt& s, const std::vector<Value>& values, int first) {
@@ -723,7 +736,7 @@ class SqliteTable : public TableStorage {
 
   std::shared_ptr<SqliteFile> file_;
   bool readOnly_;
-  Stmt read_, insert_, update_, remove_, countAll_;
+  CachedStmt read_, insert_, update_, remove_, countAll_;
 };
 
 void configure(sqlite3* db) {
