@@ -29,9 +29,17 @@ std::vector<StorageProvider*>& view() {
 }  // namespace
 
 RowKey KeyOf(const Row& row, const RowOrder& order) {
-  RowKey key{{}, row.id};
-  for (int f : order.fields) key.values.push_back(row.values.at(static_cast<std::size_t>(f)));
+  RowKey key;
+  AssignKeyOf(key, row, order);
   return key;
+}
+
+void AssignKeyOf(RowKey& key, const Row& row, const RowOrder& order) {
+  key.id = row.id;
+  key.values.resize(order.fields.size());
+  for (std::size_t i = 0; i < order.fields.size(); ++i) {
+    key.values[i] = row.values.at(static_cast<std::size_t>(order.fields[i]));
+  }
 }
 
 std::vector<RowKey> TableStorage::SampleKeys(const RowSelection& sel, const RowOrder& order, std::int64_t every) {

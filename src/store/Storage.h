@@ -43,6 +43,8 @@ struct RowKey {
 
 // The key of row in order.
 RowKey KeyOf(const Row& row, const RowOrder& order);
+// The same into key, reusing the room it has (a cursor keeps the key of every row it reads).
+void AssignKeyOf(RowKey& key, const Row& row, const RowOrder& order);
 
 enum class ScanDirection { Forward, Backward };
 

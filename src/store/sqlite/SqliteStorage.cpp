@@ -494,9 +494,10 @@ class SqliteCursor : public RowCursor {
       release();  // leave no read open behind
       return false;
     }
-    row.id = valueToInt(stmt_.column(0));
+    row.id = sqlite3_column_int64(stmt_.get(), 0);
     stmt_.readRow(row, file_->fields.size());
-    last_ = KeyOf(row, scan_.order());
+    if (!last_) last_.emplace();
+    AssignKeyOf(*last_, row, scan_.order());
     return true;
   }
 
