@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <tuple>
 
 #include "bench/BenchUtil.h"
 #include "store/Table.h"
@@ -28,6 +29,49 @@ inline long walkFilteredRows(ff::TffTable& t, long& rssWalking) {
   rssWalking = std::max(rssWalking, procStatusKiB("VmRSS"));
   if (sink < 0) std::puts("");
   return walked;
+}
+
+// What both store benchmarks measure and report: open + RecordCount + Last, and the 1%
+// filter walk, each the store's against the C API of its back end.
+struct StoreStepFigures {
+  double openStore = 0, openBase = 0, filterStore = 0, filterBase = 0;  // seconds
+  long storeRows = 0, walkedStore = 0, walkedBase = 0;
+  long rssBefore = 0, rssWalking = 0;  // KiB
+};
+
+// openTable(TffTable&) opens the bench table; baseOpen() does the C API's steps of opening;
+// baseWalk() walks the C API's filtered rows and returns how many it walked.
+template <class OpenTable, class BaseOpen, class BaseWalk>
+StoreStepFigures measureStoreSteps(int openRounds, int walkRounds, OpenTable openTable, BaseOpen baseOpen,
+                                   BaseWalk baseWalk) {
+  StoreStepFigures f;
+  std::tie(f.openStore, f.openBase) = compare(
+      openRounds,
+      [&] {
+        ff::TffTable t;
+        openTable(t);
+        f.storeRows = countThenLast(t);
+      },
+      baseOpen);
+  f.rssBefore = procStatusKiB("VmRSS");
+  std::tie(f.filterStore, f.filterBase) = compare(
+      walkRounds,
+      [&] {
+        ff::TffTable t;
+        openTable(t);
+        f.walkedStore = walkFilteredRows(t, f.rssWalking);
+      },
+      [&] { f.walkedBase = baseWalk(); });
+  return f;
+}
+
+inline void reportStoreSteps(const StoreStepFigures& f, const char* baseline, const char* goal) {
+  std::printf("rows: %ld; filtered rows walked: store %ld, %s %ld\n", f.storeRows, f.walkedStore, baseline,
+              f.walkedBase);
+  report("(a) open + RecordCount + Last", f.openStore, f.openBase, goal);
+  report("(b) filter 1% on an index + walk", f.filterStore, f.filterBase, goal);
+  std::printf("resident memory: %.1f MiB before the walks, %.1f MiB at most while walking (goal < 64 MiB)\n",
+              f.rssBefore / 1024.0, f.rssWalking / 1024.0);
 }
 
 }  // namespace bench

@@ -148,15 +148,9 @@ int main(int argc, char** argv) {
   const std::string rows = "t" + id;
   const int rounds = 5;
 
-  long storeRows = 0;
   // Each open takes well under a millisecond: many rounds even out the shared machine.
-  auto [openStore, openBase] = bench::compare(
-      kOpenRounds,
-      [&] {
-        ff::TffTable t;
-        openBenchTable(t);
-        storeRows = bench::countThenLast(t);
-      },
+  const bench::StoreStepFigures figures = bench::measureStoreSteps(
+      kOpenRounds, rounds, [](ff::TffTable& t) { openBenchTable(t); },
       [&] {
         api.rows("SELECT id, ready FROM _ff_tables WHERE name_key = 'stor'", 0);
         api.rows("SELECT name, type, size, required FROM _ff_fields WHERE tbl = " + id + " ORDER BY pos", 2);
@@ -164,21 +158,8 @@ int main(int argc, char** argv) {
         api.rows("SELECT _ff_id, c0, c1, c2, c3, c4 FROM " + rows + " ORDER BY _ff_id LIMIT 1", 1);
         api.rows("SELECT row_count FROM _ff_tables WHERE id = " + id, 0);
         api.rows("SELECT _ff_id, c0, c1, c2, c3, c4 FROM " + rows + " ORDER BY _ff_id DESC LIMIT 1", 1);
-      });
-
-  long walkedStore = 0, walkedBase = 0;
-  const long rssBefore = bench::procStatusKiB("VmRSS");
-  long rssWalking = 0;
-  auto [filterStore, filterBase] = bench::compare(
-      rounds,
-      [&] {
-        ff::TffTable t;
-        openBenchTable(t);
-        walkedStore = bench::walkFilteredRows(t, rssWalking);
       },
-      [&] {
-        walkedBase = api.rows("SELECT _ff_id, c0, c1, c2, c3, c4 FROM " + rows + " WHERE c1 = 42 ORDER BY _ff_id", 4);
-      });
+      [&] { return api.rows("SELECT _ff_id, c0, c1, c2, c3, c4 FROM " + rows + " WHERE c1 = 42 ORDER BY _ff_id", 4); });
 
   auto& session = ff::TffSession::DefaultSession();
   session.DropTable(kAlias, "POSTER");
@@ -201,11 +182,7 @@ int main(int argc, char** argv) {
         next += kPosts;
       });
 
-  std::printf("rows: %ld; filtered rows walked: store %ld, C API %ld\n", storeRows, walkedStore, walkedBase);
-  bench::report("(a) open + RecordCount + Last", openStore, openBase, "<= 1.3");
-  bench::report("(b) filter 1% on an index + walk", filterStore, filterBase, "<= 1.3");
-  std::printf("resident memory: %.1f MiB before the walks, %.1f MiB at most while walking (goal < 64 MiB)\n",
-              rssBefore / 1024.0, rssWalking / 1024.0);
+  bench::reportStoreSteps(figures, "C API", "<= 1.3");
   std::printf("posts: store %.0f/s, C API single-row INSERT transactions %.0f/s (ratio %.2f)\n", kPosts / postStore,
               kPosts / postBase, postBase / postStore);
   return 0;

@@ -82,41 +82,16 @@ int main(int argc, char** argv) {
   const std::string file = folder + kTable + ".ffdb";
   const int rounds = 15;
 
-  long storeRows = 0;
-  auto [openStore, openBase] = bench::compare(
-      rounds,
-      [&] {
-        ff::TffTable t;
-        openBenchTable(t);
-        storeRows = bench::countThenLast(t);
-      },
+  const bench::StoreStepFigures figures = bench::measureStoreSteps(
+      rounds, rounds, openBenchTable,
       [&] {
         Sqlite s(file);
         sqlite3_exec(s.db, "SELECT name, type, size, required FROM _ff_fields", nullptr, nullptr, nullptr);
         s.steps("SELECT rowid, c0, c1, c2, c3, c4 FROM rows ORDER BY rowid LIMIT 1", 1);
         s.steps("SELECT n FROM _ff_count", 0);
         s.steps("SELECT rowid, c0, c1, c2, c3, c4 FROM rows ORDER BY rowid DESC LIMIT 1", 1);
-      });
-
-  long walkedStore = 0, walkedBase = 0;
-  const long rssBefore = bench::procStatusKiB("VmRSS");
-  long rssWalking = 0;
-  auto [filterStore, filterBase] = bench::compare(
-      rounds,
-      [&] {
-        ff::TffTable t;
-        openBenchTable(t);
-        walkedStore = bench::walkFilteredRows(t, rssWalking);
       },
-      [&] {
-        Sqlite s(file);
-        walkedBase = s.steps("SELECT rowid, c0, c1, c2, c3, c4 FROM rows WHERE c1 = 42 ORDER BY rowid", 4);
-      });
-
-  std::printf("rows: %ld; filtered rows walked: store %ld, sqlite %ld\n", storeRows, walkedStore, walkedBase);
-  bench::report("(a) open + RecordCount + Last", openStore, openBase, "<= 1.2");
-  bench::report("(b) filter 1% on an index + walk", filterStore, filterBase, "<= 1.2");
-  std::printf("resident memory: %.1f MiB before the walks, %.1f MiB at most while walking (goal < 64 MiB)\n",
-              rssBefore / 1024.0, rssWalking / 1024.0);
+      [&] { return Sqlite(file).steps("SELECT rowid, c0, c1, c2, c3, c4 FROM rows WHERE c1 = 42 ORDER BY rowid", 4); });
+  bench::reportStoreSteps(figures, "sqlite", "<= 1.2");
   return 0;
 }

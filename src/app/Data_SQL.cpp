@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "store/Table.h"
+#include "text/SqlQuote.h"
 #include "text/Utf8Text.h"
 #include "settings/ScreenCursor.h"
 
@@ -129,12 +130,7 @@ class HourglassWhile {
 
 std::string MySqlName(const std::string& name) {
   if (isPlainIdentifier(name) && !isReserved(name)) return name;
-  std::string quoted = "`";
-  for (char c : name) {
-    quoted += c;
-    if (c == '`') quoted += '`';
-  }
-  return quoted + "`";
+  return SqlQuoted(name, '`');
 }
 
 std::string MySqlName(const std::string& name, std::size_t maxChars) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "text/SqlQuote.h"
+
 namespace ff {
 
 namespace {
@@ -18,14 +20,7 @@ bool isWholeVarchar(const FieldDef& field, bool indexed) {
 
 }  // namespace
 
-std::string QuoteIdentifier(const std::string& name) {
-  std::string out = "`";
-  for (char c : name) {
-    out += c;
-    if (c == '`') out += '`';
-  }
-  return out + "`";
-}
+std::string QuoteIdentifier(const std::string& name) { return SqlQuoted(name, '`'); }
 
 std::string ColumnName(int i) { return "`c" + std::to_string(i) + "`"; }
 

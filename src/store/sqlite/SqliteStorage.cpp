@@ -21,6 +21,7 @@
 
 #include "store/Errors.h"
 #include "store/KeysetSeek.h"
+#include "text/SqlQuote.h"
 
 namespace ff {
 
@@ -173,14 +174,7 @@ void exec(sqlite3* db, const std::string& sql) {
 
 std::string column(int i) { return "c" + std::to_string(i); }
 
-std::string sqlQuote(const std::string& s) {
-  std::string out = "'";
-  for (char c : s) {
-    out += c;
-    if (c == '\'') out += '\'';
-  }
-  return out + "'";
-}
+std::string sqlQuote(const std::string& s) { return SqlQuoted(s, '\''); }
 
 Value coerceForStorage(const Value& v, FieldType t) {
   if (isNull(v)) return v;
