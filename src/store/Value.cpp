@@ -68,4 +68,18 @@ int compareValues(const Value& a, const Value& b) {
   return x < y ? -1 : (x > y ? 1 : 0);
 }
 
+Value valueAsStored(const Value& v, FieldType t) {
+  if (isNull(v)) return v;
+  switch (storageClassOf(t)) {
+    case StorageClass::Integer:
+      return Value{valueToInt(v)};
+    case StorageClass::Real:
+      return Value{valueToDouble(v)};
+    case StorageClass::Text:
+    case StorageClass::Bytes:
+      break;
+  }
+  return Value{valueToString(v)};
+}
+
 }  // namespace ff

@@ -5,6 +5,8 @@
 #include <string>
 #include <variant>
 
+#include "store/FieldType.h"
+
 namespace ff {
 
 // A stored value: null, a whole number (integers, booleans as 0/1), a double (floats,
@@ -17,6 +19,9 @@ inline bool isNull(const Value& v) { return std::holds_alternative<std::monostat
 double valueToDouble(const Value& v);
 std::int64_t valueToInt(const Value& v);
 std::string valueToString(const Value& v);
+
+// v as values of type t are stored (see storageClassOf); null stays null.
+Value valueAsStored(const Value& v, FieldType t);
 
 // Three-way comparison in storage order: null first, numbers by value, text bytewise.
 int compareValues(const Value& a, const Value& b);

@@ -36,7 +36,7 @@ std::string MariaDbScan::WhereOf(const MariaDbTableState& table, const RowSelect
       addCondition(where, ColumnName(field) + " IS NULL");
     } else {
       addCondition(where, ColumnName(field) + " = ?");
-      params.push_back(CoerceForColumn(value, table.fields.at(static_cast<std::size_t>(field)).type));
+      params.push_back(valueAsStored(value, table.fields.at(static_cast<std::size_t>(field)).type));
     }
   }
   return where;
@@ -49,7 +49,7 @@ std::string MariaDbScan::term(int f) const {
 }
 
 Value MariaDbScan::keyValue(int f, const Value& v) const {
-  return CoerceForColumn(v, table_.fields.at(static_cast<std::size_t>(f)).type);
+  return valueAsStored(v, table_.fields.at(static_cast<std::size_t>(f)).type);
 }
 
 // NULL comes first in ascending order, as in the SQLite back end.

@@ -45,20 +45,6 @@ std::string IndexKeyPart(const FieldDef& field, int i, bool indexed) {
   return ColumnName(i) + (whole ? "" : "(" + std::to_string(kIndexedChars) + ")");
 }
 
-Value CoerceForColumn(const Value& v, FieldType type) {
-  if (isNull(v)) return v;
-  switch (storageClassOf(type)) {
-    case StorageClass::Integer:
-      return Value{valueToInt(v)};
-    case StorageClass::Real:
-      return Value{valueToDouble(v)};
-    case StorageClass::Text:
-    case StorageClass::Bytes:
-      break;
-  }
-  return Value{valueToString(v)};
-}
-
 std::vector<bool> BinaryColumns(const std::vector<FieldDef>& fields) {
   std::vector<bool> binary;
   for (const FieldDef& f : fields) binary.push_back(storageClassOf(f.type) == StorageClass::Bytes);

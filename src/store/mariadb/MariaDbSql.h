@@ -18,8 +18,6 @@ std::string ColumnName(int i);
 std::string ColumnType(const FieldDef& field, bool indexed);
 // The column as an index key names it (a prefix for long text and bytes).
 std::string IndexKeyPart(const FieldDef& field, int i, bool indexed);
-// The value as the column keeps it: whole numbers, doubles or strings.
-Value CoerceForColumn(const Value& v, FieldType type);
 // Which of the fields hold bytes (bound as blobs).
 std::vector<bool> BinaryColumns(const std::vector<FieldDef>& fields);
 // True when some index names the field.

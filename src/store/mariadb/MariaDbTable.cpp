@@ -114,7 +114,7 @@ void MariaDbTable::rememberVersion(RowId id, std::int64_t version) {
 std::vector<Value> MariaDbTable::columnValues(const std::vector<Value>& values) const {
   std::vector<Value> out;
   for (std::size_t i = 0; i < state_->fields.size(); ++i) {
-    out.push_back(i < values.size() ? CoerceForColumn(values[i], state_->fields[i].type) : Value{});
+    out.push_back(i < values.size() ? valueAsStored(values[i], state_->fields[i].type) : Value{});
   }
   return out;
 }

@@ -176,18 +176,6 @@ std::string column(int i) { return "c" + std::to_string(i); }
 
 std::string sqlQuote(const std::string& s) { return SqlQuoted(s, '\''); }
 
-Value coerceForStorage(const Value& v, FieldType t) {
-  if (isNull(v)) return v;
-  switch (storageClassOf(t)) {
-    case StorageClass::Integer:
-      return Value{valueToInt(v)};
-    case StorageClass::Real:
-      return Value{valueToDouble(v)};
-    default:
-      return Value{valueToString(v)};
-  }
-}
-
 // True when v is held as values of type t are stored (or null): it needs no conversion.
 bool storedAsIs(const Value& v, FieldType t) {
   switch (storageClassOf(t)) {
@@ -208,7 +196,7 @@ void bindRow(Stmt& s, const std::vector<FieldDef>& fields, const std::vector<Val
     if (storedAsIs(v, t)) {
       s.bind(first + static_cast<int>(i) + 1, v, asBlob, true);
     } else {
-      s.bind(first + static_cast<int>(i) + 1, coerceForStorage(v, t), asBlob);
+      s.bind(first + static_cast<int>(i) + 1, valueAsStored(v, t), asBlob);
     }
   }
 }
@@ -383,7 +371,7 @@ class ScanSql {
         add(column(field) + " IS NULL");
       } else {
         add(column(field) + " = ?");
-        params.push_back(coerceForStorage(value, file.fields.at(static_cast<std::size_t>(field)).type));
+        params.push_back(valueAsStored(value, file.fields.at(static_cast<std::size_t>(field)).type));
       }
     }
     return where;
