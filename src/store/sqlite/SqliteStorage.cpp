@@ -144,10 +144,10 @@ class Stmt {
     }
   }
 
-  // Reads `count` columns from `first` on into the row's values.
-  void readRow(Row& row, std::size_t count, int first = 1) const {
+  // Reads the `count` columns after the row id (column 0) into the row's values.
+  void readRow(Row& row, std::size_t count) const {
     row.values.resize(count);
-    for (std::size_t i = 0; i < count; ++i) readColumn(first + static_cast<int>(i), row.values[i]);
+    for (std::size_t i = 0; i < count; ++i) readColumn(static_cast<int>(i) + 1, row.values[i]);
   }
 
   Value column(int i) const {
