@@ -1,4 +1,4 @@
-// Writes the SQL that drops and re-creates a MySQL table matching a table's field list.
+// The conversion window's table SQL: the text of convert/TableSql as lines of the window's pane.
 #pragma once
 
 #include <QStringList>
@@ -8,23 +8,10 @@ namespace ff {
 class TffTable;
 }
 
-// Appends to `lines` the drop line, the create line, one line per field of `table` (in field
-// order) with its SQL type, the primary key line and the closing line. Lines already in
-// `lines` stay. Names that MySQL would not take unquoted are written in backticks.
-// An error while reading the field list passes to the caller; the lines appended before it
-// stay. Shows the hourglass while it works.
+// Appends the table's SQL text (see AppendTableSql) to `lines`, showing the hourglass while it
+// works. An error while reading the field list passes to the caller; the lines appended before
+// it stay.
 void MakeTableSql(QStringList& lines, ff::TffTable& table, const std::string& tableName);
 
-// What goes between `lines` and a block appended after them: {";"} when the last line holding
-// text does not end its statement, else nothing. So blocks appended in turn run as one text.
+// StatementEndAfter of the pane's lines.
 QStringList StatementEndAfter(const QStringList& lines);
-
-// A table or field name as MySQL must see it: plain identifiers as they stand, anything else
-// (odd characters, a reserved word, a start that reads as a literal) in backticks with inner
-// backticks doubled.
-std::string MySqlName(const std::string& name);
-
-// MySqlName of the longest start of name whose written form has at most maxChars characters:
-// the name is cut before quoting, so the quotes always pair up.
-// REQUIRES: maxChars >= 2.
-std::string MySqlName(const std::string& name, std::size_t maxChars);

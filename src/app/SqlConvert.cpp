@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "app/Data_SQL.h"
+#include "convert/TableSql.h"
 #include "store/Errors.h"
 #include "store/Session.h"
 

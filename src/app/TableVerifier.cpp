@@ -1,23 +1,15 @@
 #include "app/TableVerifier.h"
 
-#include <QCryptographicHash>
-
 #include <charconv>
 #include <string_view>
 
 #include "app/TableLoader.h"
+#include "convert/Md5.h"
 
 namespace {
 
 std::string_view cell(const char* const* values, const unsigned long* lengths, int i) {
   return values[i] ? std::string_view(values[i], lengths[i]) : std::string_view();
-}
-
-std::string md5Hex(const std::string& bytes) {
-  return QCryptographicHash::hash(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())),
-                                  QCryptographicHash::Md5)
-      .toHex()
-      .toStdString();
 }
 
 bool sameDouble(std::string_view expected, std::string_view actual) {
@@ -53,7 +45,7 @@ std::string TableVerifier::compareValue(const TargetColumn& column, const ff::Va
     }
     const std::string length = std::to_string(scratch_.size());
     const std::string_view serverLength = cell(values, lengths, at), serverDigest = cell(values, lengths, at + 1);
-    if (serverLength == length && serverDigest == md5Hex(scratch_)) return "";
+    if (serverLength == length && serverDigest == Md5Hex(scratch_)) return "";
     return "kilde " + length + " byte, tjener " + std::string(serverLength) + " byte eller annen MD5";
   }
   const bool serverNull = values[at] == nullptr;

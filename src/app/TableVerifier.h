@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/MariaDbConnection.h"
-#include "app/SqlTablePlan.h"
+#include "convert/SqlTablePlan.h"
 #include "store/Storage.h"
 
 struct VerifyResult {

@@ -14,8 +14,8 @@
 #include <unistd.h>
 
 #include "app/ConvertReport.h"
-#include "app/Data_SQL.h"
 #include "app/Query.h"
+#include "convert/TableSql.h"
 #include "db/SuiteDatabase.h"
 #include "store/Aliases.h"
 #include "store/Errors.h"
@@ -227,13 +227,13 @@ int cmdDump(Args args) {
 int cmdSql(Args args) {
   requireArgs(args, 2);
   // Blocks are separated as the window's pane separates them, so the text runs as it stands.
-  QStringList previous;
+  std::vector<std::string> previous;
   for (std::size_t i = 1; i < args.size(); ++i) {
     ff::TffTable table;
     openTable(table, args[0], args[i]);
-    QStringList lines = StatementEndAfter(previous);
-    MakeTableSql(lines, table, table.TableName());
-    for (const auto& line : lines) std::cout << line.toStdString() << '\n';
+    std::vector<std::string> lines = StatementEndAfter(previous);
+    AppendTableSql(lines, table, table.TableName());
+    for (const auto& line : lines) std::cout << line << '\n';
     previous = lines;
   }
   return 0;

@@ -1,5 +1,6 @@
 // The table SQL generator on real tables of the store.
 #include "app/Data_SQL.h"
+#include "convert/TableSql.h"
 
 #include <gtest/gtest.h>
 

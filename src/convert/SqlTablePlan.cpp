@@ -1,8 +1,8 @@
-#include "app/SqlTablePlan.h"
+#include "convert/SqlTablePlan.h"
 
 #include <algorithm>
 
-#include "app/Data_SQL.h"
+#include "convert/TableSql.h"
 
 namespace {
 

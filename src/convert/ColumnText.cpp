@@ -1,4 +1,4 @@
-#include "app/ColumnText.h"
+#include "convert/ColumnText.h"
 
 #include <charconv>
 #include <cmath>

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "app/ColumnText.h"
+#include "convert/ColumnText.h"
 #include "store/Field.h"
 
 namespace {

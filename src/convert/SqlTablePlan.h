@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/ColumnText.h"
+#include "convert/ColumnText.h"
 #include "store/Schema.h"
 
 struct TargetColumn {
