@@ -8,7 +8,7 @@
 #include "store/Table.h"
 #include "text/SqlQuote.h"
 #include "text/Utf8Text.h"
-#include "settings/ScreenCursor.h"
+#include "settings/windows/ScreenCursor.h"
 
 namespace {
 
