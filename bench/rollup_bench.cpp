@@ -18,7 +18,7 @@
 
 #include "bench/BenchUtil.h"
 #include "db/SuiteDatabase.h"
-#include "db/datafile.h"
+#include "db/datamodule/datafile.h"
 #include "rules/BusinessRules.h"
 #include "store/Aliases.h"
 #include "store/Field.h"

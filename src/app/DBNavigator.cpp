@@ -4,7 +4,7 @@
 #include <QToolButton>
 
 #include "app/NavigableModel.h"
-#include "db/Tableuni.h"
+#include "db/datamodule/Tableuni.h"
 
 namespace {
 

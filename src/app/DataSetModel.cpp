@@ -7,7 +7,7 @@
 #include "store/Errors.h"
 #include "store/Field.h"
 #include "store/Table.h"
-#include "settings/Application.h"
+#include "settings/windows/Application.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "convert/TableSql.h"
-#include "settings/ScreenCursor.h"
+#include "settings/windows/ScreenCursor.h"
 
 namespace {
 

@@ -19,11 +19,11 @@
 #include "app/Query.h"
 #include "app/QueryModel.h"
 #include "app/SqlAliases.h"
-#include "db/Tableuni.h"
-#include "db/datafile.h"
+#include "db/datamodule/Tableuni.h"
+#include "db/datamodule/datafile.h"
 #include "store/Errors.h"
 #include "store/Session.h"
-#include "settings/Application.h"
+#include "settings/windows/Application.h"
 #include "settings/Felles.h"
 
 namespace {

@@ -7,15 +7,15 @@
 #include <memory>
 
 #include "app/FF2MySQL.h"
-#include "db/Tableuni.h"
-#include "db/datafile.h"
+#include "db/datamodule/Tableuni.h"
+#include "db/datamodule/datafile.h"
 #include "rules/BusinessRules.h"
-#include "settings/Application.h"
-#include "settings/Dbdialog.h"
+#include "settings/windows/Application.h"
+#include "settings/windows/Dbdialog.h"
 #include "settings/Felles.h"
-#include "settings/ProcessExit.h"
-#include "settings/bruker.h"
-#include "settings/winfuncs.h"
+#include "settings/windows/ProcessExit.h"
+#include "settings/windows/bruker.h"
+#include "settings/windows/winfuncs.h"
 
 namespace {
 

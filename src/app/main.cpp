@@ -1,6 +1,6 @@
 // kvist-convert: the conversion tool of the Kvistmerket suite.
 #include "app/Startup.h"
-#include "settings/Application.h"
+#include "settings/windows/Application.h"
 
 int main(int argc, char** argv) {
   const QStringList parameters = [&] {

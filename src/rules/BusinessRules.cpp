@@ -1,6 +1,6 @@
 #include "rules/BusinessRules.h"
 
-#include "db/datafile.h"
+#include "db/datamodule/datafile.h"
 
 void BindBusinessRules(TDataFiler& module) {
   module.BindTimeTravelRules();

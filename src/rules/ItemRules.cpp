@@ -4,8 +4,8 @@
 #include <string>
 #include <utility>
 
-#include "db/Tableuni.h"
-#include "db/datafile.h"
+#include "db/datamodule/Tableuni.h"
+#include "db/datamodule/datafile.h"
 #include "store/Clock.h"
 #include "store/Errors.h"
 #include "rules/LineArithmetic.h"

@@ -1,6 +1,6 @@
 // Rules of job register and next-job scheduling.
-#include "db/Tableuni.h"
-#include "db/datafile.h"
+#include "db/datamodule/Tableuni.h"
+#include "db/datamodule/datafile.h"
 #include "text/Utf8Text.h"
 
 namespace {

@@ -5,14 +5,14 @@
 #include <stdexcept>
 #include <string>
 
-#include "db/Tableuni.h"
-#include "db/datafile.h"
+#include "db/datamodule/Tableuni.h"
+#include "db/datamodule/datafile.h"
 #include "store/Clock.h"
 #include "store/Errors.h"
 #include "text/Utf8Text.h"
 #include "rules/TableScopes.h"
-#include "settings/Firmvelg.h"
-#include "settings/Slett.h"
+#include "settings/windows/Firmvelg.h"
+#include "settings/windows/Slett.h"
 
 namespace {
 

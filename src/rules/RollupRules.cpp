@@ -4,16 +4,16 @@
 #include <string>
 #include <utility>
 
-#include "db/Tableuni.h"
-#include "db/datafile.h"
+#include "db/datamodule/Tableuni.h"
+#include "db/datamodule/datafile.h"
 #include "store/Clock.h"
 #include "store/Errors.h"
 #include "store/Field.h"
 #include "store/Filter.h"
 #include "rules/TableScopes.h"
 #include "settings/Felles.h"
-#include "settings/Prosess.h"
-#include "settings/ScreenCursor.h"
+#include "settings/windows/Prosess.h"
+#include "settings/windows/ScreenCursor.h"
 
 namespace {
 

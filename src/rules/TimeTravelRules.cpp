@@ -2,8 +2,8 @@
 #include <charconv>
 #include <string_view>
 
-#include "db/Tableuni.h"
-#include "db/datafile.h"
+#include "db/datamodule/Tableuni.h"
+#include "db/datamodule/datafile.h"
 #include "store/Clock.h"
 #include "store/Errors.h"
 #include "text/Utf8Text.h"

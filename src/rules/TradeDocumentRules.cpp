@@ -1,5 +1,5 @@
 // Rules of sales and purchase documents and postings.
-#include "db/datafile.h"
+#include "db/datamodule/datafile.h"
 #include "rules/LineArithmetic.h"
 
 #include <charconv>
@@ -12,11 +12,11 @@
 #include <string_view>
 #include <utility>
 
-#include "db/Tableuni.h"
+#include "db/datamodule/Tableuni.h"
 #include "store/Clock.h"
 #include "store/Errors.h"
 #include "settings/Felles.h"
-#include "settings/winfuncs.h"
+#include "settings/windows/winfuncs.h"
 
 namespace {
 

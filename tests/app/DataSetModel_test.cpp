@@ -23,7 +23,7 @@
 #include "store/Storage.h"
 #include "store/Table.h"
 #include "settings/Felles.h"
-#include "settings/ModalSeam.h"
+#include "settings/windows/ModalSeam.h"
 #include "support/QtPrint.h"
 #include "support/TempAlias.h"
 

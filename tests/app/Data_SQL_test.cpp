@@ -8,7 +8,7 @@
 
 #include "store/Session.h"
 #include "store/Table.h"
-#include "settings/ScreenCursor.h"
+#include "settings/windows/ScreenCursor.h"
 #include "support/QtPrint.h"
 #include "support/SqlTestSupport.h"
 #include "support/TempAlias.h"

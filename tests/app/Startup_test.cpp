@@ -16,13 +16,13 @@
 
 #include "app/FF2MySQL.h"
 #include "db/SuiteDatabase.h"
-#include "db/datafile.h"
+#include "db/datamodule/datafile.h"
 #include "store/Session.h"
 #include "settings/Felles.h"
-#include "settings/ModalSeam.h"
-#include "settings/ProcessExit.h"
-#include "settings/Prosess.h"
-#include "settings/bruker.h"
+#include "settings/windows/ModalSeam.h"
+#include "settings/windows/ProcessExit.h"
+#include "settings/windows/Prosess.h"
+#include "settings/windows/bruker.h"
 #include "support/SqlTestSupport.h"
 #include "support/TempAlias.h"
 

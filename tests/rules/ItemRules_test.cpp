@@ -13,7 +13,7 @@
 #include "store/Aliases.h"
 #include "store/DataSource.h"
 #include "store/Errors.h"
-#include "settings/winfuncs.h"
+#include "settings/windows/winfuncs.h"
 #include "rules/RulesFixture.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "store/Errors.h"
-#include "settings/Slett.h"
+#include "settings/windows/Slett.h"
 #include "rules/RulesFixture.h"
 
 namespace {

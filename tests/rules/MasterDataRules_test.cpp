@@ -12,8 +12,8 @@
 
 #include "store/DataSource.h"
 #include "store/Errors.h"
-#include "settings/Firmvelg.h"
-#include "settings/Slett.h"
+#include "settings/windows/Firmvelg.h"
+#include "settings/windows/Slett.h"
 #include "rules/RulesFixture.h"
 
 namespace {

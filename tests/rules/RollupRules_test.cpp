@@ -13,9 +13,9 @@
 #include "store/DataSource.h"
 #include "store/Errors.h"
 #include "store/Schema.h"
-#include "settings/Prosess.h"
-#include "settings/ScreenCursor.h"
-#include "settings/Slett.h"
+#include "settings/windows/Prosess.h"
+#include "settings/windows/ScreenCursor.h"
+#include "settings/windows/Slett.h"
 #include "rules/RulesFixture.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "store/Errors.h"
-#include "settings/winfuncs.h"
+#include "settings/windows/winfuncs.h"
 #include "rules/RulesFixture.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "settings/ModalSeam.h"
+#include "settings/windows/ModalSeam.h"
 
 inline void GuardAgainstUnexpectedModals() {
   SetFallbackModalHandler([](QDialog& dlg) {

@@ -21,15 +21,15 @@
 
 #include "db/SuiteDatabase.h"
 #include "db/SuiteDemoFirm.h"
-#include "db/Tableuni.h"
-#include "db/datafile.h"
+#include "db/datamodule/Tableuni.h"
+#include "db/datamodule/datafile.h"
 #include "store/Clock.h"
 #include "store/Aliases.h"
 #include "store/Field.h"
 #include "settings/Felles.h"
-#include "settings/ModalSeam.h"
-#include "settings/ProcessExit.h"
-#include "settings/Slett.h"
+#include "settings/windows/ModalSeam.h"
+#include "settings/windows/ProcessExit.h"
+#include "settings/windows/Slett.h"
 #include "support/TempAlias.h"
 
 // Answers the suite's windows for as long as it lives: error windows are recorded as
