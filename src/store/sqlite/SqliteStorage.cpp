@@ -1124,9 +1124,8 @@ std::int64_t SqliteProvider::CreateFilled(const std::string& path, const std::ve
   }
 }
 
-std::unique_ptr<TableStorage> MakeScratchTable(const std::vector<FieldDef>& fields,
-                                               const std::vector<IndexDef>& indexes,
-                                               const std::function<void(const RowSink&)>& fill) {
+std::unique_ptr<TableStorage> MakeSqliteScratchTable(const std::vector<FieldDef>& fields,
+                                                     const std::vector<IndexDef>& indexes, const RowFill& fill) {
   sqlite3* db = openDb("", SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX);
   auto file = std::make_shared<SqliteFile>(db, "", -1);
   sqlite3_extended_result_codes(db, 1);
