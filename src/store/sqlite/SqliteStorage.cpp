@@ -20,7 +20,7 @@
 #include <string_view>
 
 #include "store/Errors.h"
-#include "store/KeysetSeek.h"
+#include "store/KeysetScanSql.h"
 #include "text/SqlQuote.h"
 
 namespace ff {
@@ -345,124 +345,21 @@ void SqliteFile::loadDictionary() {
   keepStatement(indexesSql, std::move(ix));
 }
 
-// Builds the SQL of scans: selection, order and the seek condition after a key.
-class ScanSql {
- public:
-  ScanSql(const SqliteFile& file, const RowSelection& sel, const RowOrder& order, ScanDirection dir)
-      : file_(file), order_(order), ascending_((dir == ScanDirection::Forward) != order.descending) {
-    where_ = whereOf(file, sel, params_);
-  }
+// Its planner reads no "a <= ? OR a IS NULL" as an index range: backward seeks go unbounded.
+const ScanDialect& scanDialect() {
+  static const ScanDialect dialect{SqlDialect::Sqlite, &column, "rowid", "NOCASE", false, "-1"};
+  return dialect;
+}
 
-  static std::string whereOf(const SqliteFile& file, const RowSelection& sel, std::vector<Value>& params) {
-    std::string where;
-    auto add = [&](const std::string& cond) { where += (where.empty() ? "" : " AND ") + cond; };
-    if (sel.filter) {
-      add(sel.filter->ToSql(
-          [&](const std::string& name) -> std::optional<FilterColumn> {
-            for (std::size_t i = 0; i < file.fields.size(); ++i) {
-              if (sameName(file.fields[i].name, name)) return FilterColumn{column(static_cast<int>(i)), file.fields[i].type};
-            }
-            return std::nullopt;
-          },
-          params));
-    }
-    for (const auto& [field, value] : sel.equal) {
-      if (isNull(value)) {
-        add(column(field) + " IS NULL");
-      } else {
-        add(column(field) + " = ?");
-        params.push_back(valueAsStored(value, file.fields.at(static_cast<std::size_t>(field)).type));
-      }
-    }
-    return where;
-  }
-
-  // The statement text and parameters for rows strictly after `from` (or all rows), after
-  // skipping `skip` rows: the row id, then every field, or with keysOnly the order's fields.
-  std::string sql(const std::optional<RowKey>& from, std::vector<Value>& params, std::int64_t skip = 0,
-                  bool keysOnly = false) const {
-    params = params_;
-    std::string where = where_;
-    if (from) {
-      const std::string seek = seekCondition(*from, params);
-      where += (where.empty() ? "" : " AND ") + seek;
-    }
-    std::string s = "SELECT rowid";
-    if (keysOnly) {
-      for (int f : order_.fields) s += ", " + column(f);
-    } else {
-      for (std::size_t i = 0; i < file_.fields.size(); ++i) s += ", " + column(static_cast<int>(i));
-    }
-    s += " FROM rows";
-    if (!where.empty()) s += " WHERE " + where;
-    s += " ORDER BY ";
-    const char* dir = ascending_ ? " ASC" : " DESC";
-    for (int f : order_.fields) s += term(f) + dir + ", ";
-    s += std::string("rowid") + dir;
-    if (skip > 0) s += " LIMIT -1 OFFSET " + std::to_string(skip);
-    return s;
-  }
-
-  // Counts the rows strictly after `from` in this scan's direction.
-  std::string countSql(const RowKey& from, std::vector<Value>& params) const {
-    params = params_;
-    std::string where = where_;
-    where += (where.empty() ? "" : " AND ") + seekCondition(from, params);
-    return "SELECT count(*) FROM rows WHERE " + where;
-  }
-
-  const RowOrder& order() const { return order_; }
-
- private:
-  std::string term(int f) const {
-    const bool nocase = order_.caseInsensitive &&
-                        storageClassOf(file_.fields.at(static_cast<std::size_t>(f)).type) == StorageClass::Text;
-    return column(f) + (nocase ? " COLLATE NOCASE" : "");
-  }
-
-  std::string beyond(int f, const Value& v, std::vector<Value>& params) const {
-    if (ascending_) {
-      if (isNull(v)) return column(f) + " IS NOT NULL";
-      params.push_back(v);
-      return term(f) + " > ?";
-    }
-    if (isNull(v)) return "0";
-    params.push_back(v);
-    return "(" + term(f) + " < ? OR " + column(f) + " IS NULL)";
-  }
-
-  std::string equal(int f, const Value& v, std::vector<Value>& params) const {
-    if (isNull(v)) return column(f) + " IS NULL";
-    params.push_back(v);
-    return term(f) + " = ?";
-  }
-
-  std::string seekCondition(const RowKey& key, std::vector<Value>& params) const {
-    std::string leading;
-    if (!order_.fields.empty() && ascending_ && !isNull(key.values.at(0))) {
-      leading = term(order_.fields[0]) + " >= ? AND ";
-      params.push_back(key.values[0]);
-    }
-    const std::string any = KeysetCondition(
-        order_.fields.size(),
-        [&](std::size_t i, std::vector<Value>& p) { return beyond(order_.fields[i], key.values.at(i), p); },
-        [&](std::size_t i, std::vector<Value>& p) { return equal(order_.fields[i], key.values.at(i), p); },
-        std::string("rowid ") + (ascending_ ? ">" : "<") + " ?", Value{key.id}, params);
-    return leading + "(" + any + ")";
-  }
-
-  const SqliteFile& file_;
-  RowOrder order_;
-  bool ascending_;
-  std::string where_;
-  std::vector<Value> params_;
-};
+KeysetScanSql scanOf(const SqliteFile& file, const RowSelection& sel, const RowOrder& order, ScanDirection dir) {
+  return KeysetScanSql(scanDialect(), "rows", file.fields, sel, order, dir);
+}
 
 class SqliteCursor : public RowCursor {
  public:
   SqliteCursor(std::shared_ptr<SqliteFile> file, const RowSelection& sel, const RowOrder& order,
                const std::optional<RowKey>& from, ScanDirection dir, std::int64_t skip = 0)
-      : file_(std::move(file)), scan_(*file_, sel, order, dir), last_(from), skip_(skip) {
+      : file_(std::move(file)), scan_(scanOf(*file_, sel, order, dir)), last_(from), skip_(skip) {
     file_->addCursor(this);
   }
   ~SqliteCursor() override {
@@ -479,7 +376,7 @@ class SqliteCursor : public RowCursor {
     row.id = sqlite3_column_int64(stmt_.get(), 0);
     stmt_.readRow(row, file_->fields.size());
     if (!last_) last_.emplace();
-    AssignKeyOf(*last_, row, scan_.order());
+    AssignKeyOf(*last_, row, scan_.Order());
     return true;
   }
 
@@ -492,14 +389,14 @@ class SqliteCursor : public RowCursor {
     release();
     std::vector<Value> params;
     // The skip applies to the first seek only; later seeks go on from the last row seen.
-    sql_ = scan_.sql(last_, params, last_ ? 0 : skip_);
+    sql_ = scan_.Select(last_, {std::nullopt, last_ ? 0 : skip_}, params);
     stmt_ = file_->statement(sql_);
     stmt_.bindAll(params);
     generation_ = file_->generation();
   }
 
   std::shared_ptr<SqliteFile> file_;
-  ScanSql scan_;
+  KeysetScanSql scan_;
   std::optional<RowKey> last_;
   std::int64_t skip_;
   std::string sql_;  // of stmt_
@@ -543,7 +440,7 @@ class SqliteTable : public TableStorage {
       return n;
     }
     std::vector<Value> params;
-    const std::string where = ScanSql::whereOf(*file_, sel, params);
+    const std::string where = KeysetScanSql::WhereOf(scanDialect(), file_->fields, sel, params);
     Stmt s(file_->db(), "SELECT count(*) FROM rows" + (where.empty() ? "" : " WHERE " + where));
     s.bindAll(params);
     s.step();
@@ -562,7 +459,7 @@ class SqliteTable : public TableStorage {
 
   std::int64_t CountBefore(const RowSelection& sel, const RowOrder& order, const RowKey& key) override {
     std::vector<Value> params;
-    Stmt s(file_->db(), ScanSql(*file_, sel, order, ScanDirection::Backward).countSql(key, params));
+    Stmt s(file_->db(), scanOf(*file_, sel, order, ScanDirection::Backward).CountAfter(key, params));
     s.bindAll(params);
     s.step();
     return valueToInt(s.column(0));
@@ -571,7 +468,8 @@ class SqliteTable : public TableStorage {
   // One statement over the keys alone; only the sampled rows' columns are taken out.
   std::vector<RowKey> SampleKeys(const RowSelection& sel, const RowOrder& order, std::int64_t every) override {
     std::vector<Value> params;
-    Stmt s(file_->db(), ScanSql(*file_, sel, order, ScanDirection::Forward).sql(std::nullopt, params, 0, true));
+    const auto scan = scanOf(*file_, sel, order, ScanDirection::Forward);
+    Stmt s(file_->db(), scan.Select(std::nullopt, {std::nullopt, 0, true}, params));
     s.bindAll(params);
     std::vector<RowKey> keys;
     for (std::int64_t n = 1; s.step(); ++n) {
