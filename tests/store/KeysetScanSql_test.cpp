@@ -62,7 +62,8 @@ TEST(KeysetScanSql, SqliteSeeksDescendingWithoutALeadingBound) {
   std::vector<Value> params;
   const std::string sql = sqliteScan(byNrAndName()).Select(RowKey{{n(3), s("x")}, 9}, {}, params);
   EXPECT_EQ(sql, "SELECT rowid, c0, c1 FROM rows WHERE (((c0 < ? OR c0 IS NULL)) OR "
-                 "(c0 = ? AND (c1 COLLATE NOCASE < ? OR c1 IS NULL)) OR (c0 = ? AND c1 COLLATE NOCASE = ? AND rowid < ?)) "
+                 "(c0 = ? AND (c1 COLLATE NOCASE < ? OR c1 IS NULL)) OR "
+                 "(c0 = ? AND c1 COLLATE NOCASE = ? AND rowid < ?)) "
                  "ORDER BY c0 DESC, c1 COLLATE NOCASE DESC, rowid DESC");
   EXPECT_EQ(params, (std::vector<Value>{n(3), n(3), s("x"), n(3), s("x"), n(9)}));
 }
@@ -103,7 +104,8 @@ TEST(KeysetScanSql, SelectionComesFirstThenTheSeek) {
   sel.equal = {{1, s("OLA")}, {0, Value{}}};
   std::vector<Value> params;
   const std::string sql = sqliteScan(byNr(), ScanDirection::Forward, sel).CountAfter(RowKey{{n(2)}, 1}, params);
-  EXPECT_EQ(sql, "SELECT COUNT(*) FROM rows WHERE c1 = ? AND c0 IS NULL AND c0 >= ? AND ((c0 > ?) OR (c0 = ? AND rowid > ?))");
+  EXPECT_EQ(sql,
+            "SELECT COUNT(*) FROM rows WHERE c1 = ? AND c0 IS NULL AND c0 >= ? AND ((c0 > ?) OR (c0 = ? AND rowid > ?))");
   EXPECT_EQ(params, (std::vector<Value>{s("OLA"), n(2), n(2), n(2), n(1)}));
 }
 

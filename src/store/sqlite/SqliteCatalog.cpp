@@ -32,7 +32,8 @@ void CreateRowCounter(sqlite3* db) {
 }
 
 void CreateRowsTable(sqlite3* db, const std::vector<FieldDef>& fields) {
-  SqliteExec(db, "CREATE TABLE _ff_fields (pos INTEGER PRIMARY KEY, name TEXT, type TEXT, size INTEGER, required INTEGER)");
+  SqliteExec(db,
+             "CREATE TABLE _ff_fields (pos INTEGER PRIMARY KEY, name TEXT, type TEXT, size INTEGER, required INTEGER)");
   SqliteExec(db, "CREATE TABLE _ff_indexes (pos INTEGER PRIMARY KEY, name TEXT, fields TEXT, options INTEGER)");
   std::string cols;
   for (std::size_t i = 0; i < fields.size(); ++i) {
@@ -57,7 +58,8 @@ void CreateIndex(sqlite3* db, const std::vector<FieldDef>& fields, const IndexDe
     }
     if (found < 0) throw ENotFound("Feltet " + name + " finnes ikke (indeks " + index.name + ")");
     cols += (cols.empty() ? "" : ", ") + SqliteColumn(found);
-    if ((index.options & ixCaseInsensitive) && storageClassOf(fields[static_cast<std::size_t>(found)].type) == StorageClass::Text) {
+    const bool text = storageClassOf(fields[static_cast<std::size_t>(found)].type) == StorageClass::Text;
+    if ((index.options & ixCaseInsensitive) && text) {
       cols += " COLLATE NOCASE";
     }
     if (index.options & ixDescending) cols += " DESC";

@@ -12,7 +12,8 @@
 
 namespace ff {
 
-SqliteTable::SqliteTable(std::shared_ptr<SqliteFile> file, bool readOnly) : file_(std::move(file)), readOnly_(readOnly) {
+SqliteTable::SqliteTable(std::shared_ptr<SqliteFile> file, bool readOnly)
+    : file_(std::move(file)), readOnly_(readOnly) {
   ++file_->handles;
 }
 
