@@ -15,6 +15,7 @@
 #include "store/Aliases.h"
 #include "store/Field.h"
 #include "settings/Felles.h"
+#include "store/backends/StandardBackends.h"
 
 namespace {
 
@@ -65,6 +66,7 @@ void openEveryGroupOn(const std::string& alias) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ff::RegisterStandardBackends();
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   const std::string root = std::filesystem::absolute(argc > 1 ? argv[1] : "var/bench").string();

@@ -17,6 +17,7 @@
 #include "store/DataSource.h"
 #include "store/Session.h"
 #include "store/Table.h"
+#include "store/backends/StandardBackends.h"
 
 namespace {
 
@@ -41,6 +42,7 @@ void openTable(ff::TffTable& table) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ff::RegisterStandardBackends();
   const std::string folder = bench::gridBenchFolder(argc, argv, "grid", kAlias);
   QApplication app(argc, argv);
   ensureTable(folder);

@@ -19,6 +19,7 @@
 #include "store/Field.h"
 #include "store/Session.h"
 #include "store/Table.h"
+#include "store/backends/StandardBackends.h"
 
 namespace {
 
@@ -91,6 +92,7 @@ void reportFarJumps(int rows) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ff::RegisterStandardBackends();
   const std::string folder = bench::gridBenchFolder(argc, argv, "paging", kAlias);
   QApplication app(argc, argv);
   const std::vector<int> sizes{10000, 100000, 1000000};

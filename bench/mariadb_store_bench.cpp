@@ -16,6 +16,7 @@
 #include "store/ClientConfig.h"
 #include "store/Session.h"
 #include "store/Table.h"
+#include "store/backends/StandardBackends.h"
 #include "tests/support/TcpServer.h"
 
 namespace {
@@ -126,6 +127,7 @@ std::string tableId(CApi& api, const char* table) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ff::RegisterStandardBackends();
   const std::string root = argc > 1 ? argv[1] : "var/bench";
   const auto server = server_test::FindTcpServer();
   if (!server) {

@@ -25,6 +25,7 @@
 #include "store/Session.h"
 #include "store/Table.h"
 #include "settings/Felles.h"
+#include "store/backends/StandardBackends.h"
 
 namespace {
 
@@ -229,6 +230,7 @@ void Run(const Variant& v) {
 
 // Argument: the bench folder (default var/bench).
 int main(int argc, char** argv) {
+  ff::RegisterStandardBackends();
   const std::string root = std::filesystem::absolute(argc > 1 ? argv[1] : "var/bench").string();
   setenv("FF_CONFIG_DIR", (root + "/config").c_str(), 1);
   const std::string folder = root + "/rollup-suite/";

@@ -17,6 +17,7 @@
 #include "settings/Felles.h"
 #include "store/Aliases.h"
 #include "store/Field.h"
+#include "store/backends/StandardBackends.h"
 
 namespace {
 
@@ -97,6 +98,7 @@ double clientLoadOnce(const std::string& tsv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ff::RegisterStandardBackends();
   const std::string root = std::filesystem::absolute(argc > 1 ? argv[1] : "var/bench").string() + "/";
   const int rows = argc > 2 ? std::atoi(argv[2]) : 1000000;
   const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;

@@ -14,6 +14,7 @@
 #include "store/Aliases.h"
 #include "store/Session.h"
 #include "store/Table.h"
+#include "store/backends/StandardBackends.h"
 
 namespace {
 
@@ -74,6 +75,7 @@ struct Sqlite {
 }  // namespace
 
 int main(int argc, char** argv) {
+  ff::RegisterStandardBackends();
   const std::string root = argc > 1 ? argv[1] : "var/bench";
   setenv("FF_CONFIG_DIR", (root + "/config").c_str(), 1);
   const std::string folder = std::filesystem::absolute(root + "/store/").string();

@@ -16,6 +16,7 @@
 #include "settings/windows/ProcessExit.h"
 #include "settings/windows/bruker.h"
 #include "settings/windows/winfuncs.h"
+#include "store/backends/StandardBackends.h"
 
 namespace {
 
@@ -81,6 +82,7 @@ void writeSettingsBack() {
 }  // namespace
 
 void PrepareProcess(const QStringList& parameters) {
+  ff::RegisterStandardBackends();
   try {
     InitSettingsStore();
   } catch (const std::exception& e) {

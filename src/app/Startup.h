@@ -4,8 +4,8 @@
 
 #include <QStringList>
 
-// Prepares the process before any window exists: finds the settings folder and opens the
-// common settings file, then applies the "BRUKER" switch of `parameters` (the command
+// Prepares the process before any window exists: sets up the table store's back ends, finds
+// the settings folder and opens the common settings file, then applies the "BRUKER" switch of `parameters` (the command
 // line's words after the program name). A settings file that cannot be read is reported
 // and the run goes on with empty settings.
 void PrepareProcess(const QStringList& parameters);

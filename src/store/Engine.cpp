@@ -4,9 +4,9 @@
 
 #include <vector>
 
+#include "store/Backends.h"
 #include "store/Errors.h"
 #include "store/ServerCatalog.h"
-#include "store/mariadb/MariaDbServer.h"
 #include "text/Utf8Text.h"
 
 namespace ff {
@@ -22,8 +22,8 @@ class DefaultTransport : public EngineTransport {
  public:
   void Connect(Protocol protocol, const std::string& serverName) override {
     if (protocol == Protocol::SingleUser) return;
-    if (protocol == Protocol::TcpIp) {
-      server_ = ConnectMariaDbServer(serverName);
+    if (const ServerConnector* connector = FindServerConnector(protocol)) {
+      server_ = connector->connect(serverName);
       return;
     }
     const std::string server = serverName.empty() ? std::string("(ingen server oppgitt)") : serverName;

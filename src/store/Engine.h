@@ -11,10 +11,11 @@ enum class Protocol { SingleUser, TcpIp, IpxSpx };
 class ServerCatalog;
 
 // How an engine reaches its tables. The built-in one opens alias folders in-process for
-// "Single User", connects to a MariaDB server for "TCP/IP" (the server name is
-// "name@address[:port]"; the login comes from the client configuration) and, having no
-// server for it, fails for "IPX/SPX" as an unreachable server does. Another transport (one
-// that fails on demand in tests) can be put in its place.
+// "Single User", connects through the server connector registered for the protocol (see
+// Backends.h; the standard back ends serve "TCP/IP" with a MariaDB server, the server name
+// being "name@address[:port]" and the login coming from the client configuration) and fails
+// for a protocol nothing serves ("IPX/SPX") as an unreachable server does. Another transport
+// (one that fails on demand in tests) can be put in its place.
 class EngineTransport {
  public:
   virtual ~EngineTransport() = default;

@@ -73,6 +73,13 @@ class EConnection : public Error {
   using Error::Error;
 };
 
+// The store was asked for a kind of storage that no back end has registered (the program did
+// not set up its back ends, see Backends.h).
+class ENoBackend : public Error {
+ public:
+  using Error::Error;
+};
+
 // The silent abort: cancels the pending data-set operation without any message.
 // Deliberately not an Error, so helper routines that report Errors let it pass.
 class EAbort : public std::exception {

@@ -7,11 +7,10 @@
 #include <filesystem>
 
 #include "store/Aliases.h"
+#include "store/Backends.h"
 #include "store/Engine.h"
 #include "store/Errors.h"
 #include "store/ServerCatalog.h"
-#include "store/mariadb/MariaDbServer.h"
-#include "store/sqlite/SqliteStorage.h"
 
 namespace ff {
 
@@ -70,7 +69,9 @@ ServerCatalog* engineServer(const TffSession& session) {
 // An alias registered for a server database goes there; over a server connection every other
 // alias is the database of that name on the engine's server.
 std::optional<ServerPlace> serverPlaceOf(const TffSession& session, const std::string& alias) {
-  if (const auto named = AliasServer(alias)) return ServerPlace{&SharedMariaDbServer(named->serverName), named->database, true};
+  if (const auto named = AliasServer(alias)) {
+    return ServerPlace{&ServerConnectorOf(Protocol::TcpIp).shared(named->serverName), named->database, true};
+  }
   ServerCatalog* server = engineServer(session);
   if (!server) return std::nullopt;
   if (alias.empty()) throw ECannotOpen("Databasenavn mangler");

@@ -127,9 +127,4 @@ class StorageProvider {
                                     const std::vector<IndexDef>& indexes, RowCursor& rows);
 };
 
-// The providers known to the store, the SQLite one first.
-const std::vector<StorageProvider*>& StorageProviders();
-// Adds a provider (done once at start-up by each back end that lives outside this folder).
-void RegisterStorageProvider(std::unique_ptr<StorageProvider> provider);
-
 }  // namespace ff

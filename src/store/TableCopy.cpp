@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "store/Backends.h"
 #include "store/Errors.h"
 #include "store/PrefetchCursor.h"
 #include "store/Session.h"

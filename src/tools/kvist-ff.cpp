@@ -22,6 +22,7 @@
 #include "store/Session.h"
 #include "store/Table.h"
 #include "store/TableCopy.h"
+#include "store/backends/StandardBackends.h"
 #include "settings/Felles.h"
 #include "text/Cp1252.h"
 
@@ -449,6 +450,7 @@ int main(int argc, char** argv) {
     std::cerr << "kvist-ff: ukjent kommando: " << args[0] << "\n(kvist-ff --help viser bruken)\n";
     return 2;
   }
+  ff::RegisterStandardBackends();
   try {
     return runCommand(*command, Args(args.begin() + 1, args.end()));
   } catch (const std::exception& e) {

@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <utility>
 
+#include "store/Backends.h"
 #include "store/Errors.h"
-#include "store/sqlite/SqliteStorage.h"
 
 namespace ff {
 

@@ -1,6 +1,5 @@
-// The SQL of a scan over a store table on MariaDB: the selection (filter and equalities, as
-// bound values), the order, and the seek past a row key that lets a scan go on in batches
-// from where it stopped, using the table's indexes, without OFFSET.
+// The SQL of a scan over a store table on MariaDB (see KeysetScanSql): the selection, the
+// order, and the seek past a row key that lets a scan go on in batches from where it stopped.
 #pragma once
 
 #include <cstdint>
@@ -8,11 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "store/KeysetScanSql.h"
 #include "store/Storage.h"
 
 namespace ff {
 
 class MariaDbTableState;
+
+// How MariaDB's SQL names and compares what a scan needs.
+const ScanDialect& MariaDbScanDialect();
 
 class MariaDbScan {
  public:
@@ -26,21 +29,10 @@ class MariaDbScan {
   std::string Select(const std::optional<RowKey>& from, int limit, std::int64_t skip, std::vector<Value>& params) const;
   // Counts the rows strictly after `from` in this scan's direction.
   std::string CountAfter(const RowKey& from, std::vector<Value>& params) const;
-  const RowOrder& Order() const { return order_; }
+  const RowOrder& Order() const { return sql_.Order(); }
 
  private:
-  std::string term(int f) const;
-  std::string beyond(int f, const Value& v, std::vector<Value>& params) const;
-  std::string equal(int f, const Value& v, std::vector<Value>& params) const;
-  std::string seekCondition(const RowKey& key, std::vector<Value>& params) const;
-  std::string whereWith(const std::optional<RowKey>& from, std::vector<Value>& params) const;
-  Value keyValue(int f, const Value& v) const;
-
-  const MariaDbTableState& table_;
-  RowOrder order_;
-  bool ascending_;
-  std::string where_;
-  std::vector<Value> params_;
+  KeysetScanSql sql_;
 };
 
 }  // namespace ff

@@ -3,11 +3,11 @@
 // beside the rows, so any field name (blanks, "-", quotes) is safe.
 #pragma once
 
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "store/Backends.h"
 #include "store/Storage.h"
 
 namespace ff {
@@ -24,14 +24,10 @@ class SqliteProvider : public StorageProvider {
                             const std::vector<IndexDef>& indexes, RowCursor& rows) override;
 };
 
-// Builds a read-only scratch table from rows handed to `fill` (for back ends that decode other
-// file formats and want SQLite's orders and filters). `fill` calls its argument once per row
-// with the row's id. The table lives in a temporary file that SQLite caches in memory only up
-// to its page cache, so big tables do not grow the process; it is gone when the table is
-// destroyed. Indexes are built after the rows are in.
-using RowSink = std::function<void(RowId, const std::vector<Value>&)>;
-std::unique_ptr<TableStorage> MakeScratchTable(const std::vector<FieldDef>& fields,
-                                               const std::vector<IndexDef>& indexes,
-                                               const std::function<void(const RowSink&)>& fill);
+// A read-only scratch table (see MakeScratchTable) in a temporary file that SQLite caches in
+// memory only up to its page cache, so big tables do not grow the process. Indexes are built
+// after the rows are in.
+std::unique_ptr<TableStorage> MakeSqliteScratchTable(const std::vector<FieldDef>& fields,
+                                                     const std::vector<IndexDef>& indexes, const RowFill& fill);
 
 }  // namespace ff

@@ -1,0 +1,144 @@
+#include "store/KeysetScanSql.h"
+
+#include "store/KeysetSeek.h"
+
+namespace ff {
+
+namespace {
+
+void addCondition(std::string& where, const std::string& condition) {
+  where += (where.empty() ? "" : " AND ") + condition;
+}
+
+}  // namespace
+
+KeysetScanSql::KeysetScanSql(const ScanDialect& dialect, std::string table, const std::vector<FieldDef>& fields,
+                             const RowSelection& sel, const RowOrder& order, ScanDirection dir)
+    : dialect_(dialect),
+      table_(std::move(table)),
+      fields_(fields),
+      order_(order),
+      ascending_((dir == ScanDirection::Forward) != order.descending) {
+  where_ = WhereOf(dialect, fields, sel, params_);
+}
+
+std::string KeysetScanSql::WhereOf(const ScanDialect& dialect, const std::vector<FieldDef>& fields,
+                                   const RowSelection& sel, std::vector<Value>& params) {
+  std::string where;
+  if (sel.filter) {
+    const auto resolve = [&](const std::string& name) -> std::optional<FilterColumn> {
+      const int i = physicalFieldIndex(fields, name);
+      if (i < 0) return std::nullopt;
+      return FilterColumn{dialect.column(i), fields[static_cast<std::size_t>(i)].type};
+    };
+    addCondition(where, sel.filter->ToSql(resolve, params, dialect.filters));
+  }
+  for (const auto& [field, value] : sel.equal) {
+    if (isNull(value)) {
+      addCondition(where, dialect.column(field) + " IS NULL");
+    } else {
+      addCondition(where, dialect.column(field) + " = ?");
+      params.push_back(valueAsStored(value, fields.at(static_cast<std::size_t>(field)).type));
+    }
+  }
+  return where;
+}
+
+std::string KeysetScanSql::term(int f) const {
+  const bool nocase = order_.caseInsensitive &&
+                      storageClassOf(fields_.at(static_cast<std::size_t>(f)).type) == StorageClass::Text;
+  return dialect_.column(f) + (nocase ? std::string(" COLLATE ") + dialect_.noCase : std::string());
+}
+
+// Keys built elsewhere (FindKey) compare as the stored values do.
+Value KeysetScanSql::keyValue(int f, const Value& v) const {
+  return valueAsStored(v, fields_.at(static_cast<std::size_t>(f)).type);
+}
+
+// NULL comes first in ascending order.
+std::string KeysetScanSql::beyond(int f, const Value& v, std::vector<Value>& params) const {
+  if (ascending_) {
+    if (isNull(v)) return dialect_.column(f) + " IS NOT NULL";
+    params.push_back(keyValue(f, v));
+    return term(f) + " > ?";
+  }
+  if (isNull(v)) return "0";
+  params.push_back(keyValue(f, v));
+  return "(" + term(f) + " < ? OR " + dialect_.column(f) + " IS NULL)";
+}
+
+std::string KeysetScanSql::equal(int f, const Value& v, std::vector<Value>& params) const {
+  if (isNull(v)) return dialect_.column(f) + " IS NULL";
+  params.push_back(keyValue(f, v));
+  return term(f) + " = ?";
+}
+
+// a >= ? (or a <= ?, NULL coming last backwards), so that the index is read from the key on.
+std::string KeysetScanSql::leadingBound(const RowKey& key, std::vector<Value>& params) const {
+  if (order_.fields.empty() || isNull(key.values.at(0))) return "";
+  if (!ascending_ && !dialect_.boundsBackwardSeek) return "";
+  const int f = order_.fields[0];
+  params.push_back(keyValue(f, key.values[0]));
+  if (ascending_) return term(f) + " >= ? AND ";
+  return "(" + term(f) + " <= ? OR " + dialect_.column(f) + " IS NULL) AND ";
+}
+
+// (a > ?) OR (a = ? AND b > ?) OR (a = ? AND b = ? AND id > ?), after the leading bound.
+std::string KeysetScanSql::seekCondition(const RowKey& key, std::vector<Value>& params) const {
+  const std::string leading = leadingBound(key, params);
+  const std::string any = KeysetCondition(
+      order_.fields.size(),
+      [&](std::size_t i, std::vector<Value>& p) { return beyond(order_.fields[i], key.values.at(i), p); },
+      [&](std::size_t i, std::vector<Value>& p) { return equal(order_.fields[i], key.values.at(i), p); },
+      std::string(dialect_.rowId) + (ascending_ ? " > ?" : " < ?"), Value{key.id}, params);
+  return leading + "(" + any + ")";
+}
+
+std::string KeysetScanSql::whereWith(const std::optional<RowKey>& from, std::vector<Value>& params) const {
+  params = params_;
+  std::string where = where_;
+  if (from) addCondition(where, seekCondition(*from, params));
+  return where.empty() ? "" : " WHERE " + where;
+}
+
+std::string KeysetScanSql::columns(bool keysOnly) const {
+  std::string list = dialect_.rowId;
+  if (keysOnly) {
+    for (int f : order_.fields) list += ", " + dialect_.column(f);
+  } else {
+    for (std::size_t i = 0; i < fields_.size(); ++i) list += ", " + dialect_.column(static_cast<int>(i));
+  }
+  return list;
+}
+
+std::string KeysetScanSql::limitOf(const ScanWindow& window, std::vector<Value>& params) const {
+  if (!window.limit && window.skip <= 0) return "";
+  std::string limit = " LIMIT ";
+  if (window.limit) {
+    limit += "?";
+    params.emplace_back(*window.limit);
+  } else {
+    limit += dialect_.noLimit;
+  }
+  if (window.skip > 0) {
+    limit += " OFFSET ?";
+    params.emplace_back(window.skip);
+  }
+  return limit;
+}
+
+std::string KeysetScanSql::Select(const std::optional<RowKey>& from, const ScanWindow& window,
+                                  std::vector<Value>& params) const {
+  std::string sql = "SELECT " + columns(window.keysOnly) + " FROM " + table_ + whereWith(from, params) + " ORDER BY ";
+  const char* dir = ascending_ ? " ASC" : " DESC";
+  for (int f : order_.fields) sql += term(f) + dir + ", ";
+  sql += dialect_.rowId;
+  sql += dir;
+  return sql + limitOf(window, params);
+}
+
+std::string KeysetScanSql::CountAfter(const RowKey& from, std::vector<Value>& params) const {
+  return "SELECT COUNT(*) FROM " + table_ + whereWith(from, params);
+}
+
+}  // namespace ff

@@ -1,0 +1,124 @@
+#include "store/sqlite/SqliteCatalog.h"
+
+#include <sqlite3.h>
+
+#include <string>
+
+#include "store/Errors.h"
+#include "store/sqlite/SqliteFile.h"
+#include "store/sqlite/SqliteSql.h"
+#include "store/sqlite/SqliteStatement.h"
+#include "text/SqlQuote.h"
+
+namespace ff {
+
+namespace {
+
+std::string sqlQuote(const std::string& s) { return SqlQuoted(s, '\''); }
+
+// Asks the schema SQLite has read already, without a statement.
+bool hasRowCounter(sqlite3* db) {
+  return sqlite3_table_column_metadata(db, "main", "_ff_count", "n", nullptr, nullptr, nullptr, nullptr, nullptr) ==
+         SQLITE_OK;
+}
+
+}  // namespace
+
+void CreateRowCounter(sqlite3* db) {
+  SqliteExec(db, "CREATE TABLE _ff_count (n INTEGER NOT NULL)");
+  SqliteExec(db, "INSERT INTO _ff_count SELECT count(*) FROM rows");
+  SqliteExec(db, "CREATE TRIGGER _ff_counted_insert AFTER INSERT ON rows BEGIN UPDATE _ff_count SET n = n + 1; END");
+  SqliteExec(db, "CREATE TRIGGER _ff_counted_delete AFTER DELETE ON rows BEGIN UPDATE _ff_count SET n = n - 1; END");
+}
+
+void CreateRowsTable(sqlite3* db, const std::vector<FieldDef>& fields) {
+  SqliteExec(db,
+             "CREATE TABLE _ff_fields (pos INTEGER PRIMARY KEY, name TEXT, type TEXT, size INTEGER, required INTEGER)");
+  SqliteExec(db, "CREATE TABLE _ff_indexes (pos INTEGER PRIMARY KEY, name TEXT, fields TEXT, options INTEGER)");
+  std::string cols;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    for (std::size_t j = 0; j < i; ++j) {
+      if (sameName(fields[i].name, fields[j].name)) throw Error("Feltet " + fields[i].name + " er oppgitt to ganger");
+    }
+    if (fields[i].name.empty()) throw Error("Et felt mangler navn");
+    cols += (i ? ", " : "") + SqliteColumn(static_cast<int>(i));
+    SqliteExec(db, "INSERT INTO _ff_fields VALUES (" + std::to_string(i) + ", " + sqlQuote(fields[i].name) + ", " +
+                       sqlQuote(std::string(fieldTypeName(fields[i].type))) + ", " + std::to_string(fields[i].size) +
+                       ", " + (fields[i].required ? "1" : "0") + ")");
+  }
+  SqliteExec(db, "CREATE TABLE rows (" + (cols.empty() ? std::string("_ff_none") : cols) + ")");
+}
+
+void CreateIndex(sqlite3* db, const std::vector<FieldDef>& fields, const IndexDef& index, int pos) {
+  std::string cols;
+  for (const auto& name : index.fields) {
+    int found = -1;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      if (sameName(fields[i].name, name)) found = static_cast<int>(i);
+    }
+    if (found < 0) throw ENotFound("Feltet " + name + " finnes ikke (indeks " + index.name + ")");
+    cols += (cols.empty() ? "" : ", ") + SqliteColumn(found);
+    const bool text = storageClassOf(fields[static_cast<std::size_t>(found)].type) == StorageClass::Text;
+    if ((index.options & ixCaseInsensitive) && text) {
+      cols += " COLLATE NOCASE";
+    }
+    if (index.options & ixDescending) cols += " DESC";
+  }
+  if (cols.empty()) throw Error("Indeksen " + index.name + " har ingen felt");
+  SqliteExec(db, std::string("CREATE ") + ((index.options & ixUnique) ? "UNIQUE " : "") + "INDEX ix" +
+                     std::to_string(pos) + " ON rows (" + cols + ")");
+  SqliteExec(db, "INSERT INTO _ff_indexes (pos, name, fields, options) VALUES (" + std::to_string(pos) + ", " +
+                     sqlQuote(index.name) + ", " + sqlQuote(joinFieldList(index.fields)) + ", " +
+                     std::to_string(index.options) + ")");
+}
+
+void CreateIndexes(sqlite3* db, const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes) {
+  for (std::size_t i = 0; i < indexes.size(); ++i) {
+    CreateIndex(db, fields, indexes[i], static_cast<int>(i));
+  }
+}
+
+void CreateSchema(sqlite3* db, const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes) {
+  CreateRowsTable(db, fields);
+  CreateIndexes(db, fields, indexes);
+  CreateRowCounter(db);
+}
+
+void LoadDictionary(SqliteFile& file) {
+  file.fields.clear();
+  file.indexes.clear();
+  // Kept between loads: a parked file loads its dictionary again on every reopen.
+  const std::string fieldsSql = "SELECT name, type, size, required FROM _ff_fields ORDER BY pos";
+  SqliteStatement f = file.statement(fieldsSql);
+  while (f.step()) {
+    FieldDef def;
+    def.name = valueToString(f.column(0));
+    def.type = fieldTypeFromName(valueToString(f.column(1))).value_or(FieldType::Unknown);
+    def.size = static_cast<int>(valueToInt(f.column(2)));
+    def.required = valueToInt(f.column(3)) != 0;
+    file.fields.push_back(def);
+  }
+  file.keepStatement(fieldsSql, std::move(f));
+  const std::string indexesSql = "SELECT name, fields, options FROM _ff_indexes ORDER BY pos";
+  SqliteStatement ix = file.statement(indexesSql);
+  while (ix.step()) {
+    file.indexes.push_back({valueToString(ix.column(0)), splitFieldList(valueToString(ix.column(1))),
+                            static_cast<unsigned>(valueToInt(ix.column(2)))});
+  }
+  file.keepStatement(indexesSql, std::move(ix));
+}
+
+void ReadDictionary(SqliteFile& file) {
+  sqlite3* db = file.db();
+  LoadDictionary(file);
+  file.counted = hasRowCounter(db);
+  if (!file.counted && !sqlite3_db_readonly(db, "main")) {
+    // Tables made before the counter existed get it on their first writable open.
+    SqliteExec(db, "BEGIN IMMEDIATE");
+    CreateRowCounter(db);
+    SqliteExec(db, "COMMIT");
+    file.counted = true;
+  }
+}
+
+}  // namespace ff

@@ -1,0 +1,33 @@
+// The dictionary of a SQLite table file: the tables it is made of (fields, indexes, rows and
+// the row counter), made and read.
+#pragma once
+
+#include <vector>
+
+#include "store/Schema.h"
+
+struct sqlite3;
+
+namespace ff {
+
+class SqliteFile;
+
+// The number of rows, kept by triggers in the same transaction as every insert and delete, so
+// that counting a whole table (a grid's scroll bar) costs nothing, whoever wrote the rows.
+void CreateRowCounter(sqlite3* db);
+// The field dictionary and the table of rows, without indexes. Throws Error for fields
+// without a name or named twice.
+void CreateRowsTable(sqlite3* db, const std::vector<FieldDef>& fields);
+// The index at position pos with its dictionary entry. Throws ENotFound for an unknown field.
+void CreateIndex(sqlite3* db, const std::vector<FieldDef>& fields, const IndexDef& index, int pos);
+void CreateIndexes(sqlite3* db, const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes);
+// Rows table, indexes and row counter.
+void CreateSchema(sqlite3* db, const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes);
+
+// Reads the file's fields and indexes.
+void LoadDictionary(SqliteFile& file);
+// What the store keeps of a file's own tables: its fields, indexes and row counter. Another
+// program may have changed them while a parked file was closed.
+void ReadDictionary(SqliteFile& file);
+
+}  // namespace ff

@@ -1,0 +1,94 @@
+// One open SQLite table file, shared by every handle of this process on the same table: its
+// connection, its dictionary, the statements it keeps and the cursors reading it.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "store/Schema.h"
+#include "store/sqlite/SqliteStatement.h"
+
+struct sqlite3;
+
+namespace ff {
+
+class SqliteCursor;
+
+// What the directory says of a table file: which file it is and when it last changed.
+struct FileStamp {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  mode_t mode = 0;
+  timespec changed{};
+  timespec statusChanged{};
+
+  bool operator==(const FileStamp& o) const {
+    return device == o.device && inode == o.inode && size == o.size && mode == o.mode && sameTime(changed, o.changed) &&
+           sameTime(statusChanged, o.statusChanged);
+  }
+
+ private:
+  static bool sameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
+};
+
+class SqliteFile {
+ public:
+  // An empty path is a scratch file. lockFd holds the lock on the table (-1: none).
+  SqliteFile(sqlite3* db, std::string path, int lockFd);
+  ~SqliteFile();
+  SqliteFile(const SqliteFile&) = delete;
+  SqliteFile& operator=(const SqliteFile&) = delete;
+
+  sqlite3* db() const { return db_; }
+  const std::string& path() const { return path_; }
+  std::uint64_t generation() const { return generation_; }
+
+  // A file whose last handle closed keeps its connection, and with it the pages and schema
+  // it has read, for the next open of the table. It gives up its lock on the table, so that
+  // other programs may open the table exclusively meanwhile.
+  void park();
+  bool parked() const { return lockFd_ < 0 && !path_.empty(); }
+  // True when the table file is as this connection left it when parked.
+  bool unchangedSincePark() const;
+  void unpark(int lockFd) { lockFd_ = lockFd; }
+
+  // Statements are kept when done with (a scan's when its cursor is), so that the next use of
+  // the same SQL (a grid seeking its next window) need not prepare it again.
+  SqliteStatement statement(const std::string& sql);
+  void keepStatement(std::string sql, SqliteStatement stmt);
+
+  void addCursor(SqliteCursor* c) { cursors_.insert(c); }
+  void removeCursor(SqliteCursor* c) { cursors_.erase(c); }
+
+  // Statements still stepping would keep a write from committing: reset them first. They
+  // notice the new generation and seek again from their last row.
+  void beforeWrite();
+  void afterWrite() { ++generation_; }
+
+  std::vector<FieldDef> fields;
+  std::vector<IndexDef> indexes;
+  int handles = 0;
+  bool exclusive = false;
+  bool counted = false;  // the file keeps its row count (_ff_count)
+  int bulkDepth = 0;
+
+ private:
+  sqlite3* db_;
+  std::string path_;
+  int lockFd_;
+  std::optional<FileStamp> parked_;  // the file as it was when last parked
+  static constexpr std::size_t kKeptStatements = 16;
+  std::deque<std::pair<std::string, SqliteStatement>> keptStatements_;  // oldest first
+  std::uint64_t generation_ = 1;
+  std::set<SqliteCursor*> cursors_;
+};
+
+}  // namespace ff
