@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <variant>
 
 #include "sql/SqlConnection.h"
 #include "sql/SqlError.h"
@@ -19,36 +20,36 @@ struct ParamBuffer {
   unsigned long length = 0;
 };
 
-void bindText(MYSQL_BIND& b, ParamBuffer& buf, const std::string& s, enum_field_types type) {
-  buf.length = static_cast<unsigned long>(s.size());
-  b.buffer_type = type;
-  b.buffer = const_cast<char*>(s.data());
-  b.buffer_length = buf.length;
-  b.length = &buf.length;
-}
+// Binds one parameter to its buffer.
+struct ParamBinder {
+  MYSQL_BIND& bind;
+  ParamBuffer& buffer;
 
-void bindParam(MYSQL_BIND& b, ParamBuffer& buf, const SqlValue& v) {
-  if (const auto* n = std::get_if<std::int64_t>(&v)) {
-    buf.integer = *n;
-  } else if (const auto* u = std::get_if<std::uint64_t>(&v)) {
-    buf.integer = static_cast<long long>(*u);
-    b.is_unsigned = 1;
-  } else if (const auto* d = std::get_if<double>(&v)) {
-    buf.real = *d;
-    b.buffer_type = MYSQL_TYPE_DOUBLE;
-    b.buffer = &buf.real;
-    return;
-  } else if (const auto* s = std::get_if<std::string>(&v)) {
-    return bindText(b, buf, *s, MYSQL_TYPE_STRING);
-  } else if (const auto* bytes = std::get_if<SqlBytes>(&v)) {
-    return bindText(b, buf, bytes->bytes, MYSQL_TYPE_BLOB);
-  } else {
-    b.buffer_type = MYSQL_TYPE_NULL;
-    return;
+  void operator()(std::monostate) { bind.buffer_type = MYSQL_TYPE_NULL; }
+  void operator()(std::int64_t n) { integer(n, false); }
+  void operator()(std::uint64_t n) { integer(static_cast<long long>(n), true); }
+  void operator()(double d) {
+    buffer.real = d;
+    bind.buffer_type = MYSQL_TYPE_DOUBLE;
+    bind.buffer = &buffer.real;
   }
-  b.buffer_type = MYSQL_TYPE_LONGLONG;
-  b.buffer = &buf.integer;
-}
+  void operator()(const std::string& text) { bytes(text, MYSQL_TYPE_STRING); }
+  void operator()(const SqlBytes& blob) { bytes(blob.bytes, MYSQL_TYPE_BLOB); }
+
+  void integer(long long n, bool isUnsigned) {
+    buffer.integer = n;
+    bind.buffer_type = MYSQL_TYPE_LONGLONG;
+    bind.buffer = &buffer.integer;
+    bind.is_unsigned = isUnsigned;
+  }
+  void bytes(const std::string& s, enum_field_types type) {
+    buffer.length = static_cast<unsigned long>(s.size());
+    bind.buffer_type = type;
+    bind.buffer = const_cast<char*>(s.data());
+    bind.buffer_length = buffer.length;
+    bind.length = &buffer.length;
+  }
+};
 
 enum class ColumnKind { Integer, Unsigned, Real, Text, Bytes };
 
@@ -156,7 +157,7 @@ void SqlStatement::bindAndRun(const std::vector<SqlValue>& params) {
   }
   std::vector<MYSQL_BIND> binds(params.size());
   std::vector<ParamBuffer> buffers(params.size());
-  for (std::size_t i = 0; i < params.size(); ++i) bindParam(binds[i], buffers[i], params[i]);
+  for (std::size_t i = 0; i < params.size(); ++i) std::visit(ParamBinder{binds[i], buffers[i]}, params[i]);
   if (!binds.empty() && mysql_stmt_bind_param(stmt_, binds.data()) != 0) raise("Kan ikke binde verdier");
   if (mysql_stmt_execute(stmt_) != 0) raise("Databasefeil");
 }

@@ -124,9 +124,9 @@ TEST_F(SqlAliasesTest, ConnectionIsKeptAndMadeAgainWhenTheAliasChanges) {
   moved.database = db.name() + "_b";
   WriteSqlAlias("MySQLweb", moved);
   EXPECT_EQ(AliasConnection("MySQLweb").FirstResultSet("SELECT DATABASE()")->rows.at(0).at(0), moved.database);
-  CloseAliasConnection("MySQLweb");
+  CloseSqlConnection("MySQLweb");
   db.run("DROP DATABASE " + db.name() + "_b");
-  CloseAliasConnection("MySQLweb");
+  CloseSqlConnection("MySQLweb");
 }
 
 }  // namespace

@@ -129,6 +129,16 @@ TEST_F(SqlConnectionTest, ATextOfSeveralStatementsRunsUpToTheFailingOne) {
   EXPECT_EQ(db->Literal("O'Neil\\"), "'O\\'Neil\\\\'");
 }
 
+TEST_F(SqlConnectionTest, AStatementTellsTheRowsItChangedAndTheKeyItMade) {
+  db->Execute("CREATE TABLE k (id INT AUTO_INCREMENT PRIMARY KEY, n INT)");
+  db->Execute("INSERT INTO k (n) VALUES (1), (2), (3)");
+  EXPECT_EQ(db->AffectedRows(), 3u);
+  db->Execute("INSERT INTO k (n) VALUES (4)");
+  EXPECT_EQ(db->InsertId(), 4u);
+  const auto written = db->Write("UPDATE k SET n = n + 1 WHERE id < ?", {std::int64_t{3}});
+  EXPECT_EQ(written.changed, 2u);
+}
+
 TEST_F(SqlConnectionTest, LoadDataLocalTakesItsRowsFromTheCallback) {
   db->Execute("CREATE TABLE l (n INT, t VARCHAR(10))");
   const std::string sql = "LOAD DATA LOCAL INFILE 'minne' INTO TABLE l CHARACTER SET utf8mb4";

@@ -111,8 +111,9 @@ class PrivateDatabase {
 
  private:
   QStringList firstColumn(const std::string& query) {
+    const auto result = admin_->FirstResultSet(query);
     QStringList out;
-    for (const auto& row : admin_->FirstResultSet(query)->rows) out << QString::fromStdString(row.at(0).value_or(""));
+    for (const auto& row : result->rows) out << QString::fromStdString(row.at(0).value_or(""));
     return out;
   }
 
