@@ -117,7 +117,12 @@ void SqlConnection::query(const std::string& sql) {
 
 void SqlConnection::finishResults() {
   for (;;) {
-    if (MYSQL_RES* result = mysql_store_result(mysql_)) mysql_free_result(result);
+    if (MYSQL_RES* result = mysql_store_result(mysql_)) {
+      mysql_free_result(result);
+    } else {
+      changed_ = mysql_affected_rows(mysql_);
+      insertId_ = mysql_insert_id(mysql_);
+    }
     const int next = mysql_next_result(mysql_);
     if (next > 0) RaiseLast("Databasefeil");
     if (next < 0) return;
@@ -208,10 +213,6 @@ std::string SqlConnection::Literal(std::string_view text) {
   out.resize(mysql_real_escape_string(mysql_, out.data(), text.data(), text.size()));
   return "'" + out + "'";
 }
-
-std::uint64_t SqlConnection::AffectedRows() { return mysql_affected_rows(mysql_); }
-
-std::uint64_t SqlConnection::InsertId() { return mysql_insert_id(mysql_); }
 
 SqlStatement& SqlConnection::Prepare(const std::string& sql) {
   checkUsable();

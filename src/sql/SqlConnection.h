@@ -65,9 +65,10 @@ class SqlConnection {
 
   // A string literal for SQL text, quoted and escaped for this connection.
   std::string Literal(std::string_view text);
-  // Of the last statement run by Execute.
-  std::uint64_t AffectedRows();
-  std::uint64_t InsertId();
+  // The rows changed and the AUTO_INCREMENT value made by the last statement without rows
+  // that Execute or FirstResultSet ran.
+  std::uint64_t AffectedRows() const { return changed_; }
+  std::uint64_t InsertId() const { return insertId_; }
 
   // The prepared statement of this SQL text, made on first use. Throws SqlError.
   SqlStatement& Prepare(const std::string& sql);
@@ -114,7 +115,9 @@ class SqlConnection {
   int depth_ = 0;
   // Set when the server rolled back an open outer transaction (deadlock inside it).
   bool aborted_ = false;
-  LocalLoad* load_ = nullptr;  // the LOAD DATA LOCAL under way
+  LocalLoad* load_ = nullptr;
+  std::uint64_t changed_ = 0;
+  std::uint64_t insertId_ = 0;  // the LOAD DATA LOCAL under way
   std::map<std::string, std::unique_ptr<SqlStatement>> statements_;
 };
 

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "app/SqlAliases.h"
@@ -112,6 +113,7 @@ class PrivateDatabase {
  private:
   QStringList firstColumn(const std::string& query) {
     const auto result = admin_->FirstResultSet(query);
+    if (!result) throw std::runtime_error("no rows from " + query);
     QStringList out;
     for (const auto& row : result->rows) out << QString::fromStdString(row.at(0).value_or(""));
     return out;
