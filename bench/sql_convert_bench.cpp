@@ -64,7 +64,7 @@ void ensureTimeTable(const std::string& alias, const std::string& folder, int ro
 
 std::string client() {
   return "mariadb --no-defaults --local-infile=1 --user=root --socket=" +
-         PrivateServerAlias().socket.toStdString() + " kvist";
+         PrivateServerAlias().socket + " kvist";
 }
 
 void clientSql(const std::string& sql) {

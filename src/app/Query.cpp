@@ -1,20 +1,12 @@
 #include "app/Query.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
-
 #include <algorithm>
+#include <functional>
 
 #include "app/SqlAliases.h"
+#include "sql/SqlError.h"
 
 namespace {
-
-// The server's own text, often English, under a line that says in Norwegian what failed.
-[[noreturn]] void raise(const QSqlQuery& query, const QString& alias) {
-  throw ESqlError("SQL-teksten kunne ikke kjøres på databasealiaset " + alias.toStdString() + ":\n" +
-                  SqlErrorText(query.lastError()));
-}
 
 // The server answers an empty request with an error that has no text at all.
 void requireText(const QStringList& sql) {
@@ -23,17 +15,22 @@ void requireText(const QStringList& sql) {
   if (blank) throw ESqlError("Ingen SQL-tekst å kjøre: teksten er tom");
 }
 
-// Runs the text as one request; the first result is then current in `query`.
-void execute(QSqlQuery& query, const QStringList& sql, const QString& alias) {
-  query.setForwardOnly(true);
-  if (!query.exec(sql.join('\n'))) raise(query, alias);
+// Runs the text on the alias's connection as one request. A failure carries the server's own
+// text, often English, under a line that says in Norwegian what failed.
+void run(const QString& alias, const QStringList& sql,
+         const std::function<void(sql::SqlConnection&, const std::string&)>& request) {
+  requireText(sql);
+  const std::string name = alias.toStdString();
+  sql::SqlConnection& connection = AliasConnection(name);
+  try {
+    request(connection, sql.join('\n').toStdString());
+  } catch (const sql::SqlError& e) {
+    throw ESqlError("SQL-teksten kunne ikke kjøres på databasealiaset " + name + ":\n" + e.what());
+  }
 }
 
-// Steps over the remaining results, so that a failing statement after the first is reported.
-void finish(QSqlQuery& query, const QString& alias) {
-  while (query.nextResult()) {
-  }
-  if (query.lastError().isValid()) raise(query, alias);
+QVariant cellValue(const std::optional<std::string>& text) {
+  return text ? QVariant(QString::fromStdString(*text)) : QVariant();
 }
 
 }  // namespace
@@ -51,32 +48,24 @@ void TQuery::SetSQL(const QStringList& lines) {
 }
 
 void TQuery::ExecSQL() {
-  requireText(sql_);
-  QSqlQuery query(SqlConnection(databaseName_.toStdString()));
-  execute(query, sql_, databaseName_);
-  finish(query, databaseName_);
+  run(databaseName_, sql_, [](sql::SqlConnection& connection, const std::string& text) { connection.Execute(text); });
 }
 
 void TQuery::Open() {
   Close();
-  requireText(sql_);
-  QSqlQuery query(SqlConnection(databaseName_.toStdString()));
-  execute(query, sql_, databaseName_);
-  if (!query.isSelect()) {
-    finish(query, databaseName_);
-    throw ESqlError("SQL-teksten gir ingen rader");
-  }
-  const QSqlRecord record = query.record();
+  std::optional<sql::SqlResultSet> result;
+  run(databaseName_, sql_, [&](sql::SqlConnection& connection, const std::string& text) {
+    result = connection.FirstResultSet(text);
+  });
+  if (!result) throw ESqlError("SQL-teksten gir ingen rader");
   QStringList names;
-  for (int i = 0; i < record.count(); ++i) names << record.fieldName(i);
+  for (const auto& column : result->columns) names << QString::fromStdString(column);
   QVector<QVector<QVariant>> rows;
-  while (query.next()) {
-    QVector<QVariant> row(record.count());
-    for (int i = 0; i < record.count(); ++i) row[i] = query.value(i);
-    rows.push_back(std::move(row));
+  for (const auto& row : result->rows) {
+    QVector<QVariant> cells;
+    for (const auto& cell : row) cells << cellValue(cell);
+    rows.push_back(std::move(cells));
   }
-  if (query.lastError().isValid()) raise(query, databaseName_);
-  finish(query, databaseName_);
   fieldNames_ = std::move(names);
   rows_ = std::move(rows);
   recNo_ = rows_.isEmpty() ? -1 : 0;

@@ -1,15 +1,15 @@
 // SQL database aliases: named connections to a MySQL/MariaDB server, configured in an INI file
-// in the settings folder (one section per alias) and opened as named Qt SQL connections.
+// in the settings folder (one section per alias) and opened with the SQL client.
 #pragma once
 
-#include <QSqlDatabase>
-#include <QString>
-
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 
-// A failure of the SQL database layer; the message is the database's own text.
+#include "sql/SqlConnection.h"
+
+// A failure of the SQL side, for the user: what failed, with the database's own text.
 class ESqlError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -17,13 +17,15 @@ class ESqlError : public std::runtime_error {
 
 // Where an alias leads. An empty socket and host mean the server's default socket.
 struct SqlAliasSettings {
-  QString driver = "QMARIADB";
-  QString host;
-  QString socket;
-  int port = 0;  // 0: the driver's default
-  QString database;
-  QString user;
-  QString password;
+  std::string driver = "QMARIADB";
+  std::string host;
+  std::string socket;
+  int port = 0;  // 0: the default port
+  std::string database;
+  std::string user;
+  std::string password;
+
+  bool operator==(const SqlAliasSettings&) const = default;
 };
 
 // The alias the conversion window runs its SQL on.
@@ -46,14 +48,21 @@ std::optional<SqlAliasSettings> ReadSqlAlias(const std::string& alias);
 // Throws SettingsError when the file cannot be written.
 void WriteSqlAlias(const std::string& alias, const SqlAliasSettings& settings);
 
-// Returns the open Qt SQL connection of the alias, connecting on first use (the connection is
-// named after the alias and allows several statements in one request). A connection whose
-// settings changed in the alias file is made again.
-// Throws ESqlError for an unknown alias, a missing driver or a failed connection.
-QSqlDatabase SqlConnection(const std::string& alias);
+// ReadSqlAlias, throwing ESqlError for an unknown alias.
+SqlAliasSettings RequireSqlAlias(const std::string& alias);
+
+// The SQL client's endpoint of an alias's settings, named after the alias.
+sql::SqlEndpoint SqlAliasEndpoint(const std::string& alias, const SqlAliasSettings& settings);
+
+// A connection of its own to where the alias leads. Throws ESqlError for a driver other than
+// MariaDB's or MySQL's, and for a failed connection (the database's text under a line naming
+// the alias; for the private server, how to start it).
+std::unique_ptr<sql::SqlConnection> ConnectSqlAlias(const std::string& alias, const SqlAliasSettings& settings);
+
+// The kept connection of the alias, connecting on first use; one that was lost, or whose
+// settings changed in the alias file, is made again.
+// Throws ESqlError for an unknown alias and as ConnectSqlAlias.
+sql::SqlConnection& AliasConnection(const std::string& alias);
 
 // Closes and forgets the alias's connection; nothing happens when there is none.
 void CloseSqlConnection(const std::string& alias);
-
-// The database layer's message of an error: the server's text, else the driver's.
-std::string SqlErrorText(const class QSqlError& error);

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "convert/TableSql.h"
+#include "sql/SqlError.h"
 #include "store/Errors.h"
 #include "store/Session.h"
 
@@ -28,14 +29,18 @@ std::vector<std::string> resolveTables(const std::string& alias, const std::vect
   return tables;
 }
 
-SqlAliasSettings serverOf(const std::string& sqlAlias) {
-  const auto settings = ReadSqlAlias(sqlAlias);
-  if (!settings) throw EConvertInput("Ukjent databasealias: " + sqlAlias);
-  return *settings;
+// What failed on the SQL side, as bad input.
+template <class F>
+auto asInput(F&& f) -> decltype(f()) {
+  try {
+    return f();
+  } catch (const ESqlError& e) {
+    throw EConvertInput(e.what());
+  }
 }
 
-std::unique_ptr<MariaDbConnection> connect(const SqlAliasSettings& server) {
-  auto db = std::make_unique<MariaDbConnection>(server);
+std::unique_ptr<sql::SqlConnection> connect(const std::string& sqlAlias, const SqlAliasSettings& server) {
+  auto db = ConnectSqlAlias(sqlAlias, server);
   db->Execute("SET SESSION sql_mode = 'STRICT_ALL_TABLES,NO_ENGINE_SUBSTITUTION'");
   return db;
 }
@@ -45,13 +50,12 @@ std::string quoted(const std::string& prefix, const std::string& table) { return
 }  // namespace
 
 SqlConverter::SqlConverter(ConvertOptions options, ConvertObserver& observer, const std::atomic<bool>& stop)
-    : options_(std::move(options)), observer_(observer), stop_(stop), server_(serverOf(options_.toSqlAlias)) {
+    : options_(std::move(options)),
+      observer_(observer),
+      stop_(stop),
+      server_(asInput([&] { return RequireSqlAlias(options_.toSqlAlias); })) {
   tables_ = resolveTables(options_.fromAlias, options_.tables);
-  try {
-    connect(server_);  // only to know now that the alias leads somewhere
-  } catch (const ESqlError& e) {
-    throw EConvertInput("Databasealias " + options_.toSqlAlias + ": " + e.what());
-  }
+  asInput([&] { ConnectSqlAlias(options_.toSqlAlias, server_); });  // only to know now that the alias leads somewhere
 }
 
 std::vector<TableOutcome> SqlConverter::Run() {
@@ -80,7 +84,7 @@ TableOutcome SqlConverter::convertTable(const std::string& table) {
     outcome.keyName = plan.KeyName();
     const std::int64_t total = source->Count({});
     observer_.TableStarted(table, total);
-    auto db = connect(server_);
+    auto db = connect(options_.toSqlAlias, server_);
     loadAndSwap(*db, *source, plan, total, outcome);
   } catch (const std::exception& e) {
     outcome.error = e.what();
@@ -89,7 +93,7 @@ TableOutcome SqlConverter::convertTable(const std::string& table) {
   return outcome;
 }
 
-void SqlConverter::loadAndSwap(MariaDbConnection& db, ff::TableStorage& source, const SqlTablePlan& plan,
+void SqlConverter::loadAndSwap(sql::SqlConnection& db, ff::TableStorage& source, const SqlTablePlan& plan,
                                std::int64_t total, TableOutcome& outcome) {
   const std::string& table = outcome.table;
   const std::string staging = kStagingPrefix + table;
@@ -121,18 +125,18 @@ void SqlConverter::loadAndSwap(MariaDbConnection& db, ff::TableStorage& source, 
   }
 }
 
-std::string SqlConverter::dropStaging(MariaDbConnection& db, const std::string& table) {
+std::string SqlConverter::dropStaging(sql::SqlConnection& db, const std::string& table) {
   const std::string drop = "DROP TABLE IF EXISTS " + quoted(kStagingPrefix, table);
   try {
     db.Execute(drop);
     return "";
-  } catch (const ESqlError&) {
+  } catch (const sql::SqlError&) {
   }
   // The connection may be gone with the server; one fresh try.
   try {
-    connect(server_)->Execute(drop);
+    connect(options_.toSqlAlias, server_)->Execute(drop);
     return "";
-  } catch (const ESqlError& e) {
+  } catch (const std::runtime_error& e) {  // ESqlError from connecting, sql::SqlError from the drop
     return std::string(" (arbeidstabellen ") + kStagingPrefix + table + " kunne ikke fjernes: " + e.what() +
            "; neste konvertering fjerner den)";
   }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/SqlAliases.h"
 #include "app/TableLoader.h"
 #include "app/TableVerifier.h"
 
@@ -68,9 +69,9 @@ class SqlConverter {
 
  private:
   TableOutcome convertTable(const std::string& table);
-  void loadAndSwap(MariaDbConnection& db, ff::TableStorage& source, const SqlTablePlan& plan,
+  void loadAndSwap(sql::SqlConnection& db, ff::TableStorage& source, const SqlTablePlan& plan,
                    std::int64_t total, TableOutcome& outcome);
-  std::string dropStaging(MariaDbConnection& db, const std::string& table);
+  std::string dropStaging(sql::SqlConnection& db, const std::string& table);
 
   ConvertOptions options_;
   ConvertObserver& observer_;

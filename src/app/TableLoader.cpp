@@ -126,7 +126,7 @@ void TableLoader::encodeRows(ChunkQueue& queue, LoadCounts& counts) {
   if (!chunk.bytes.empty()) queue.Push(std::move(chunk));
 }
 
-LoadCounts TableLoader::Load(MariaDbConnection& db, const std::string& table,
+LoadCounts TableLoader::Load(sql::SqlConnection& db, const std::string& table,
                              const std::function<void(std::int64_t)>& onProgress) {
   ChunkQueue queue;
   LoadCounts counts;

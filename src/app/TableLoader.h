@@ -8,8 +8,8 @@
 #include <functional>
 #include <string>
 
-#include "app/MariaDbConnection.h"
 #include "convert/SqlTablePlan.h"
+#include "sql/SqlConnection.h"
 #include "store/Storage.h"
 
 struct LoadCounts {
@@ -33,9 +33,9 @@ class TableLoader {
 
   // Loads every row of the source, in physical order, into `table` (made from the plan),
   // numbering the key 1..N. onProgress gets the rows handed to the server so far.
-  // Throws EValueRefused (naming row, field and value), ESqlError, EInterrupted or the
+  // Throws EValueRefused (naming row, field and value), sql::SqlError, EInterrupted or the
   // source's ff::Error; the table may then hold some of the rows.
-  LoadCounts Load(MariaDbConnection& db, const std::string& table,
+  LoadCounts Load(sql::SqlConnection& db, const std::string& table,
                   const std::function<void(std::int64_t rowsSent)>& onProgress);
 
  private:

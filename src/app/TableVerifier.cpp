@@ -72,7 +72,7 @@ std::string TableVerifier::compareRow(const ff::Row& row, std::int64_t number, c
   return "";
 }
 
-VerifyResult TableVerifier::Verify(MariaDbConnection& db, const std::string& table) {
+VerifyResult TableVerifier::Verify(sql::SqlConnection& db, const std::string& table) {
   VerifyResult result;
   auto rows = source_.Scan({}, {}, std::nullopt, ff::ScanDirection::Forward);
   ff::Row row;

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "app/MariaDbConnection.h"
 #include "convert/SqlTablePlan.h"
+#include "sql/SqlConnection.h"
 #include "store/Storage.h"
 
 struct VerifyResult {
@@ -28,8 +28,8 @@ class TableVerifier {
   TableVerifier(ff::TableStorage& source, const SqlTablePlan& plan, bool nullForBadDates,
                 const std::atomic<bool>& stop);
 
-  // Throws ESqlError, EInterrupted or the source's ff::Error.
-  VerifyResult Verify(MariaDbConnection& db, const std::string& table);
+  // Throws sql::SqlError, EInterrupted or the source's ff::Error.
+  VerifyResult Verify(sql::SqlConnection& db, const std::string& table);
 
  private:
   // Empty when the server's row matches the source's; else what differs.

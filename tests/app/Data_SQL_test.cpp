@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QSqlQuery>
-
 #include "store/Session.h"
 #include "store/Table.h"
 #include "settings/windows/ScreenCursor.h"
@@ -142,10 +140,11 @@ TEST_F(DataSqlTest, EveryServerKeywordWorksAsFieldAndTableName) {
   sql_test::TempSettings settings;
   sql_test::PrivateDatabase server;
   REQUIRE_PRIVATE_SERVER(server);
-  QSqlQuery keywords(QSqlDatabase::database(QString::fromStdString("admin-" + server.name())));
-  ASSERT_TRUE(keywords.exec("SELECT WORD FROM information_schema.KEYWORDS ORDER BY WORD"));
   std::vector<std::string> words;
-  while (keywords.next()) words.push_back(keywords.value(0).toString().toStdString());
+  ASSERT_NO_THROW(server.admin().ForEachRow("SELECT WORD FROM information_schema.KEYWORDS ORDER BY WORD",
+                                            [&](const char* const* values, const unsigned long* lengths) {
+                                              words.emplace_back(values[0], lengths[0]);
+                                            }));
   std::erase(words, "ID");  // a field named id clashes with the generated key, as it always has
   ASSERT_GT(words.size(), 600u);
   constexpr std::size_t kFieldsPerTable = 100;

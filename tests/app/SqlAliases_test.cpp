@@ -54,7 +54,7 @@ TEST_F(SqlAliasesTest, WrittenAliasReadsBackAndSitsInTheSettingsFolder) {
   EXPECT_EQ(read->database, "nett");
   EXPECT_EQ(read->user, "kvist");
   EXPECT_EQ(read->password, "hemmelig");
-  EXPECT_TRUE(read->socket.isEmpty());
+  EXPECT_TRUE(read->socket.empty());
 }
 
 TEST_F(SqlAliasesTest, HandWrittenSectionWithoutDriverUsesMariaDb) {
@@ -64,19 +64,19 @@ TEST_F(SqlAliasesTest, HandWrittenSectionWithoutDriverUsesMariaDb) {
   EXPECT_EQ(read->driver, "QMARIADB");
   EXPECT_EQ(read->socket, "/tmp/x.sock");
   EXPECT_EQ(read->port, 0) << "a port that is no number means the driver's default";
-  EXPECT_TRUE(read->database.isEmpty()) << "a section replaces the default whole";
+  EXPECT_TRUE(read->database.empty()) << "a section replaces the default whole";
 }
 
 TEST_F(SqlAliasesTest, ConnectionFailuresCarryTheDatabaseMessage) {
   try {
-    SqlConnection("FinnesIkke");
+    AliasConnection("FinnesIkke");
     FAIL() << "an unknown alias must not connect";
   } catch (const ESqlError& e) {
     EXPECT_STREQ(e.what(), "Ukjent databasealias: FinnesIkke");
   }
   WriteSqlAlias("Borte", sql_test::DeadServerAlias(settings.folder()));
   try {
-    SqlConnection("Borte");
+    AliasConnection("Borte");
     FAIL() << "no server listens on the socket";
   } catch (const ESqlError& e) {
     EXPECT_NE(std::string(e.what()).find("no-server.sock"), std::string::npos) << e.what();
@@ -84,13 +84,13 @@ TEST_F(SqlAliasesTest, ConnectionFailuresCarryTheDatabaseMessage) {
   SqlAliasSettings odd;
   odd.driver = "QFINNESIKKE";
   WriteSqlAlias("Rar", odd);
-  EXPECT_THROW(SqlConnection("Rar"), ESqlError);
+  EXPECT_THROW(AliasConnection("Rar"), ESqlError);
 }
 
 // The message of a failed connection; empty when it connected.
 std::string connectionFailure(const std::string& alias) {
   try {
-    SqlConnection(alias);
+    AliasConnection(alias);
     return {};
   } catch (const ESqlError& e) {
     return e.what();
@@ -114,17 +114,16 @@ TEST_F(SqlAliasesTest, AStoppedPrivateServerGetsAHintToStartIt) {
 TEST_F(SqlAliasesTest, ConnectionIsKeptAndMadeAgainWhenTheAliasChanges) {
   PrivateDatabase db;
   REQUIRE_PRIVATE_SERVER(db);
-  QSqlDatabase first = SqlConnection("MySQLweb");
-  EXPECT_TRUE(first.isOpen());
-  EXPECT_EQ(first.databaseName().toStdString(), db.name());
-  EXPECT_EQ(SqlConnection("mysqlweb").connectionName(), first.connectionName()) << "one connection per alias";
+  sql::SqlConnection* first = &AliasConnection("MySQLweb");
+  EXPECT_FALSE(first->Lost());
+  EXPECT_EQ(first->FirstResultSet("SELECT DATABASE()")->rows.at(0).at(0), db.name());
+  EXPECT_EQ(&AliasConnection("mysqlweb"), first) << "one connection per alias";
 
   ASSERT_EQ(db.run("CREATE DATABASE IF NOT EXISTS " + db.name() + "_b"), "");
   SqlAliasSettings moved = *ReadSqlAlias("MySQLweb");
-  moved.database = QString::fromStdString(db.name() + "_b");
+  moved.database = db.name() + "_b";
   WriteSqlAlias("MySQLweb", moved);
-  first = QSqlDatabase();
-  EXPECT_EQ(SqlConnection("MySQLweb").databaseName(), moved.database);
+  EXPECT_EQ(AliasConnection("MySQLweb").FirstResultSet("SELECT DATABASE()")->rows.at(0).at(0), moved.database);
   CloseSqlConnection("MySQLweb");
   db.run("DROP DATABASE " + db.name() + "_b");
   CloseSqlConnection("MySQLweb");

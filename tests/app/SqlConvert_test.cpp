@@ -1,7 +1,5 @@
 // Converting a firm's tables with their rows into the private MariaDB: staging, swap,
 // lossless values, verification, and what failures leave behind.
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include <gtest/gtest.h>
 
@@ -65,10 +63,14 @@ class SqlConvertTest : public ::testing::Test {
 
   // The first column of a query's rows, joined by "|".
   std::string select(const std::string& sql) {
-    QSqlQuery q(QSqlDatabase::database(QString::fromStdString("admin-" + db.name())));
-    if (!q.exec(QString::fromStdString(sql))) return "ERROR " + q.lastError().text().toStdString();
     std::string out;
-    while (q.next()) out += (out.empty() ? "" : "|") + (q.value(0).isNull() ? "NULL" : q.value(0).toString().toStdString());
+    try {
+      db.admin().ForEachRow(sql, [&](const char* const* values, const unsigned long* lengths) {
+        out += (out.empty() ? "" : "|") + (values[0] ? std::string(values[0], lengths[0]) : "NULL");
+      });
+    } catch (const sql::SqlError& e) {
+      return "ERROR " + std::string(e.what());
+    }
     return out;
   }
 
@@ -249,7 +251,9 @@ TEST_F(SqlConvertTest, BadInputIsRefusedBeforeAnythingIsConverted) {
   EXPECT_EQ(refusal({firm.alias(), kSqlAliasMySQLweb, {"rader", "BORTE"}}), "Tabellen BORTE finnes ikke i alias FIRMA");
   EXPECT_EQ(refusal({firm.alias(), "Ukjent"}), "Ukjent databasealias: Ukjent");
   WriteSqlAlias("Død", sql_test::DeadServerAlias(settings.folder()));
-  EXPECT_NE(refusal({firm.alias(), "Død"}).find("Databasealias Død: Can't connect"), std::string::npos);
+  const std::string dead = refusal({firm.alias(), "Død"});
+  EXPECT_EQ(dead.rfind("Kan ikke koble til SQL-databasen for databasealiaset Død:\nCan't connect", 0), 0u)
+      << "the message every path gives for this alias: " << dead;
   EXPECT_EQ(db.tables(), QStringList());
 }
 
@@ -278,8 +282,8 @@ class StoppedServerTest : public ::testing::Test {
   // Through a fresh connection: the test's own died with the server.
   std::string tablesOnServer() {
     SqlAliasSettings settings = PrivateServerAlias();
-    settings.database = QString::fromStdString(db->name());
-    MariaDbConnection connection(settings);
+    settings.database = db->name();
+    sql::SqlConnection connection(SqlAliasEndpoint(kSqlAliasMySQLweb, settings));
     std::string names;
     connection.ForEachRow("SHOW TABLES", [&](const char* const* values, const unsigned long*) {
       names += (names.empty() ? "" : "|") + std::string(values[0]);

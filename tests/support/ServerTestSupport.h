@@ -10,7 +10,7 @@
 #include "store/Aliases.h"
 #include "store/ClientConfig.h"
 #include "store/Errors.h"
-#include "store/mariadb/MariaDbConnection.h"
+#include "store/mariadb/ServerConnection.h"
 #include "support/TcpServer.h"
 #include "support/TempAlias.h"
 
@@ -32,7 +32,7 @@ class ServerAlias {
     server_ = *server;
     ff::FFClientConfigWriteServerLogin(server_.user, server_.password);
     try {
-      admin_ = std::make_unique<ff::MariaDbConnection>(server_.serverName(), server_.user, server_.password);
+      admin_ = std::make_unique<ff::ServerConnection>(server_.serverName(), server_.user, server_.password);
     } catch (const ff::Error& e) {
       reason_ = e.what();
       return;
@@ -52,7 +52,7 @@ class ServerAlias {
   const std::string& database() const { return database_; }
   const TcpServer& server() const { return server_; }
   // A connection of its own (another workstation, as the server sees it).
-  ff::MariaDbConnection& admin() { return *admin_; }
+  ff::ServerConnection& admin() { return *admin_; }
   // The temporary configuration folder (and a folder alias beside the server one).
   const TempAlias& local() const { return local_; }
 
@@ -62,7 +62,7 @@ class ServerAlias {
   std::string database_;
   std::string reason_;
   TcpServer server_;
-  std::unique_ptr<ff::MariaDbConnection> admin_;
+  std::unique_ptr<ff::ServerConnection> admin_;
 };
 
 }  // namespace server_test

@@ -2,19 +2,19 @@
 // (scripts/mysql-local.sh) behind the alias "MySQLweb", dropped at the end.
 #pragma once
 
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QStringList>
 
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "app/SqlAliases.h"
 #include "settings/Felles.h"
+#include "sql/SqlError.h"
 
 namespace sql_test {
 
@@ -50,7 +50,7 @@ inline void MakeToolFolders(const TempSettings& settings) {
 // Settings that lead nowhere: a socket that no server listens on.
 inline SqlAliasSettings DeadServerAlias(const std::string& folder) {
   SqlAliasSettings dead = PrivateServerAlias();
-  dead.socket = QString::fromStdString(folder + "no-server.sock");
+  dead.socket = folder + "no-server.sock";
   return dead;
 }
 
@@ -61,29 +61,21 @@ class PrivateDatabase {
   PrivateDatabase() {
     static int counter = 0;
     name_ = "kvtest_" + std::to_string(::getpid()) + "_" + std::to_string(++counter);
-    admin_ = QSqlDatabase::addDatabase("QMARIADB", QString::fromStdString("admin-" + name_));
     const SqlAliasSettings server = PrivateServerAlias();
-    admin_.setUserName(server.user);
-    admin_.setConnectOptions("UNIX_SOCKET=" + server.socket);
-    if (!admin_.open()) {
-      reason_ = "the private MariaDB is not running (scripts/mysql-local.sh start): " +
-                admin_.lastError().text().toStdString();
+    try {
+      sql::SqlConnection(SqlAliasEndpoint("admin", server)).Execute("CREATE DATABASE " + name_);
+    } catch (const sql::SqlError& e) {
+      reason_ = std::string("the private MariaDB is not running (scripts/mysql-local.sh start): ") + e.what();
       return;
     }
-    run("CREATE DATABASE " + name_);
-    admin_.close();
-    admin_.setDatabaseName(QString::fromStdString(name_));
-    admin_.open();
     SqlAliasSettings alias = server;
-    alias.database = QString::fromStdString(name_);
+    alias.database = name_;
+    admin_ = std::make_unique<sql::SqlConnection>(SqlAliasEndpoint("admin", alias));
     WriteSqlAlias(kSqlAliasMySQLweb, alias);
   }
   ~PrivateDatabase() {
     CloseSqlConnection(kSqlAliasMySQLweb);
     if (available()) run("DROP DATABASE IF EXISTS " + name_);
-    const QString connection = admin_.connectionName();
-    admin_ = QSqlDatabase();
-    QSqlDatabase::removeDatabase(connection);
   }
   PrivateDatabase(const PrivateDatabase&) = delete;
   PrivateDatabase& operator=(const PrivateDatabase&) = delete;
@@ -91,41 +83,45 @@ class PrivateDatabase {
   bool available() const { return reason_.empty(); }
   const std::string& reason() const { return reason_; }
   const std::string& name() const { return name_; }
+  // A connection to this database of its own.
+  sql::SqlConnection& admin() { return *admin_; }
 
   // Runs one statement on the admin connection; returns its error text (empty on success).
   std::string run(const std::string& sql) {
-    QSqlQuery q(admin_);
-    return q.exec(QString::fromStdString(sql)) ? std::string() : q.lastError().text().toStdString();
+    try {
+      admin_->Execute(sql);
+      return {};
+    } catch (const sql::SqlError& e) {
+      return e.what();
+    }
   }
 
   // "NAME TYPE" of each column of a table in this database, in column order, as the server
   // reports them in information_schema ("id int(11)", "NAVN varchar(40)").
   QStringList columns(const std::string& table) {
-    QSqlQuery q(admin_);
-    q.prepare("SELECT COLUMN_NAME, COLUMN_TYPE FROM information_schema.COLUMNS "
-              "WHERE TABLE_SCHEMA = ? AND TABLE_NAME = ? ORDER BY ORDINAL_POSITION");
-    q.addBindValue(QString::fromStdString(name_));
-    q.addBindValue(QString::fromStdString(table));
-    q.exec();
-    QStringList out;
-    while (q.next()) out << q.value(0).toString() + " " + q.value(1).toString();
-    return out;
+    return firstColumn("SELECT CONCAT(COLUMN_NAME, ' ', COLUMN_TYPE) FROM information_schema.COLUMNS "
+                       "WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = " +
+                       admin_->Literal(table) + " ORDER BY ORDINAL_POSITION");
   }
 
   // Table names of this database, sorted.
   QStringList tables() {
-    QSqlQuery q(admin_);
-    q.exec("SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = '" + QString::fromStdString(name_) +
-           "' ORDER BY TABLE_NAME");
-    QStringList out;
-    while (q.next()) out << q.value(0).toString();
-    return out;
+    return firstColumn("SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() "
+                       "ORDER BY TABLE_NAME");
   }
 
  private:
+  QStringList firstColumn(const std::string& query) {
+    const auto result = admin_->FirstResultSet(query);
+    if (!result) throw std::runtime_error("no rows from " + query);
+    QStringList out;
+    for (const auto& row : result->rows) out << QString::fromStdString(row.at(0).value_or(""));
+    return out;
+  }
+
   std::string name_;
   std::string reason_;
-  QSqlDatabase admin_;
+  std::unique_ptr<sql::SqlConnection> admin_;
 };
 
 }  // namespace sql_test

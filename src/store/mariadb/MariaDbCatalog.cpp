@@ -2,11 +2,10 @@
 
 #include "store/Aliases.h"
 #include "store/Errors.h"
-#include "store/mariadb/MariaDbConnection.h"
 #include "store/mariadb/MariaDbSql.h"
-#include "store/mariadb/MariaDbStatement.h"
 #include "store/mariadb/MariaDbTable.h"
 #include "store/mariadb/MariaDbTableState.h"
+#include "store/mariadb/ServerConnection.h"
 
 namespace ff {
 
@@ -43,7 +42,7 @@ void checkDefinition(const std::vector<FieldDef>& fields, const std::vector<Inde
 // the connection drops.
 class CreationLock {
  public:
-  CreationLock(MariaDbConnection& connection, const std::string& database)
+  CreationLock(ServerConnection& connection, const std::string& database)
       : connection_(connection), name_{MariaDbTableState::LockBase(database, "") + ":create"} {
     const auto got = connection_.Prepare("SELECT GET_LOCK(?, " + std::to_string(kCreateWaitSeconds) + ")").Query({name_});
     if (got.empty() || isNull(got[0][0]) || valueToInt(got[0][0]) != 1) {
@@ -62,7 +61,7 @@ class CreationLock {
   CreationLock& operator=(const CreationLock&) = delete;
 
  private:
-  MariaDbConnection& connection_;
+  ServerConnection& connection_;
   Value name_;
 };
 
@@ -78,7 +77,7 @@ std::string indexSql(const std::vector<FieldDef>& fields, const IndexDef& index,
 
 }  // namespace
 
-MariaDbCatalog::MariaDbCatalog(std::shared_ptr<MariaDbConnection> connection) : connection_(std::move(connection)) {}
+MariaDbCatalog::MariaDbCatalog(std::shared_ptr<ServerConnection> connection) : connection_(std::move(connection)) {}
 
 const std::string& MariaDbCatalog::ServerName() const { return connection_->ServerName(); }
 
@@ -224,8 +223,8 @@ void MariaDbCatalog::CreateTable(const std::string& database, const std::string&
     if (existing->ready) throw Error("Tabellen " + table + " finnes allerede i " + database);
     removeTable(database, existing->id);
   }
-  MariaDbStatement& insert = connection_->Prepare("INSERT INTO " + dictionary(database, "_ff_tables") +
-                                                  " (name, name_key, ready, row_count) VALUES (?, ?, 0, 0)");
+  ServerStatement insert = connection_->Prepare(
+      "INSERT INTO " + dictionary(database, "_ff_tables") + " (name, name_key, ready, row_count) VALUES (?, ?, 0, 0)");
   insert.Execute({Value{table}, Value{NameKey(table)}});
   const int id = static_cast<int>(insert.InsertId());
   try {

@@ -14,12 +14,12 @@
 
 namespace ff {
 
-class MariaDbConnection;
+class ServerConnection;
 class MariaDbTableState;
 
 class MariaDbCatalog : public ServerCatalog {
  public:
-  explicit MariaDbCatalog(std::shared_ptr<MariaDbConnection> connection);
+  explicit MariaDbCatalog(std::shared_ptr<ServerConnection> connection);
 
   const std::string& ServerName() const override;
   bool Lost() const;
@@ -51,7 +51,7 @@ class MariaDbCatalog : public ServerCatalog {
   void removeTable(const std::string& database, int id);
   std::shared_ptr<MariaDbTableState> openState(const std::string& database, const std::string& table, bool exclusive);
 
-  std::shared_ptr<MariaDbConnection> connection_;
+  std::shared_ptr<ServerConnection> connection_;
   // Tables this connection holds open, by "database/lower-case name".
   std::map<std::string, std::weak_ptr<MariaDbTableState>> open_;
 };

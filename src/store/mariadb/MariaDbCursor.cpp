@@ -2,9 +2,8 @@
 
 #include <algorithm>
 
-#include "store/mariadb/MariaDbConnection.h"
-#include "store/mariadb/MariaDbStatement.h"
 #include "store/mariadb/MariaDbTableState.h"
+#include "store/mariadb/ServerConnection.h"
 
 namespace ff {
 

@@ -4,14 +4,14 @@
 
 #include "store/ClientConfig.h"
 #include "store/mariadb/MariaDbCatalog.h"
-#include "store/mariadb/MariaDbConnection.h"
+#include "store/mariadb/ServerConnection.h"
 
 namespace ff {
 
 namespace {
 
 std::unique_ptr<MariaDbCatalog> connect(const std::string& serverName) {
-  return std::make_unique<MariaDbCatalog>(std::make_shared<MariaDbConnection>(
+  return std::make_unique<MariaDbCatalog>(std::make_shared<ServerConnection>(
       serverName, FFClientConfigReadServerUser(), FFClientConfigReadServerPassword()));
 }
 

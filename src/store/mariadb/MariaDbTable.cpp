@@ -3,12 +3,11 @@
 #include <utility>
 
 #include "store/Errors.h"
-#include "store/mariadb/MariaDbConnection.h"
 #include "store/mariadb/MariaDbCursor.h"
 #include "store/mariadb/MariaDbScan.h"
 #include "store/mariadb/MariaDbSql.h"
-#include "store/mariadb/MariaDbStatement.h"
 #include "store/mariadb/MariaDbTableState.h"
+#include "store/mariadb/ServerConnection.h"
 
 namespace ff {
 

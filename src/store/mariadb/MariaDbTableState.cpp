@@ -4,9 +4,8 @@
 #include <random>
 
 #include "store/Errors.h"
-#include "store/mariadb/MariaDbConnection.h"
 #include "store/mariadb/MariaDbSql.h"
-#include "store/mariadb/MariaDbStatement.h"
+#include "store/mariadb/ServerConnection.h"
 
 namespace ff {
 
@@ -40,12 +39,12 @@ constexpr std::int64_t kNoExclusiveHolder = 2;
 
 }  // namespace
 
-MariaDbTableState::MariaDbTableState(std::shared_ptr<MariaDbConnection> connection, std::string database,
+MariaDbTableState::MariaDbTableState(std::shared_ptr<ServerConnection> connection, std::string database,
                                      std::string tableKey, bool exclusive)
     : connection_(std::move(connection)), database_(std::move(database)),
       lockBase_(LockBase(database_, tableKey)), exclusive_(exclusive) {}
 
-std::shared_ptr<MariaDbTableState> MariaDbTableState::Open(std::shared_ptr<MariaDbConnection> connection,
+std::shared_ptr<MariaDbTableState> MariaDbTableState::Open(std::shared_ptr<ServerConnection> connection,
                                                            const std::string& database, const std::string& table,
                                                            bool exclusive) {
   std::shared_ptr<MariaDbTableState> state(new MariaDbTableState(std::move(connection), database, NameKey(table), exclusive));

@@ -14,7 +14,7 @@
 
 namespace ff {
 
-class MariaDbConnection;
+class ServerConnection;
 
 class MariaDbTableState {
  public:
@@ -22,7 +22,7 @@ class MariaDbTableState {
   // server-side lock, shared or exclusive: a shared open of a free table is one request.
   // Throws ECannotOpen when there is no such database or table, or another workstation holds
   // the table in a way that refuses this open; EConnection.
-  static std::shared_ptr<MariaDbTableState> Open(std::shared_ptr<MariaDbConnection> connection,
+  static std::shared_ptr<MariaDbTableState> Open(std::shared_ptr<ServerConnection> connection,
                                                  const std::string& database, const std::string& table,
                                                  bool exclusive);
   // Releases the lock (the server has released it already when the connection was lost).
@@ -30,7 +30,7 @@ class MariaDbTableState {
   MariaDbTableState(const MariaDbTableState&) = delete;
   MariaDbTableState& operator=(const MariaDbTableState&) = delete;
 
-  MariaDbConnection& Connection() const { return *connection_; }
+  ServerConnection& Connection() const { return *connection_; }
   const std::string& Database() const { return database_; }
   int Id() const { return id_; }
   const std::string& Name() const { return name_; }
@@ -61,7 +61,7 @@ class MariaDbTableState {
   static std::string LockBase(const std::string& database, const std::string& tableKey);
 
  private:
-  MariaDbTableState(std::shared_ptr<MariaDbConnection> connection, std::string database, std::string tableKey,
+  MariaDbTableState(std::shared_ptr<ServerConnection> connection, std::string database, std::string tableKey,
                     bool exclusive);
   void readDictionary(const std::string& table, const std::string& firstSlot);
   void lockShared(int firstSlot);
@@ -70,7 +70,7 @@ class MariaDbTableState {
   void releaseLock(const std::string& name);
   [[noreturn]] void inUse() const;
 
-  std::shared_ptr<MariaDbConnection> connection_;
+  std::shared_ptr<ServerConnection> connection_;
   std::string database_;
   std::string lockBase_;
   int id_ = 0;

@@ -15,10 +15,8 @@
 #include "store/Errors.h"
 #include "store/Session.h"
 #include "store/Table.h"
-#include "store/mariadb/MariaDbConnection.h"
-#include "store/mariadb/MariaDbStatement.h"
 #include "store/mariadb/MariaDbTableState.h"
-#include "store/mariadb/ServerAddress.h"
+#include "store/mariadb/ServerConnection.h"
 #include "support/ServerTestSupport.h"
 
 using namespace ff;
@@ -118,19 +116,6 @@ class MariaDbServerTest : public ::testing::Test {
 
   server_test::ServerAlias db;
 };
-
-TEST(ServerAddressTest, NameAtAddressWithAndWithoutPort) {
-  EXPECT_EQ(ParseServerAddress("ff_server@127.0.0.1:3307").host, "127.0.0.1");
-  EXPECT_EQ(ParseServerAddress("ff_server@127.0.0.1:3307").port, 3307u);
-  EXPECT_EQ(ParseServerAddress("ff_server@db.firma.no").port, 3306u);
-  EXPECT_EQ(ParseServerAddress("ff_server").host, "ff_server");
-  EXPECT_EQ(ParseServerAddress("x@[::1]:4000").host, "::1");
-  EXPECT_EQ(ParseServerAddress("x@[::1]:4000").port, 4000u);
-  EXPECT_THROW(ParseServerAddress("ff_server@"), EConnection);
-  EXPECT_THROW(ParseServerAddress("ff_server@host:0"), EConnection);
-  EXPECT_THROW(ParseServerAddress("ff_server@host:70000"), EConnection);
-  EXPECT_THROW(ParseServerAddress("ff_server@host:33a"), EConnection);
-}
 
 TEST_F(MariaDbServerTest, TcpIpEngineSeesTheServersDatabasesAsAliases) {
   Workstation ws(db.server().serverName());

@@ -1,15 +1,15 @@
-#include "store/mariadb/ServerAddress.h"
+#include "sql/SqlEndpoint.h"
 
 #include <charconv>
 
-#include "store/Errors.h"
+#include "sql/SqlError.h"
 
-namespace ff {
+namespace sql {
 
 namespace {
 
 [[noreturn]] void badName(const std::string& serverName, const std::string& why) {
-  throw EConnection("Ugyldig servernavn '" + serverName + "': " + why);
+  throw SqlError(SqlErrorKind::Refused, "Ugyldig servernavn '" + serverName + "': " + why);
 }
 
 unsigned parsePort(const std::string& serverName, const std::string& text) {
@@ -23,26 +23,28 @@ unsigned parsePort(const std::string& serverName, const std::string& text) {
 
 }  // namespace
 
-ServerAddress ParseServerAddress(const std::string& serverName) {
+SqlEndpoint ParseServerName(const std::string& serverName) {
   const auto at = serverName.find('@');
-  std::string rest = at == std::string::npos ? serverName : serverName.substr(at + 1);
-  ServerAddress address;
+  const std::string rest = at == std::string::npos ? serverName : serverName.substr(at + 1);
+  SqlEndpoint endpoint;
+  endpoint.name = serverName;
+  endpoint.port = 3306;
   std::string::size_type portColon = std::string::npos;
   if (!rest.empty() && rest.front() == '[') {
     const auto close = rest.find(']');
     if (close == std::string::npos) badName(serverName, "mangler ]");
-    address.host = rest.substr(1, close - 1);
+    endpoint.host = rest.substr(1, close - 1);
     if (close + 1 < rest.size()) {
       if (rest[close + 1] != ':') badName(serverName, "ventet : etter ]");
       portColon = close + 1;
     }
   } else {
     portColon = rest.find(':');
-    address.host = rest.substr(0, portColon);
+    endpoint.host = rest.substr(0, portColon);
   }
-  if (portColon != std::string::npos) address.port = parsePort(serverName, rest.substr(portColon + 1));
-  if (address.host.empty()) badName(serverName, "adressen mangler");
-  return address;
+  if (portColon != std::string::npos) endpoint.port = parsePort(serverName, rest.substr(portColon + 1));
+  if (endpoint.host.empty()) badName(serverName, "adressen mangler");
+  return endpoint;
 }
 
-}  // namespace ff
+}  // namespace sql

@@ -1,0 +1,301 @@
+#include "sql/SqlConnection.h"
+
+#include <errmsg.h>
+#include <mysql.h>
+#include <mysqld_error.h>
+
+#include <cstring>
+#include <exception>
+
+#include "sql/SqlError.h"
+#include "sql/SqlStatement.h"
+
+namespace sql {
+
+// The state of one LOAD DATA LOCAL between the client library's callbacks.
+struct SqlConnection::LocalLoad {
+  const DataSource* source = nullptr;
+  std::exception_ptr failure;
+};
+
+namespace {
+
+// Prepared statements kept per connection before the cache starts over.
+constexpr std::size_t kStatementCacheSize = 256;
+constexpr int kDeadlockRetries = 3;
+
+// The server may ask for a local file at any LOAD DATA LOCAL; only the data of LoadLocal is
+// given, never a file of this machine.
+int loadInit(void** ptr, const char*, void* userdata) {
+  *ptr = *static_cast<SqlConnection::LocalLoad**>(userdata);
+  return *ptr ? 0 : 1;
+}
+
+int loadRead(void* ptr, char* buffer, unsigned int size) {
+  auto* load = static_cast<SqlConnection::LocalLoad*>(ptr);
+  try {
+    return static_cast<int>((*load->source)(buffer, size));
+  } catch (...) {
+    load->failure = std::current_exception();
+    return -1;
+  }
+}
+
+void loadEnd(void*) {}
+
+int loadError(void* ptr, char* message, unsigned int size) {
+  const char* text = ptr ? "Lesingen av radene stoppet" : "Ingen lokal fil sendes til serveren";
+  std::strncpy(message, text, size - 1);
+  message[size - 1] = '\0';
+  return CR_UNKNOWN_ERROR;
+}
+
+void setOptions(MYSQL* mysql, const SqlEndpoint& endpoint) {
+  const unsigned localInfile = 1;
+  mysql_optionsv(mysql, MYSQL_OPT_LOCAL_INFILE, &localInfile);
+  mysql_optionsv(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &endpoint.connectSeconds);
+  mysql_optionsv(mysql, MYSQL_OPT_READ_TIMEOUT, &endpoint.answerSeconds);
+  mysql_optionsv(mysql, MYSQL_OPT_WRITE_TIMEOUT, &endpoint.answerSeconds);
+  mysql_optionsv(mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+  if (!endpoint.host.empty()) {
+    const unsigned tcp = MYSQL_PROTOCOL_TCP;  // "localhost" too goes over TCP/IP
+    mysql_optionsv(mysql, MYSQL_OPT_PROTOCOL, &tcp);
+  }
+}
+
+const char* orNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
+
+}  // namespace
+
+SqlConnection::SqlConnection(const SqlEndpoint& endpoint) : endpoint_(endpoint), mysql_(mysql_init(nullptr)) {
+  if (!mysql_) throw SqlError(SqlErrorKind::Refused, "Tom for minne ved tilkobling til " + endpoint_.name);
+  setOptions(mysql_, endpoint_);
+  if (!mysql_real_connect(mysql_, orNull(endpoint_.host), endpoint_.user.c_str(), endpoint_.password.c_str(),
+                          orNull(endpoint_.database), endpoint_.port, orNull(endpoint_.socket),
+                          CLIENT_MULTI_STATEMENTS)) {
+    const unsigned code = mysql_errno(mysql_);
+    const std::string text = mysql_error(mysql_);
+    mysql_close(mysql_);
+    const SqlErrorKind kind = code == ER_BAD_DB_ERROR ? SqlErrorKind::NotFound : SqlErrorKind::Refused;
+    throw SqlError(kind, "Kan ikke koble til server " + endpoint_.name, text, code);
+  }
+  mysql_set_local_infile_handler(mysql_, loadInit, loadRead, loadEnd, loadError, &load_);
+}
+
+SqlConnection::~SqlConnection() {
+  statements_.clear();
+  mysql_close(mysql_);
+}
+
+void SqlConnection::checkUsable() const {
+  if (lost_) throw SqlError(SqlErrorKind::Lost, "Forbindelsen til serveren " + endpoint_.name + " er brutt");
+}
+
+MYSQL* SqlConnection::Handle() {
+  checkUsable();
+  return mysql_;
+}
+
+void SqlConnection::Raise(unsigned code, const std::string& serverText, const std::string& doing) {
+  switch (const SqlErrorKind kind = KindOfCode(code)) {
+    case SqlErrorKind::Lost:
+      lost_ = true;
+      throw SqlError(kind, "Forbindelsen til serveren " + endpoint_.name + " er brutt", serverText, code);
+    case SqlErrorKind::DuplicateKey:
+      throw SqlError(kind, "Nøkkelbrudd", serverText, code);
+    default:
+      throw SqlError(kind, doing, serverText, code);
+  }
+}
+
+void SqlConnection::RaiseLast(const std::string& doing) { Raise(mysql_errno(mysql_), mysql_error(mysql_), doing); }
+
+void SqlConnection::query(const std::string& sql) {
+  checkUsable();
+  if (mysql_real_query(mysql_, sql.data(), sql.size()) != 0) RaiseLast("Databasefeil");
+}
+
+void SqlConnection::finishResults() {
+  for (;;) {
+    if (MYSQL_RES* result = mysql_store_result(mysql_)) {
+      mysql_free_result(result);
+    } else {
+      changed_ = mysql_affected_rows(mysql_);
+      insertId_ = mysql_insert_id(mysql_);
+    }
+    const int next = mysql_next_result(mysql_);
+    if (next > 0) RaiseLast("Databasefeil");
+    if (next < 0) return;
+  }
+}
+
+void SqlConnection::Execute(const std::string& sql) {
+  query(sql);
+  finishResults();
+}
+
+std::optional<SqlResultSet> SqlConnection::FirstResultSet(const std::string& sql) {
+  query(sql);
+  std::unique_ptr<MYSQL_RES, decltype(&mysql_free_result)> result(mysql_store_result(mysql_), &mysql_free_result);
+  if (!result) {
+    if (mysql_errno(mysql_) != 0) RaiseLast("Kan ikke lese svaret fra serveren");
+    finishResults();
+    return std::nullopt;
+  }
+  SqlResultSet set;
+  const unsigned count = mysql_num_fields(result.get());
+  const MYSQL_FIELD* fields = mysql_fetch_fields(result.get());
+  for (unsigned i = 0; i < count; ++i) set.columns.emplace_back(fields[i].name, fields[i].name_length);
+  while (MYSQL_ROW row = mysql_fetch_row(result.get())) {
+    const unsigned long* lengths = mysql_fetch_lengths(result.get());
+    auto& values = set.rows.emplace_back(count);
+    for (unsigned i = 0; i < count; ++i) {
+      if (row[i]) values[i].emplace(row[i], lengths[i]);
+    }
+  }
+  result.reset();
+  finishResults();
+  return set;
+}
+
+void SqlConnection::ForEachRow(const std::string& sql, const RowHandler& onRow) {
+  query(sql);
+  MYSQL_RES* result = mysql_use_result(mysql_);
+  if (!result) RaiseLast("Kan ikke lese svaret fra serveren");
+  std::exception_ptr failure;
+  while (MYSQL_ROW row = mysql_fetch_row(result)) {
+    if (failure) continue;  // the rest of the result must still be read off the connection
+    try {
+      onRow(row, mysql_fetch_lengths(result));
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  }
+  const unsigned code = mysql_errno(mysql_);
+  const std::string text = code != 0 ? mysql_error(mysql_) : "";
+  mysql_free_result(result);
+  if (failure) std::rethrow_exception(failure);
+  if (code != 0) Raise(code, text, "Kan ikke lese svaret fra serveren");
+}
+
+bool SqlConnection::TableExists(const std::string& name) {
+  bool found = false;
+  ForEachRow("SELECT 1 FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = " +
+                 Literal(name),
+             [&](const char* const*, const unsigned long*) { found = true; });
+  return found;
+}
+
+std::uint64_t SqlConnection::LoadLocal(const std::string& sql, const DataSource& source) {
+  checkUsable();
+  LocalLoad load{&source, nullptr};
+  load_ = &load;
+  const int status = mysql_real_query(mysql_, sql.data(), sql.size());
+  load_ = nullptr;
+  if (load.failure) std::rethrow_exception(load.failure);
+  if (status != 0) RaiseLast("Databasefeil");
+  const std::uint64_t rows = mysql_affected_rows(mysql_);
+  if (mysql_warning_count(mysql_) > 0) throw SqlError(SqlErrorKind::Other, "Databasefeil", warningsText());
+  return rows;
+}
+
+std::string SqlConnection::warningsText() {
+  std::string text;
+  ForEachRow("SHOW WARNINGS LIMIT 3", [&](const char* const* values, const unsigned long*) {
+    if (!text.empty()) text += "; ";
+    text += values[2] ? values[2] : "";
+  });
+  return text;
+}
+
+std::string SqlConnection::Literal(std::string_view text) {
+  std::string out(text.size() * 2 + 1, '\0');
+  out.resize(mysql_real_escape_string(mysql_, out.data(), text.data(), text.size()));
+  return "'" + out + "'";
+}
+
+SqlStatement& SqlConnection::Prepare(const std::string& sql) {
+  checkUsable();
+  auto it = statements_.find(sql);
+  if (it != statements_.end()) return *it->second;
+  if (statements_.size() >= kStatementCacheSize) statements_.clear();
+  auto statement = std::make_unique<SqlStatement>(*this, sql);
+  return *statements_.emplace(sql, std::move(statement)).first->second;
+}
+
+void SqlConnection::BeginTransaction() {
+  if (depth_++ > 0) return;
+  aborted_ = false;
+  try {
+    Execute("START TRANSACTION");
+  } catch (...) {
+    depth_ = 0;
+    throw;
+  }
+}
+
+void SqlConnection::CommitTransaction() {
+  if (depth_ == 0 || --depth_ > 0) return;
+  if (aborted_) {
+    aborted_ = false;
+    Execute("ROLLBACK");
+    throw SqlError(SqlErrorKind::Other,
+                   "Transaksjonen ble avbrutt av serveren (vranglås); ingenting av den er lagret");
+  }
+  Execute("COMMIT");
+}
+
+SqlConnection::WriteResult SqlConnection::Write(const std::string& sql, const std::vector<SqlValue>& params) {
+  for (int attempt = 0;; ++attempt) {
+    try {
+      SqlStatement& statement = Prepare(sql);
+      const std::uint64_t changed = statement.Execute(params);
+      return {changed, statement.InsertId()};
+    } catch (const SqlError& e) {
+      if (e.Kind() != SqlErrorKind::Deadlock) throw;
+      if (depth_ > 0) {
+        aborted_ = true;
+        throw;
+      }
+      if (attempt + 1 >= kDeadlockRetries) throw;
+    }
+  }
+}
+
+void SqlConnection::leaveFailed(bool outermost) {
+  if (!outermost) {
+    --depth_;
+    return;
+  }
+  depth_ = 0;
+  if (!lost_) Execute("ROLLBACK");
+}
+
+void SqlConnection::InTransaction(const std::function<void()>& work) {
+  const bool outermost = depth_ == 0;
+  for (int attempt = 0;; ++attempt) {
+    BeginTransaction();
+    try {
+      work();
+      CommitTransaction();
+      return;
+    } catch (const SqlError& e) {
+      if (e.Kind() != SqlErrorKind::Deadlock) {
+        leaveFailed(outermost);
+        throw;
+      }
+      if (!outermost) {
+        --depth_;
+        aborted_ = true;
+        throw;
+      }
+      depth_ = 0;
+      if (attempt + 1 >= kDeadlockRetries) throw;
+    } catch (...) {
+      leaveFailed(outermost);
+      throw;
+    }
+  }
+}
+
+}  // namespace sql
