@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <string>
 
-#include "app/ConvertReport.h"
-#include "app/SqlAliases.h"
+#include "convert/ConvertReport.h"
+#include "settings/SqlAliases.h"
 #include "bench/BenchUtil.h"
 #include "db/SuiteDatabase.h"
 #include "settings/Felles.h"
@@ -75,11 +75,11 @@ void clientSql(const std::string& sql) {
 }
 
 double convertOnce(const std::string& alias, bool verify) {
-  ConvertOptions options{alias, kSqlAliasMySQLweb, {"TIMER"}, verify, false};
+  ConvertOptions options{alias, {"TIMER"}, verify, false};
   ConvertObserver quiet;
   std::atomic<bool> stop{false};
   std::vector<TableOutcome> outcomes;
-  const double seconds = bench::timeOnce([&] { outcomes = SqlConverter(options, quiet, stop).Run(); });
+  const double seconds = bench::timeOnce([&] { outcomes = SqlConverter(options, SqlAliasConnector(kSqlAliasMySQLweb), quiet, stop).Run(); });
   if (!outcomes[0].Converted()) {
     std::fprintf(stderr, "conversion failed: %s\n", outcomes[0].error.c_str());
     std::exit(1);

@@ -18,7 +18,7 @@
 #include "app/Data_SQL.h"
 #include "app/Query.h"
 #include "app/QueryModel.h"
-#include "app/SqlAliases.h"
+#include "settings/SqlAliases.h"
 #include "db/datamodule/Tableuni.h"
 #include "db/datamodule/datafile.h"
 #include "store/Errors.h"

@@ -1,33 +1,8 @@
 #include "app/Query.h"
 
-#include <algorithm>
-#include <functional>
-
-#include "app/SqlAliases.h"
-#include "sql/SqlError.h"
+#include "settings/SqlAliases.h"
 
 namespace {
-
-// The server answers an empty request with an error that has no text at all.
-void requireText(const QStringList& sql) {
-  const bool blank =
-      std::all_of(sql.begin(), sql.end(), [](const QString& line) { return line.trimmed().isEmpty(); });
-  if (blank) throw ESqlError("Ingen SQL-tekst å kjøre: teksten er tom");
-}
-
-// Runs the text on the alias's connection as one request. A failure carries the server's own
-// text, often English, under a line that says in Norwegian what failed.
-void run(const QString& alias, const QStringList& sql,
-         const std::function<void(sql::SqlConnection&, const std::string&)>& request) {
-  requireText(sql);
-  const std::string name = alias.toStdString();
-  sql::SqlConnection& connection = AliasConnection(name);
-  try {
-    request(connection, sql.join('\n').toStdString());
-  } catch (const sql::SqlError& e) {
-    throw ESqlError("SQL-teksten kunne ikke kjøres på databasealiaset " + name + ":\n" + e.what());
-  }
-}
 
 QVariant cellValue(const std::optional<std::string>& text) {
   return text ? QVariant(QString::fromStdString(*text)) : QVariant();
@@ -48,15 +23,12 @@ void TQuery::SetSQL(const QStringList& lines) {
 }
 
 void TQuery::ExecSQL() {
-  run(databaseName_, sql_, [](sql::SqlConnection& connection, const std::string& text) { connection.Execute(text); });
+  RunSqlText(databaseName_.toStdString(), sql_.join('\n').toStdString());
 }
 
 void TQuery::Open() {
   Close();
-  std::optional<sql::SqlResultSet> result;
-  run(databaseName_, sql_, [&](sql::SqlConnection& connection, const std::string& text) {
-    result = connection.FirstResultSet(text);
-  });
+  const auto result = SqlTextFirstResult(databaseName_.toStdString(), sql_.join('\n').toStdString());
   if (!result) throw ESqlError("SQL-teksten gir ingen rader");
   QStringList names;
   for (const auto& column : result->columns) names << QString::fromStdString(column);

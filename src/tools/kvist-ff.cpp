@@ -1,7 +1,4 @@
 // kvist-ff: the table store from the command line, for scripts, tests and headless users.
-#include <QCoreApplication>
-#include <QStringList>
-
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -13,8 +10,7 @@
 
 #include <unistd.h>
 
-#include "app/ConvertReport.h"
-#include "app/Query.h"
+#include "convert/ConvertReport.h"
 #include "convert/TableSql.h"
 #include "db/SuiteDatabase.h"
 #include "store/Aliases.h"
@@ -24,6 +20,7 @@
 #include "store/TableCopy.h"
 #include "store/backends/StandardBackends.h"
 #include "settings/Felles.h"
+#include "settings/SqlAliases.h"
 #include "text/Cp1252.h"
 
 namespace {
@@ -242,17 +239,10 @@ int cmdSql(Args args) {
 
 int cmdExecSql(Args args) {
   requireArgs(args, 1, 1);
-  int argc = 1;
-  char name[] = "kvist-ff";
-  char* argv[] = {name, nullptr};
-  QCoreApplication app(argc, argv);
   InitSettingsStore();
-  QStringList lines;
-  for (std::string line; std::getline(std::cin, line);) lines << QString::fromStdString(line);
-  TQuery query;
-  query.SetDatabaseName(QString::fromStdString(args[0]));
-  query.SetSQL(lines);
-  query.ExecSQL();
+  std::string text;
+  for (std::string line; std::getline(std::cin, line);) text += (text.empty() ? "" : "\n") + line;
+  RunSqlText(args[0], text);
   return 0;
 }
 
@@ -302,10 +292,9 @@ int cmdConvert(Args args) {
   const auto to = valued.find("--to");
   if (to == valued.end()) throw UsageError("mangler --to SQLALIAS");
   options.fromAlias = args[0];
-  options.toSqlAlias = to->second;
   options.tables.assign(args.begin() + 1, args.end());
   InitSettingsStore();
-  return RunConvertCommand(options, !quiet && isatty(STDERR_FILENO), std::cout, std::cerr);
+  return RunConvertCommand(options, SqlAliasConnector(to->second), !quiet && isatty(STDERR_FILENO), std::cout, std::cerr);
 }
 
 int cmdCopyAlias(Args args) {

@@ -361,7 +361,7 @@ TEST_F(ConvertWindowSqlTest, KjorSqlCreatesTheTableWithTheColumnTypes) {
   w.BitBtn4Click();
   EXPECT_EQ(runPane(), "");
   EXPECT_EQ(mysql.columns("KUNDER"),
-            (QStringList{"id int(11)", "KUNDENR int(11)", "NAVN varchar(40)", "SALDO double", "BELOP float",
+            (sql_test::Names{"id int(11)", "KUNDENR int(11)", "NAVN varchar(40)", "SALDO double", "BELOP float",
                          "ANTALL smallint(6)", "OPPRETTET date", "KL time", "ENDRET datetime", "AKTIV char(1)",
                          "NOTAT blob"}));
   EXPECT_EQ(w.Query->SQL(), w.MemoLines()) << "the query runs a copy of the pane";
@@ -377,8 +377,8 @@ TEST_F(ConvertWindowSqlTest, SeveralTablesAccumulatedRunInOneGo) {
   w.BitBtn4Click();
   w.BitBtn4Click();
   EXPECT_EQ(runPane(), "");
-  EXPECT_EQ(mysql.tables(), (QStringList{"KUNDER", "Prosjekt"}));
-  EXPECT_EQ(mysql.columns("Prosjekt"), (QStringList{"id int(11)", "PROSJEKTNR float", "NAVN varchar(30)"}));
+  EXPECT_EQ(mysql.tables(), (sql_test::Names{"KUNDER", "Prosjekt"}));
+  EXPECT_EQ(mysql.columns("Prosjekt"), (sql_test::Names{"id int(11)", "PROSJEKTNR float", "NAVN varchar(30)"}));
   EXPECT_EQ(runPane(), "") << "the drop lines make the text run again";
 }
 
@@ -400,7 +400,7 @@ TEST_F(ConvertWindowSqlTest, FailingSqlKeepsThePaneAndCarriesTheDatabaseMessage)
   const std::string error = runPane();
   EXPECT_NE(error.find("You have an error in your SQL syntax"), std::string::npos) << error;
   EXPECT_EQ(w.Memo1->toPlainText(), text);
-  EXPECT_EQ(mysql.tables(), QStringList{"ok"});
+  EXPECT_EQ(mysql.tables(), sql_test::Names{"ok"});
 
   dialogs.shown.clear();
   TApplication::ShowException(error);
@@ -429,7 +429,7 @@ TEST_F(ConvertWindowSqlTest, ClickOnKjorSqlShowsTheErrorBoxThroughTheEventLoop) 
   w.Memo1->setPlainText("CREATE TABLE riktig (b INT)");
   QTest::mouseClick(w.BitBtn6, Qt::LeftButton);
   EXPECT_EQ(dialogs.shown.size(), 1) << "the window goes on working";
-  EXPECT_EQ(mysql.tables(), QStringList{"riktig"});
+  EXPECT_EQ(mysql.tables(), sql_test::Names{"riktig"});
 }
 
 TEST_F(ConvertWindowTest, KjorSqlWithAnEmptyPaneSaysSo) {

@@ -39,7 +39,7 @@ TEST_F(QueryTest, ExecSqlRunsEveryStatementOfTheTextInOneRequest) {
   EXPECT_EQ(execError({"CREATE TABLE a (x INT);", "CREATE TABLE b (y VARCHAR(10));",
                        "INSERT INTO a VALUES (1), (2);", "SELECT * FROM a;", "DROP TABLE IF EXISTS c"}),
             "");
-  EXPECT_EQ(db.tables(), (QStringList{"a", "b"}));
+  EXPECT_EQ(db.tables(), (sql_test::Names{"a", "b"}));
   EXPECT_FALSE(query.Active()) << "ExecSQL opens no result set";
 }
 
@@ -48,7 +48,7 @@ TEST_F(QueryTest, FailingStatementReportsTheServerMessageAfterTheOnesBeforeRan) 
       execError({"CREATE TABLE a (x INT);", "CREATE TABLEX b (y INT);", "CREATE TABLE c (z INT)"});
   EXPECT_NE(error.find("You have an error in your SQL syntax"), std::string::npos) << error;
   EXPECT_NE(error.find("TABLEX"), std::string::npos) << "the server names the place: " << error;
-  EXPECT_EQ(db.tables(), (QStringList{"a"}));
+  EXPECT_EQ(db.tables(), (sql_test::Names{"a"}));
   EXPECT_EQ(execError({"SELECT 1"}), "") << "the connection is usable after a failure";
 }
 
@@ -91,7 +91,7 @@ TEST_F(QueryTest, OpenWithoutResultSetOrWithBadSqlStaysClosed) {
   query.SetSQL({"CREATE TABLE u (x INT)"});
   EXPECT_THROW(query.Open(), ESqlError);
   EXPECT_FALSE(query.Active());
-  EXPECT_EQ(db.tables(), (QStringList{"u"}));
+  EXPECT_EQ(db.tables(), (sql_test::Names{"u"}));
   query.SetSQL({"SELECT * FROM finnes_ikke"});
   EXPECT_THROW(query.Open(), ESqlError);
   EXPECT_FALSE(query.Active());

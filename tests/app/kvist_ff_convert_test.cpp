@@ -52,7 +52,7 @@ TEST_F(ConvertCommandTest, ConvertsWithASummaryAndExitCodeZero) {
   EXPECT_NE(r.out.find("2 av 2 rader like"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("PROSJEKT: tabellen har et felt som heter id, så nøkkelen heter kvist_id"), std::string::npos);
   EXPECT_NE(r.out.find("1 av 1 tabeller konvertert"), std::string::npos);
-  EXPECT_EQ(db.columns("PROSJEKT"), (QStringList{"kvist_id int(11)", "ID int(11)", "NAVN varchar(20)"}));
+  EXPECT_EQ(db.columns("PROSJEKT"), (sql_test::Names{"kvist_id int(11)", "ID int(11)", "NAVN varchar(20)"}));
 
   const ToolRun unverified = run({"convert", "FIRMA", "--to", "MySQLweb", "prosjekt", "--no-verify"});
   EXPECT_EQ(unverified.code, 0) << unverified.err;
@@ -69,7 +69,7 @@ TEST_F(ConvertCommandTest, BadInputGivesAClearMessageAndExitCodeTwo) {
   refused({"convert", "FIRMA", "--to", "MySQLweb", "BORTE"}, "Tabellen BORTE finnes ikke i alias FIRMA");
   refused({"convert", "FIRMA", "--to", "Ingenting"}, "Ukjent databasealias: Ingenting");
   refused({"convert", "FIRMA"}, "mangler --to SQLALIAS");
-  EXPECT_EQ(db.tables(), QStringList());
+  EXPECT_EQ(db.tables(), sql_test::Names());
 }
 
 TEST_F(ConvertCommandTest, ADamagedFileFailsAloneAndTheOthersStillConvert) {
@@ -78,7 +78,7 @@ TEST_F(ConvertCommandTest, ADamagedFileFailsAloneAndTheOthersStillConvert) {
   EXPECT_EQ(r.code, 2);
   EXPECT_NE(r.out.find("SKADET: FEILET: "), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("1 av 2 tabeller konvertert"), std::string::npos) << r.out;
-  EXPECT_EQ(db.tables(), QStringList{"PROSJEKT"});
+  EXPECT_EQ(db.tables(), sql_test::Names{"PROSJEKT"});
 }
 
 }  // namespace

@@ -41,15 +41,15 @@ TEST_F(ExecSqlTest, RunsTheWholeTextFromStandardInput) {
   const ToolRun r = run({"exec-sql", "MySQLweb"},
                         "DROP TABLE IF EXISTS a;\nCREATE TABLE a (x INT,\n y VARCHAR(5));\nCREATE TABLE b (z DATE)\n");
   EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(db.tables(), (QStringList{"a", "b"}));
-  EXPECT_EQ(db.columns("a"), (QStringList{"x int(11)", "y varchar(5)"}));
+  EXPECT_EQ(db.tables(), (sql_test::Names{"a", "b"}));
+  EXPECT_EQ(db.columns("a"), (sql_test::Names{"x int(11)", "y varchar(5)"}));
 }
 
 TEST_F(ExecSqlTest, FailuresGiveTheDatabaseMessageAndExitCodeOne) {
   ToolRun r = run({"exec-sql", "MySQLweb"}, "CREATE TABLE a (x INT);\nSELEKT 1;\n");
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("You have an error in your SQL syntax"), std::string::npos) << r.err;
-  EXPECT_EQ(db.tables(), QStringList{"a"});
+  EXPECT_EQ(db.tables(), sql_test::Names{"a"});
   r = run({"exec-sql", "Ingenting"}, "SELECT 1");
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("Ukjent databasealias: Ingenting"), std::string::npos) << r.err;
@@ -81,8 +81,8 @@ TEST_F(ExecSqlTest, TheSqlOfSeveralTablesRunsThroughThePipe) {
   ASSERT_TRUE(exec.waitForFinished(30000));
   EXPECT_EQ(sql.exitCode(), 0) << sql.readAllStandardError().toStdString();
   EXPECT_EQ(exec.exitCode(), 0) << exec.readAllStandardError().toStdString();
-  EXPECT_EQ(db.tables(), (QStringList{"KUNDE", "ORDRE"}));
-  EXPECT_EQ(db.columns("ORDRE"), (QStringList{"id int(11)", "NR int(11)", "DATO date"}));
+  EXPECT_EQ(db.tables(), (sql_test::Names{"KUNDE", "ORDRE"}));
+  EXPECT_EQ(db.columns("ORDRE"), (sql_test::Names{"id int(11)", "NR int(11)", "DATO date"}));
 }
 
 }  // namespace

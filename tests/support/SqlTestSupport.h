@@ -2,8 +2,6 @@
 // (scripts/mysql-local.sh) behind the alias "MySQLweb", dropped at the end.
 #pragma once
 
-#include <QStringList>
-
 #include <unistd.h>
 
 #include <cstdlib>
@@ -11,8 +9,9 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
-#include "app/SqlAliases.h"
+#include "settings/SqlAliases.h"
 #include "settings/Felles.h"
 #include "sql/SqlError.h"
 
@@ -56,6 +55,9 @@ inline SqlAliasSettings DeadServerAlias(const std::string& folder) {
 
 // A database of its own on the private server, named in the settings folder's alias file as
 // "MySQLweb". available() is false (with the reason) when the server is not running.
+// Names the server lists: tables, or columns with their types.
+using Names = std::vector<std::string>;
+
 class PrivateDatabase {
  public:
   PrivateDatabase() {
@@ -98,24 +100,24 @@ class PrivateDatabase {
 
   // "NAME TYPE" of each column of a table in this database, in column order, as the server
   // reports them in information_schema ("id int(11)", "NAVN varchar(40)").
-  QStringList columns(const std::string& table) {
+  Names columns(const std::string& table) {
     return firstColumn("SELECT CONCAT(COLUMN_NAME, ' ', COLUMN_TYPE) FROM information_schema.COLUMNS "
                        "WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = " +
                        admin_->Literal(table) + " ORDER BY ORDINAL_POSITION");
   }
 
   // Table names of this database, sorted.
-  QStringList tables() {
+  Names tables() {
     return firstColumn("SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() "
                        "ORDER BY TABLE_NAME");
   }
 
  private:
-  QStringList firstColumn(const std::string& query) {
+  Names firstColumn(const std::string& query) {
     const auto result = admin_->FirstResultSet(query);
     if (!result) throw std::runtime_error("no rows from " + query);
-    QStringList out;
-    for (const auto& row : result->rows) out << QString::fromStdString(row.at(0).value_or(""));
+    Names out;
+    for (const auto& row : result->rows) out.push_back(row.at(0).value_or(""));
     return out;
   }
 

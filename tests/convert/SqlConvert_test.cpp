@@ -8,7 +8,7 @@
 #include <fstream>
 #include <regex>
 
-#include "app/SqlConvert.h"
+#include "convert/SqlConvert.h"
 #include "db/SuiteDatabase.h"
 #include "store/Field.h"
 #include "store/Session.h"
@@ -42,8 +42,8 @@ class SqlConvertTest : public ::testing::Test {
 
   std::vector<TableOutcome> convert(const std::string& alias, std::vector<std::string> tables = {},
                                     bool nullForBadDates = false) {
-    ConvertOptions options{alias, kSqlAliasMySQLweb, std::move(tables), true, nullForBadDates};
-    return SqlConverter(options, observer, stop).Run();
+    ConvertOptions options{alias, std::move(tables), true, nullForBadDates};
+    return SqlConverter(options, SqlAliasConnector(kSqlAliasMySQLweb), observer, stop).Run();
   }
 
   ff::TffSession& session() { return ff::TffSession::DefaultSession(); }
@@ -196,7 +196,7 @@ TEST_F(SqlConvertTest, DatesTheTargetCannotHoldFailTheTableUnlessMadeNull) {
   auto outcomes = convert(firm.alias());
   EXPECT_FALSE(outcomes[0].Converted());
   EXPECT_NE(outcomes[0].error.find("rad 2, felt DATO: verdien"), std::string::npos) << outcomes[0].error;
-  EXPECT_EQ(db.tables(), QStringList());
+  EXPECT_EQ(db.tables(), sql_test::Names());
 
   outcomes = convert(firm.alias(), {}, true);
   ASSERT_TRUE(outcomes[0].Converted()) << outcomes[0].error;
@@ -215,14 +215,14 @@ TEST_F(SqlConvertTest, ARefusedValueMidTableLeavesThePreviousCopyAndARerunSuccee
   ASSERT_FALSE(failed[0].Converted());
   EXPECT_NE(failed[0].error.find("row 3003"), std::string::npos) << failed[0].error;
   EXPECT_EQ(select("SELECT GROUP_CONCAT(TEKST ORDER BY id) FROM RADER"), "rad 1,rad 2,rad 3");
-  EXPECT_EQ(db.tables(), QStringList{"RADER"});
+  EXPECT_EQ(db.tables(), sql_test::Names{"RADER"});
 
   auto table = session().OpenTable(firm.alias(), "RADER", {false, false});
   table->Remove(3003);
   const auto rerun = convert(firm.alias());
   ASSERT_TRUE(rerun[0].Converted()) << rerun[0].error;
   EXPECT_EQ(select("SELECT COUNT(*) FROM RADER"), "5002");
-  EXPECT_EQ(db.tables(), QStringList{"RADER"});
+  EXPECT_EQ(db.tables(), sql_test::Names{"RADER"});
 }
 
 TEST_F(SqlConvertTest, AStopMidLoadLeavesThePreviousCopy) {
@@ -234,27 +234,27 @@ TEST_F(SqlConvertTest, AStopMidLoadLeavesThePreviousCopy) {
   ASSERT_TRUE(stop);
   EXPECT_EQ(stopped[0].error, "avbrutt");
   EXPECT_EQ(select("SELECT COUNT(*) FROM RADER"), "2");
-  EXPECT_EQ(db.tables(), QStringList{"RADER"});
+  EXPECT_EQ(db.tables(), sql_test::Names{"RADER"});
 }
 
 TEST_F(SqlConvertTest, BadInputIsRefusedBeforeAnythingIsConverted) {
   makeTable("RADER", kNumberedFields, numberedRows(1));
-  const auto refusal = [&](ConvertOptions options) {
+  const auto refusal = [&](ConvertOptions options, const std::string& target = kSqlAliasMySQLweb) {
     try {
-      SqlConverter converter(options, observer, stop);
+      SqlConverter converter(options, SqlAliasConnector(target), observer, stop);
       return std::string("accepted");
     } catch (const EConvertInput& e) {
       return std::string(e.what());
     }
   };
-  EXPECT_EQ(refusal({"INGEN", kSqlAliasMySQLweb}), "Ukjent alias: INGEN");
-  EXPECT_EQ(refusal({firm.alias(), kSqlAliasMySQLweb, {"rader", "BORTE"}}), "Tabellen BORTE finnes ikke i alias FIRMA");
-  EXPECT_EQ(refusal({firm.alias(), "Ukjent"}), "Ukjent databasealias: Ukjent");
+  EXPECT_EQ(refusal({"INGEN"}), "Ukjent alias: INGEN");
+  EXPECT_EQ(refusal({firm.alias(), {"rader", "BORTE"}}), "Tabellen BORTE finnes ikke i alias FIRMA");
+  EXPECT_EQ(refusal({firm.alias()}, "Ukjent"), "Ukjent databasealias: Ukjent");
   WriteSqlAlias("Død", sql_test::DeadServerAlias(settings.folder()));
-  const std::string dead = refusal({firm.alias(), "Død"});
+  const std::string dead = refusal({firm.alias()}, "Død");
   EXPECT_EQ(dead.rfind("Kan ikke koble til SQL-databasen for databasealiaset Død:\nCan't connect", 0), 0u)
       << "the message every path gives for this alias: " << dead;
-  EXPECT_EQ(db.tables(), QStringList());
+  EXPECT_EQ(db.tables(), sql_test::Names());
 }
 
 // A server of its own, so that stopping it does not disturb tests running beside this one.
@@ -309,8 +309,9 @@ TEST_F(StoppedServerTest, AServerStoppedMidLoadLeavesThePreviousCopyAndARerunSuc
   insert(2);
   Observer observer;
   std::atomic<bool> stop{false};
-  const ConvertOptions options{firm.alias(), kSqlAliasMySQLweb};
-  ASSERT_TRUE(SqlConverter(options, observer, stop).Run()[0].Converted());
+  const ConvertOptions options{firm.alias()};
+  const auto target = SqlAliasConnector(kSqlAliasMySQLweb);
+  ASSERT_TRUE(SqlConverter(options, target, observer, stop).Run()[0].Converted());
   insert(300000);
   bool stopped = false;
   observer.onRows = [&](std::int64_t done) {
@@ -319,13 +320,13 @@ TEST_F(StoppedServerTest, AServerStoppedMidLoadLeavesThePreviousCopyAndARerunSuc
     ASSERT_TRUE(server("stop"));
     ASSERT_TRUE(server("start"));
   };
-  const auto failed = SqlConverter(options, observer, stop).Run();
+  const auto failed = SqlConverter(options, target, observer, stop).Run();
   ASSERT_TRUE(stopped);
   EXPECT_FALSE(failed[0].Converted());
   EXPECT_EQ(failed[0].error.find("kunne ikke fjernes"), std::string::npos) << failed[0].error;
   EXPECT_EQ(tablesOnServer(), "RADER");
   observer.onRows = nullptr;
-  const auto rerun = SqlConverter(options, observer, stop).Run();
+  const auto rerun = SqlConverter(options, target, observer, stop).Run();
   ASSERT_TRUE(rerun[0].Converted()) << rerun[0].error;
   EXPECT_EQ(rerun[0].verified->identical, 300002);
 }

@@ -1,4 +1,4 @@
-#include "app/TableLoader.h"
+#include "convert/TableLoader.h"
 
 #include <condition_variable>
 #include <cstring>

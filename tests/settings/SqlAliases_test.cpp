@@ -1,5 +1,5 @@
 // The alias file and the named connections of the SQL side.
-#include "app/SqlAliases.h"
+#include "settings/SqlAliases.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,6 @@
 
 #include "support/SqlTestSupport.h"
 #include "settings/SettingsTestSupport.h"
-#include "support/QtPrint.h"
 
 using sql_test::PrivateDatabase;
 using sql_test::TempSettings;

@@ -2,6 +2,7 @@
 // in the settings folder (one section per alias) and opened with the SQL client.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -59,10 +60,23 @@ sql::SqlEndpoint SqlAliasEndpoint(const std::string& alias, const SqlAliasSettin
 // the alias; for the private server, how to start it).
 std::unique_ptr<sql::SqlConnection> ConnectSqlAlias(const std::string& alias, const SqlAliasSettings& settings);
 
+// Connects afresh to where the alias leads on each call, as ConnectSqlAlias of the alias's
+// current settings; throws ESqlError as RequireSqlAlias and ConnectSqlAlias do.
+std::function<std::unique_ptr<sql::SqlConnection>()> SqlAliasConnector(const std::string& alias);
+
 // The kept connection of the alias, connecting on first use; one that was lost, or whose
 // settings changed in the alias file, is made again.
 // Throws ESqlError for an unknown alias and as ConnectSqlAlias.
 sql::SqlConnection& AliasConnection(const std::string& alias);
+
+// Runs a text of one or more statements on the alias's kept connection, as one request; every
+// result is read and dropped. Throws ESqlError for a text that holds nothing to run, as
+// AliasConnection does, and for a failing statement (after the ones before it ran) with the
+// server's own text under a line that says in Norwegian what failed.
+void RunSqlText(const std::string& alias, const std::string& text);
+// Runs the text as RunSqlText does and returns its first result; nullopt when the first
+// statement gives no rows.
+std::optional<sql::SqlResultSet> SqlTextFirstResult(const std::string& alias, const std::string& text);
 
 // Closes and forgets the alias's connection; nothing happens when there is none.
 void CloseSqlConnection(const std::string& alias);

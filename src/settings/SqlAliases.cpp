@@ -1,4 +1,4 @@
-#include "app/SqlAliases.h"
+#include "settings/SqlAliases.h"
 
 #include <cstdlib>
 #include <map>
@@ -132,6 +132,10 @@ std::unique_ptr<sql::SqlConnection> ConnectSqlAlias(const std::string& alias, co
   }
 }
 
+std::function<std::unique_ptr<sql::SqlConnection>()> SqlAliasConnector(const std::string& alias) {
+  return [alias] { return ConnectSqlAlias(alias, RequireSqlAlias(alias)); };
+}
+
 sql::SqlConnection& AliasConnection(const std::string& alias) {
   const SqlAliasSettings settings = RequireSqlAlias(alias);
   KeptConnection& kept = keptConnections()[Utf8Upper(alias)];
@@ -144,3 +148,33 @@ sql::SqlConnection& AliasConnection(const std::string& alias) {
 }
 
 void CloseSqlConnection(const std::string& alias) { keptConnections().erase(Utf8Upper(alias)); }
+
+namespace {
+
+// The server answers an empty request with an error that has no text at all.
+void requireText(const std::string& text) {
+  if (text.find_first_not_of(" \t\r\n\f\v") == std::string::npos) {
+    throw ESqlError("Ingen SQL-tekst å kjøre: teksten er tom");
+  }
+}
+
+template <class Request>
+auto runOnAlias(const std::string& alias, const std::string& text, Request request) {
+  requireText(text);
+  sql::SqlConnection& connection = AliasConnection(alias);
+  try {
+    return request(connection);
+  } catch (const sql::SqlError& e) {
+    throw ESqlError("SQL-teksten kunne ikke kjøres på databasealiaset " + alias + ":\n" + e.what());
+  }
+}
+
+}  // namespace
+
+void RunSqlText(const std::string& alias, const std::string& text) {
+  runOnAlias(alias, text, [&](sql::SqlConnection& connection) { connection.Execute(text); });
+}
+
+std::optional<sql::SqlResultSet> SqlTextFirstResult(const std::string& alias, const std::string& text) {
+  return runOnAlias(alias, text, [&](sql::SqlConnection& connection) { return connection.FirstResultSet(text); });
+}

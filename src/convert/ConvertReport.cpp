@@ -1,4 +1,4 @@
-#include "app/ConvertReport.h"
+#include "convert/ConvertReport.h"
 
 #include <csignal>
 #include <cstdio>
@@ -102,14 +102,15 @@ int ConvertExitCode(const std::vector<TableOutcome>& outcomes) {
   return code;
 }
 
-int RunConvertCommand(const ConvertOptions& options, bool showProgress, std::ostream& out, std::ostream& err) {
+int RunConvertCommand(const ConvertOptions& options, const TargetConnector& connectTarget, bool showProgress,
+                      std::ostream& out, std::ostream& err) {
   InterruptFlag interrupt;
   ProgressLine progress(err);
   NoProgress none;
   ConvertObserver& observer = showProgress ? static_cast<ConvertObserver&>(progress) : none;
   std::vector<TableOutcome> outcomes;
   try {
-    SqlConverter converter(options, observer, interrupted);
+    SqlConverter converter(options, connectTarget, observer, interrupted);
     outcomes = converter.Run();
   } catch (const EConvertInput& e) {
     err << "kvist-ff: " << e.what() << '\n';

@@ -1,4 +1,4 @@
-#include "app/SqlConvert.h"
+#include "convert/SqlConvert.h"
 
 #include <algorithm>
 #include <chrono>
@@ -29,33 +29,25 @@ std::vector<std::string> resolveTables(const std::string& alias, const std::vect
   return tables;
 }
 
-// What failed on the SQL side, as bad input.
-template <class F>
-auto asInput(F&& f) -> decltype(f()) {
-  try {
-    return f();
-  } catch (const ESqlError& e) {
-    throw EConvertInput(e.what());
-  }
-}
-
-std::unique_ptr<sql::SqlConnection> connect(const std::string& sqlAlias, const SqlAliasSettings& server) {
-  auto db = ConnectSqlAlias(sqlAlias, server);
-  db->Execute("SET SESSION sql_mode = 'STRICT_ALL_TABLES,NO_ENGINE_SUBSTITUTION'");
-  return db;
-}
-
 std::string quoted(const std::string& prefix, const std::string& table) { return MySqlName(prefix + table); }
 
 }  // namespace
 
-SqlConverter::SqlConverter(ConvertOptions options, ConvertObserver& observer, const std::atomic<bool>& stop)
-    : options_(std::move(options)),
-      observer_(observer),
-      stop_(stop),
-      server_(asInput([&] { return RequireSqlAlias(options_.toSqlAlias); })) {
+SqlConverter::SqlConverter(ConvertOptions options, TargetConnector connectTarget, ConvertObserver& observer,
+                           const std::atomic<bool>& stop)
+    : options_(std::move(options)), connectTarget_(std::move(connectTarget)), observer_(observer), stop_(stop) {
   tables_ = resolveTables(options_.fromAlias, options_.tables);
-  asInput([&] { ConnectSqlAlias(options_.toSqlAlias, server_); });  // only to know now that the alias leads somewhere
+  try {
+    connectTarget_();  // only to know now that the target can be reached
+  } catch (const std::runtime_error& e) {
+    throw EConvertInput(e.what());
+  }
+}
+
+std::unique_ptr<sql::SqlConnection> SqlConverter::connect() {
+  auto db = connectTarget_();
+  db->Execute("SET SESSION sql_mode = 'STRICT_ALL_TABLES,NO_ENGINE_SUBSTITUTION'");
+  return db;
 }
 
 std::vector<TableOutcome> SqlConverter::Run() {
@@ -84,7 +76,7 @@ TableOutcome SqlConverter::convertTable(const std::string& table) {
     outcome.keyName = plan.KeyName();
     const std::int64_t total = source->Count({});
     observer_.TableStarted(table, total);
-    auto db = connect(options_.toSqlAlias, server_);
+    auto db = connect();
     loadAndSwap(*db, *source, plan, total, outcome);
   } catch (const std::exception& e) {
     outcome.error = e.what();
@@ -104,13 +96,13 @@ void SqlConverter::loadAndSwap(sql::SqlConnection& db, ff::TableStorage& source,
     TableLoader loader(source, plan, options_.nullForBadDates, stop_);
     outcome.counts = loader.Load(db, staging, [&](std::int64_t done) { observer_.RowsLoaded(table, done, total); });
     if (outcome.counts.rowsWritten != static_cast<std::uint64_t>(outcome.counts.rowsRead)) {
-      throw ESqlError("tjeneren tok " + std::to_string(outcome.counts.rowsWritten) + " av " +
+      throw std::runtime_error("tjeneren tok " + std::to_string(outcome.counts.rowsWritten) + " av " +
                       std::to_string(outcome.counts.rowsRead) + " rader");
     }
     if (const std::string indexes = plan.IndexSql(staging); !indexes.empty()) db.Execute(indexes);
     if (options_.verify) {
       outcome.verified = TableVerifier(source, plan, options_.nullForBadDates, stop_).Verify(db, staging);
-      if (!outcome.verified->AllIdentical()) throw ESqlError("kontrollen fant forskjeller: " + outcome.verified->firstDifference);
+      if (!outcome.verified->AllIdentical()) throw std::runtime_error("kontrollen fant forskjeller: " + outcome.verified->firstDifference);
     }
     if (stop_) throw EInterrupted();
     if (db.TableExists(table)) {
@@ -134,9 +126,9 @@ std::string SqlConverter::dropStaging(sql::SqlConnection& db, const std::string&
   }
   // The connection may be gone with the server; one fresh try.
   try {
-    connect(options_.toSqlAlias, server_)->Execute(drop);
+    connect()->Execute(drop);
     return "";
-  } catch (const std::runtime_error& e) {  // ESqlError from connecting, sql::SqlError from the drop
+  } catch (const std::runtime_error& e) {  // from connecting or from the drop
     return std::string(" (arbeidstabellen ") + kStagingPrefix + table + " kunne ikke fjernes: " + e.what() +
            "; neste konvertering fjerner den)";
   }

@@ -1,9 +1,9 @@
-#include "app/TableVerifier.h"
+#include "convert/TableVerifier.h"
 
 #include <charconv>
 #include <string_view>
 
-#include "app/TableLoader.h"
+#include "convert/TableLoader.h"
 #include "convert/Md5.h"
 
 namespace {

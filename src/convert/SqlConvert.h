@@ -5,18 +5,23 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "app/SqlAliases.h"
-#include "app/TableLoader.h"
-#include "app/TableVerifier.h"
+#include "convert/TableLoader.h"
+#include "convert/TableVerifier.h"
+#include "sql/SqlConnection.h"
+
+// Opens a fresh connection to the target database; throws what keeps it from connecting, with
+// a message that names the target.
+using TargetConnector = std::function<std::unique_ptr<sql::SqlConnection>()>;
 
 struct ConvertOptions {
   std::string fromAlias;            // a table alias (.ff2 files or a store)
-  std::string toSqlAlias;           // an alias of SQLALIAS.INI
   std::vector<std::string> tables;  // empty: every table of the alias
   bool verify = true;
   bool nullForBadDates = false;     // dates the target cannot hold become NULL (and are counted)
@@ -56,10 +61,10 @@ inline constexpr const char* kReplacedPrefix = "kvist_gml_";
 
 class SqlConverter {
  public:
-  // Checks the aliases, the tables and the connection. Throws EConvertInput.
-  // REQUIRES: the settings store is initialised (for SQLALIAS.INI); observer and stop
-  // outlive the converter.
-  SqlConverter(ConvertOptions options, ConvertObserver& observer, const std::atomic<bool>& stop);
+  // Checks the alias, the tables and the connection. Throws EConvertInput.
+  // REQUIRES: observer and stop outlive the converter.
+  SqlConverter(ConvertOptions options, TargetConnector connectTarget, ConvertObserver& observer,
+               const std::atomic<bool>& stop);
 
   // The tables to convert, with their names as the source alias has them.
   const std::vector<std::string>& Tables() const { return tables_; }
@@ -73,9 +78,11 @@ class SqlConverter {
                    std::int64_t total, TableOutcome& outcome);
   std::string dropStaging(sql::SqlConnection& db, const std::string& table);
 
+  std::unique_ptr<sql::SqlConnection> connect();
+
   ConvertOptions options_;
+  TargetConnector connectTarget_;
   ConvertObserver& observer_;
   const std::atomic<bool>& stop_;
-  SqlAliasSettings server_;
   std::vector<std::string> tables_;
 };

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/SqlConvert.h"
+#include "convert/SqlConvert.h"
 
 // Rewrites one progress line on `err`: table, rows done of total, rows/s and time left.
 class ProgressLine : public ConvertObserver {
@@ -33,4 +33,5 @@ int ConvertExitCode(const std::vector<TableOutcome>& outcomes);
 
 // The whole command: converts, with the progress line on `err` when showProgress, the
 // summary on `out`; Ctrl-C stops it cleanly. Bad input is reported on `err` with exit code 2.
-int RunConvertCommand(const ConvertOptions& options, bool showProgress, std::ostream& out, std::ostream& err);
+int RunConvertCommand(const ConvertOptions& options, const TargetConnector& connectTarget, bool showProgress,
+                      std::ostream& out, std::ostream& err);

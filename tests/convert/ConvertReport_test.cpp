@@ -1,0 +1,81 @@
+// What a person sees of a conversion, without a server: the summary table, the notes under it,
+// the exit code and the progress line.
+#include "convert/ConvertReport.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+TableOutcome converted(const std::string& table, std::int64_t rows) {
+  TableOutcome o;
+  o.table = table;
+  o.counts.rowsRead = o.counts.rowsWritten = rows;
+  o.verified = VerifyResult{};
+  o.verified->sourceRows = o.verified->identical = rows;
+  return o;
+}
+
+TableOutcome failed(const std::string& table, const std::string& error) {
+  TableOutcome o;
+  o.table = table;
+  o.error = error;
+  return o;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
+}
+
+}  // namespace
+
+TEST(ConvertReport, SummaryListsEveryTableThenItsNotesThenTheCount) {
+  TableOutcome renamed = converted("Ærend", 3);
+  renamed.keyName = "kvist_id";
+  std::ostringstream out;
+  PrintConvertSummary(out, {converted("KUNDE", 12), renamed, failed("VARE", "Tabellen finnes ikke")}, true);
+  const auto shown = lines(out.str());
+  ASSERT_EQ(shown.size(), 7u) << out.str();
+  EXPECT_EQ(shown[0].rfind("Tabell  ", 0), 0u);
+  EXPECT_NE(shown[1].find("12 av 12 rader like"), std::string::npos);
+  // Columns line up by characters, so a name with æøå pads like any other.
+  EXPECT_EQ(shown[2].find("  "), shown[1].find("  "));
+  EXPECT_NE(shown[3].find("FEILET"), std::string::npos);
+  EXPECT_EQ(shown[4], "Ærend: tabellen har et felt som heter id, så nøkkelen heter kvist_id");
+  EXPECT_EQ(shown[5], "VARE: FEILET: Tabellen finnes ikke");
+  EXPECT_EQ(shown[6], "2 av 3 tabeller konvertert");
+}
+
+TEST(ConvertReport, UnverifiedTablesSaySo) {
+  TableOutcome unverified = converted("KUNDE", 1);
+  unverified.verified.reset();
+  std::ostringstream out;
+  PrintConvertSummary(out, {unverified}, false);
+  EXPECT_NE(out.str().find("ikke kontrollert"), std::string::npos) << out.str();
+}
+
+TEST(ConvertReport, ExitCodeIsWorstOutcomeWithDamageFirst) {
+  EXPECT_EQ(ConvertExitCode({}), 0);
+  EXPECT_EQ(ConvertExitCode({converted("A", 1), converted("B", 2)}), 0);
+  EXPECT_EQ(ConvertExitCode({converted("A", 1), failed("B", "x")}), 1);
+  TableOutcome damaged = failed("C", "skadet");
+  damaged.damagedSource = true;
+  EXPECT_EQ(ConvertExitCode({failed("B", "x"), damaged, converted("A", 1)}), 2);
+}
+
+TEST(ConvertReport, ProgressLineRewritesOneLineAndClearsIt) {
+  std::ostringstream err;
+  ProgressLine progress(err);
+  progress.TableStarted("KUNDE", 10);
+  progress.RowsLoaded("KUNDE", 10, 10);
+  progress.TableFinished(converted("KUNDE", 10));
+  const std::string text = err.str();
+  EXPECT_EQ(text.find('\n'), std::string::npos) << "the progress never scrolls the terminal";
+  EXPECT_NE(text.find("KUNDE  0 av 10 rader"), std::string::npos) << text;
+  EXPECT_NE(text.find("KUNDE  10 av 10 rader"), std::string::npos) << text;
+  EXPECT_EQ(text.substr(text.size() - 4), "\r\x1b[K");
+}
