@@ -38,6 +38,10 @@ TargetColumn sizedColumn(const ff::FieldDef& f, ColumnKind kind, const char* sho
   return {f.name, kind, longType, kind == ColumnKind::Binary};
 }
 
+// One of three deliberate maps from field type to MySQL column type: the lossless one of
+// `kvist-ff convert`, a column per field that holds every value of its type exactly and reads
+// naturally to other programs. TableSql's map is the window's traditional text; the server back
+// end stores by storage class (store/mariadb/MariaDbSql).
 TargetColumn columnFor(const ff::FieldDef& f, int& rowBytes) {
   switch (f.type) {
     case FieldType::String: return sizedColumn(f, ColumnKind::Text, "VARCHAR", "TEXT", kBytesPerChar, rowBytes);

@@ -65,6 +65,11 @@ bool isPlainIdentifier(const std::string& name) {
   });
 }
 
+// One of three deliberate maps from field type to MySQL column type. This one is the text of
+// "Lag tabell SQL" as the suite has always written it (FLOAT, DOUBLE for money, BLOB for memos):
+// operators and their scripts rely on it, so it stays as it is even where it loses precision.
+// The lossless map of a conversion is SqlTablePlan's; the server back end's storage is
+// store/mariadb/MariaDbSql's.
 const char* sqlTypeText(ff::FieldType t) {
   using ff::FieldType;
   switch (t) {

@@ -24,6 +24,10 @@ std::string QuoteIdentifier(const std::string& name) { return SqlQuoted(name, '`
 
 std::string ColumnName(int i) { return "`c" + std::to_string(i) + "`"; }
 
+// One of three deliberate maps from field type to MySQL column type: the store's own tables on
+// a server keep each value in its storage class (as the SQLite back end does), since the field
+// dictionary beside them holds the real types. Conversions to plain MySQL tables use the
+// conversion engine's maps instead.
 std::string ColumnType(const FieldDef& field, bool indexed) {
   switch (storageClassOf(field.type)) {
     case StorageClass::Integer:
