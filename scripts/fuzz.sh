@@ -23,7 +23,7 @@ sources_of() {
   case $1 in
     # The reader alone: the folder's storage back end needs the rest of the store.
     ff2) ls "$root"/src/store/ff2/*.cpp | grep -v '/Ff2Storage\.cpp$\|/Ff2Table\.cpp$'; ls "$root"/src/text/*.cpp ;;
-    filter) ls "$root"/src/store/*.cpp "$root"/src/store/*/*.cpp "$root"/src/text/*.cpp ;;
+    filter) ls "$root"/src/store/*.cpp "$root"/src/store/*/*.cpp "$root"/src/sql/*.cpp "$root"/src/text/*.cpp ;;
     inifile) echo "$root/src/settings/IniFile.cpp"; ls "$root"/src/text/*.cpp ;;
     hostsfile) echo "$root/src/settings/HostsFile.cpp"; ls "$root"/src/text/*.cpp ;;
     text) ls "$root"/src/text/*.cpp ;;
