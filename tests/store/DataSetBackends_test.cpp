@@ -352,6 +352,24 @@ TEST_P(DataSetBackendTest, TablesAreListedAndNamedWithoutRegardToCase) {
   EXPECT_THROW(open(t, "TIMER"), ECannotOpen);
 }
 
+TEST_P(DataSetBackendTest, AnIdOfADeletedRowIsNeverGivenAgain) {
+  TffTable mine, theirs;
+  open(mine, "PROSJEKT");
+  open(theirs, "PROSJEKT");
+  addProject(theirs, 1, "Alfa");
+  addProject(theirs, 2, "Bravo");
+  mine.SetIndexName("PROSJEKTNR");
+  mine.Last();
+  const RowId gone = mine.CurrentRowId();
+  theirs.Delete();
+  addProject(theirs, 3, "Charlie");
+  EXPECT_NE(theirs.CurrentRowId(), gone);
+  EXPECT_FALSE(mine.GotoRowId(gone)) << "a bookmark to the deleted row lands nowhere";
+  EXPECT_THROW(mine.Edit(), Error);
+  theirs.Refresh();
+  EXPECT_EQ(render(theirs, {"NAVN"}), "(Alfa)(Charlie)");
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, DataSetBackendTest, ::testing::Values(Backend::Sqlite, Backend::MariaDb),
                          [](const ::testing::TestParamInfo<Backend>& info) {
                            return info.param == Backend::Sqlite ? std::string("Sqlite") : std::string("MariaDb");

@@ -17,9 +17,17 @@ namespace {
 std::string sqlQuote(const std::string& s) { return SqlQuoted(s, '\''); }
 
 // Asks the schema SQLite has read already, without a statement.
-bool hasRowCounter(sqlite3* db) {
-  return sqlite3_table_column_metadata(db, "main", "_ff_count", "n", nullptr, nullptr, nullptr, nullptr, nullptr) ==
+bool hasColumn(sqlite3* db, const char* table, const char* column) {
+  return sqlite3_table_column_metadata(db, "main", table, column, nullptr, nullptr, nullptr, nullptr, nullptr) ==
          SQLITE_OK;
+}
+
+// Tables made by earlier builds get what they lack on their first writable open.
+void completeSchema(sqlite3* db, bool counted, bool idMarked) {
+  SqliteExec(db, "BEGIN IMMEDIATE");
+  if (!counted) CreateRowCounter(db);
+  if (!idMarked) CreateIdMark(db);
+  SqliteExec(db, "COMMIT");
 }
 
 }  // namespace
@@ -29,6 +37,14 @@ void CreateRowCounter(sqlite3* db) {
   SqliteExec(db, "INSERT INTO _ff_count SELECT count(*) FROM rows");
   SqliteExec(db, "CREATE TRIGGER _ff_counted_insert AFTER INSERT ON rows BEGIN UPDATE _ff_count SET n = n + 1; END");
   SqliteExec(db, "CREATE TRIGGER _ff_counted_delete AFTER DELETE ON rows BEGIN UPDATE _ff_count SET n = n - 1; END");
+}
+
+void CreateIdMark(sqlite3* db) {
+  SqliteExec(db, "CREATE TABLE _ff_lastid (n INTEGER NOT NULL)");
+  SqliteExec(db, "INSERT INTO _ff_lastid SELECT coalesce(max(rowid), 0) FROM rows");
+  SqliteExec(db,
+             "CREATE TRIGGER _ff_lastid_insert AFTER INSERT ON rows WHEN new.rowid > (SELECT n FROM _ff_lastid) "
+             "BEGIN UPDATE _ff_lastid SET n = new.rowid; END");
 }
 
 void CreateRowsTable(sqlite3* db, const std::vector<FieldDef>& fields) {
@@ -82,6 +98,7 @@ void CreateSchema(sqlite3* db, const std::vector<FieldDef>& fields, const std::v
   CreateRowsTable(db, fields);
   CreateIndexes(db, fields, indexes);
   CreateRowCounter(db);
+  CreateIdMark(db);
 }
 
 void LoadDictionary(SqliteFile& file) {
@@ -111,12 +128,10 @@ void LoadDictionary(SqliteFile& file) {
 void ReadDictionary(SqliteFile& file) {
   sqlite3* db = file.db();
   LoadDictionary(file);
-  file.counted = hasRowCounter(db);
-  if (!file.counted && !sqlite3_db_readonly(db, "main")) {
-    // Tables made before the counter existed get it on their first writable open.
-    SqliteExec(db, "BEGIN IMMEDIATE");
-    CreateRowCounter(db);
-    SqliteExec(db, "COMMIT");
+  file.counted = hasColumn(db, "_ff_count", "n");
+  const bool idMarked = hasColumn(db, "_ff_lastid", "n");
+  if ((!file.counted || !idMarked) && !sqlite3_db_readonly(db, "main")) {
+    completeSchema(db, file.counted, idMarked);
     file.counted = true;
   }
 }

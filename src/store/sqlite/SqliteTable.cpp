@@ -101,7 +101,7 @@ bool SqliteTable::Read(RowId id, Row& row) {
 
 RowId SqliteTable::Insert(const std::vector<Value>& values) {
   checkWritable();
-  SqliteStatement& s = cached(insert_, [&] { return InsertSql(file_->fields); });
+  SqliteStatement& s = cached(insert_, [&] { return InsertWithNextIdSql(file_->fields); });
   write(s, values, 0);
   return sqlite3_last_insert_rowid(file_->db());
 }

@@ -286,6 +286,29 @@ TEST_F(SqliteStorageTest, AClosedTableKeepsItsRowsInItsOwnFile) {
   sqlite3_close(raw);
 }
 
+// Runs sql on a table file as another program would.
+void runOnFile(const std::string& path, const std::string& sql) {
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(raw);
+  sqlite3_close(raw);
+}
+
+TEST_F(SqliteStorageTest, ATableOfAnEarlierBuildOpensAndNeverGivesADeletedRowsIdAgain) {
+  runOnFile(db.folder() + "PROSJEKT.ffdb", "DROP TRIGGER _ff_lastid_insert; DROP TABLE _ff_lastid");
+  TffTable t;
+  ASSERT_EQ(openError(t, db.alias(), "PROSJEKT"), "");
+  t.Last();
+  const RowId gone = t.CurrentRowId();
+  t.Delete();
+  t.Append();
+  t.FieldByName("NAVN").SetAsString("Mur");
+  t.Post();
+  EXPECT_GT(t.CurrentRowId(), gone);
+  t.Close();
+  EXPECT_EQ(namesIn(db.alias(), "PROSJEKT"), "Bro;Mur;");
+}
+
 TEST_F(SqliteStorageTest, ATableMadeAnewUnderTheSameNameIsOpenedAsItIs) {
   ASSERT_EQ(namesIn(db.alias(), "PROSJEKT"), "Bro;Kai;");
   auto& session = TffSession::DefaultSession();
