@@ -370,6 +370,59 @@ TEST_P(DataSetBackendTest, AnIdOfADeletedRowIsNeverGivenAgain) {
   EXPECT_EQ(render(theirs, {"NAVN"}), "(Alfa)(Charlie)");
 }
 
+// The message of the ERowChanged that action throws, or "" when it throws none.
+template <class Action>
+std::string rowChangedMessage(Action action) {
+  try {
+    action();
+  } catch (const ERowChanged& e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST_P(DataSetBackendTest, APostOrDeleteOverAnotherHandlesChangeIsRefused) {
+  const std::string changed =
+      "Posten er endret av en annen arbeidsstasjon etter at den ble lest (Prosjekt); endringen er ikke lagret. "
+      "Les posten på nytt og gjør endringen igjen";
+  const std::string deleted = "Posten er slettet av en annen arbeidsstasjon (Prosjekt); endringen er ikke lagret";
+  TffTable mine, theirs;
+  open(mine, "PROSJEKT");
+  open(theirs, "PROSJEKT");
+  addProject(mine, 1, "Alfa");
+  addProject(mine, 2, "Bravo");
+  mine.SetIndexName("PROSJEKTNR");
+  theirs.SetIndexName("PROSJEKTNR");
+
+  mine.FindKey({Value{std::int64_t{1}}});
+  mine.Edit();
+  theirs.FindKey({Value{std::int64_t{1}}});
+  theirs.Edit();
+  theirs.FieldByName("NAVN").SetAsString("Deres");
+  theirs.Post();
+  mine.FieldByName("NAVN").SetAsString("Min");
+  EXPECT_EQ(rowChangedMessage([&] { mine.Post(); }), changed);
+  mine.Cancel();
+  EXPECT_EQ(mine.FieldByName("NAVN").AsString(), "Deres");
+
+  theirs.Edit();
+  theirs.FieldByName("NAVN").SetAsString("Igjen");
+  theirs.Post();
+  EXPECT_EQ(rowChangedMessage([&] { mine.Delete(); }), changed);
+  mine.Refresh();
+  EXPECT_EQ(mine.FieldByName("NAVN").AsString(), "Igjen");
+
+  mine.FindKey({Value{std::int64_t{2}}});
+  mine.Edit();
+  theirs.FindKey({Value{std::int64_t{2}}});
+  theirs.Delete();
+  mine.FieldByName("NAVN").SetAsString("Borte");
+  EXPECT_EQ(rowChangedMessage([&] { mine.Post(); }), deleted);
+  mine.Cancel();
+  EXPECT_EQ(render(mine, {"NAVN"}), "(Igjen)");
+  EXPECT_EQ(mine.RecordCount(), 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, DataSetBackendTest, ::testing::Values(Backend::Sqlite, Backend::MariaDb),
                          [](const ::testing::TestParamInfo<Backend>& info) {
                            return info.param == Backend::Sqlite ? std::string("Sqlite") : std::string("MariaDb");

@@ -12,14 +12,6 @@
 
 namespace ff {
 
-namespace {
-
-// Versions remembered per handle before the oldest are forgotten (their updates then go
-// unchecked, as rows never read through Read do).
-constexpr std::size_t kRememberedVersions = 4096;
-
-}  // namespace
-
 MariaDbTable::MariaDbTable(std::shared_ptr<MariaDbTableState> state, bool readOnly)
     : state_(std::move(state)), readOnly_(readOnly), countReadAhead_(state_->TakeCountReadAhead()) {
   ++state_->handles;
@@ -89,7 +81,7 @@ bool MariaDbTable::Read(RowId id, Row& row) {
   countReadAhead_.reset();
   // A post reads its row back at once: the values just written are that row.
   if (auto written = std::exchange(written_, std::nullopt); written && written->row.id == id) {
-    rememberVersion(id, written->version);
+    versions_.Remember(id, written->version);
     row = std::move(written->row);
     return true;
   }
@@ -97,18 +89,13 @@ bool MariaDbTable::Read(RowId id, Row& row) {
   for (std::size_t i = 0; i < state_->fields.size(); ++i) sql += ", " + ColumnName(static_cast<int>(i));
   auto rows = state_->Connection().Prepare(sql + " FROM " + state_->RowsTable() + " WHERE _ff_id = ?").Query({Value{id}});
   if (rows.empty()) {
-    versions_.erase(id);
+    versions_.Forget(id);
     return false;
   }
-  rememberVersion(id, valueToInt(rows[0][0]));
+  versions_.Remember(id, valueToInt(rows[0][0]));
   row.id = id;
   row.values.assign(std::make_move_iterator(rows[0].begin() + 1), std::make_move_iterator(rows[0].end()));
   return true;
-}
-
-void MariaDbTable::rememberVersion(RowId id, std::int64_t version) {
-  if (versions_.size() >= kRememberedVersions) versions_.clear();
-  versions_[id] = version;
 }
 
 std::vector<Value> MariaDbTable::columnValues(const std::vector<Value>& values) const {
@@ -137,14 +124,18 @@ RowId MariaDbTable::Insert(const std::vector<Value>& values) {
   return id;
 }
 
-void MariaDbTable::explainMissedUpdate(RowId id) {
+void MariaDbTable::explainMissedWrite(RowId id) {
   Row current;
-  versions_.erase(id);
-  if (!Read(id, current)) {
-    throw ERowChanged("Posten er slettet av en annen arbeidsstasjon (" + state_->Name() + "); endringen er ikke lagret");
-  }
-  throw ERowChanged("Posten er endret av en annen arbeidsstasjon etter at den ble lest (" + state_->Name() +
-                    "); endringen er ikke lagret. Les posten på nytt og gjør endringen igjen");
+  versions_.Forget(id);
+  const bool stillThere = Read(id, current);
+  versions_.Refuse(id, stillThere, state_->Name());
+}
+
+std::string MariaDbTable::versionCheck(RowId id, std::vector<Value>& params) const {
+  const auto seen = versions_.Of(id);
+  if (!seen) return "";
+  params.emplace_back(*seen);
+  return " AND _ff_ver = ?";
 }
 
 void MariaDbTable::Update(RowId id, const std::vector<Value>& values) {
@@ -154,25 +145,25 @@ void MariaDbTable::Update(RowId id, const std::vector<Value>& values) {
   sql += " WHERE _ff_id = ?";
   std::vector<Value> params = columnValues(values);
   params.emplace_back(id);
-  const auto seen = versions_.find(id);
-  if (seen != versions_.end()) {
-    sql += " AND _ff_ver = ?";
-    params.emplace_back(seen->second);
-  }
+  const auto seen = versions_.Of(id);
+  sql += versionCheck(id, params);
   const auto result = state_->Connection().Write(sql, params, BinaryColumns(state_->fields));
   wrote();
-  if (result.changed == 0) explainMissedUpdate(id);
-  if (seen != versions_.end()) {
+  if (result.changed == 0) explainMissedWrite(id);
+  if (seen) {
     params.resize(state_->fields.size());
-    written_ = Written{Row{id, std::move(params)}, seen->second + 1};
+    written_ = Written{Row{id, std::move(params)}, *seen + 1};
   }
 }
 
 void MariaDbTable::Remove(RowId id) {
   checkWritable();
-  state_->Connection().Write("DELETE FROM " + state_->RowsTable() + " WHERE _ff_id = ?", {Value{id}});
-  versions_.erase(id);
+  std::vector<Value> params{Value{id}};
+  const std::string sql = "DELETE FROM " + state_->RowsTable() + " WHERE _ff_id = ?" + versionCheck(id, params);
+  const auto result = state_->Connection().Write(sql, params);
   wrote();
+  if (result.changed == 0) explainMissedWrite(id);
+  versions_.Forget(id);
 }
 
 void MariaDbTable::AddIndex(const IndexDef& index) {

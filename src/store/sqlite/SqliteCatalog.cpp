@@ -16,6 +16,9 @@ namespace {
 
 std::string sqlQuote(const std::string& s) { return SqlQuoted(s, '\''); }
 
+// Bumped by every update, so that a write over a row changed since it was read is refused.
+constexpr const char* kRowVersionColumn = "_ff_ver INTEGER NOT NULL DEFAULT 0";
+
 // Asks the schema SQLite has read already, without a statement.
 bool hasColumn(sqlite3* db, const char* table, const char* column) {
   return sqlite3_table_column_metadata(db, "main", table, column, nullptr, nullptr, nullptr, nullptr, nullptr) ==
@@ -23,10 +26,11 @@ bool hasColumn(sqlite3* db, const char* table, const char* column) {
 }
 
 // Tables made by earlier builds get what they lack on their first writable open.
-void completeSchema(sqlite3* db, bool counted, bool idMarked) {
+void completeSchema(sqlite3* db, bool counted, bool idMarked, bool versioned) {
   SqliteExec(db, "BEGIN IMMEDIATE");
   if (!counted) CreateRowCounter(db);
   if (!idMarked) CreateIdMark(db);
+  if (!versioned) SqliteExec(db, "ALTER TABLE rows ADD COLUMN " + std::string(kRowVersionColumn));
   SqliteExec(db, "COMMIT");
 }
 
@@ -62,7 +66,7 @@ void CreateRowsTable(sqlite3* db, const std::vector<FieldDef>& fields) {
                        sqlQuote(std::string(fieldTypeName(fields[i].type))) + ", " + std::to_string(fields[i].size) +
                        ", " + (fields[i].required ? "1" : "0") + ")");
   }
-  SqliteExec(db, "CREATE TABLE rows (" + (cols.empty() ? std::string("_ff_none") : cols) + ")");
+  SqliteExec(db, "CREATE TABLE rows (" + cols + (cols.empty() ? "" : ", ") + kRowVersionColumn + ")");
 }
 
 void CreateIndex(sqlite3* db, const std::vector<FieldDef>& fields, const IndexDef& index, int pos) {
@@ -130,9 +134,10 @@ void ReadDictionary(SqliteFile& file) {
   LoadDictionary(file);
   file.counted = hasColumn(db, "_ff_count", "n");
   const bool idMarked = hasColumn(db, "_ff_lastid", "n");
-  if ((!file.counted || !idMarked) && !sqlite3_db_readonly(db, "main")) {
-    completeSchema(db, file.counted, idMarked);
-    file.counted = true;
+  file.versioned = hasColumn(db, "rows", "_ff_ver");
+  if ((!file.counted || !idMarked || !file.versioned) && !sqlite3_db_readonly(db, "main")) {
+    completeSchema(db, file.counted, idMarked, file.versioned);
+    file.counted = file.versioned = true;
   }
 }
 

@@ -294,8 +294,9 @@ void runOnFile(const std::string& path, const std::string& sql) {
   sqlite3_close(raw);
 }
 
-TEST_F(SqliteStorageTest, ATableOfAnEarlierBuildOpensAndNeverGivesADeletedRowsIdAgain) {
-  runOnFile(db.folder() + "PROSJEKT.ffdb", "DROP TRIGGER _ff_lastid_insert; DROP TABLE _ff_lastid");
+TEST_F(SqliteStorageTest, ATableOfAnEarlierBuildOpensAndWorksWithIdsAndVersions) {
+  runOnFile(db.folder() + "PROSJEKT.ffdb",
+            "DROP TRIGGER _ff_lastid_insert; DROP TABLE _ff_lastid; ALTER TABLE rows DROP COLUMN _ff_ver");
   TffTable t;
   ASSERT_EQ(openError(t, db.alias(), "PROSJEKT"), "");
   t.Last();
@@ -305,8 +306,19 @@ TEST_F(SqliteStorageTest, ATableOfAnEarlierBuildOpensAndNeverGivesADeletedRowsId
   t.FieldByName("NAVN").SetAsString("Mur");
   t.Post();
   EXPECT_GT(t.CurrentRowId(), gone);
+  t.Edit();
+  TffTable other;
+  ASSERT_EQ(openError(other, db.alias(), "PROSJEKT"), "");
+  other.Last();
+  other.Edit();
+  other.FieldByName("NAVN").SetAsString("Bru");
+  other.Post();
+  t.FieldByName("NAVN").SetAsString("Ny");
+  EXPECT_THROW(t.Post(), ERowChanged);
+  t.Cancel();
   t.Close();
-  EXPECT_EQ(namesIn(db.alias(), "PROSJEKT"), "Bro;Mur;");
+  other.Close();
+  EXPECT_EQ(namesIn(db.alias(), "PROSJEKT"), "Bro;Bru;");
 }
 
 TEST_F(SqliteStorageTest, ATableMadeAnewUnderTheSameNameIsOpenedAsItIs) {
