@@ -3,6 +3,7 @@
 // FindKey, master-detail and counts must not tell them apart.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -421,6 +422,32 @@ TEST_P(DataSetBackendTest, APostOrDeleteOverAnotherHandlesChangeIsRefused) {
   mine.Cancel();
   EXPECT_EQ(render(mine, {"NAVN"}), "(Igjen)");
   EXPECT_EQ(mine.RecordCount(), 1);
+}
+
+TEST_P(DataSetBackendTest, NonFiniteNumbersAreRefusedWhenSet) {
+  session().CreateTable(alias_, "BELOP", {field("PRIS", FieldType::Float), field("SUM", FieldType::Currency)}, {});
+  TffTable t;
+  open(t, "BELOP");
+  t.Append();
+  t.FieldByName("PRIS").SetAsFloat(1.5);
+  t.FieldByName("SUM").SetAsFloat(2.5);
+  for (const double bad : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(),
+                           -std::numeric_limits<double>::infinity()}) {
+    for (const char* name : {"PRIS", "SUM"}) {
+      try {
+        t.FieldByName(name).SetAsFloat(bad);
+        ADD_FAILURE() << name << " took " << bad;
+      } catch (const Error& e) {
+        EXPECT_NE(std::string(e.what()).find(std::string("Feltet ") + name), std::string::npos) << e.what();
+      }
+    }
+  }
+  t.Post();
+  t.Close();
+  t.Open();
+  EXPECT_EQ(t.RecordCount(), 1);
+  EXPECT_EQ(t.FieldByName("PRIS").AsFloat(), 1.5);
+  EXPECT_EQ(t.FieldByName("SUM").AsFloat(), 2.5);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DataSetBackendTest, ::testing::Values(Backend::Sqlite, Backend::MariaDb),
