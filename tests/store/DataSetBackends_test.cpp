@@ -450,6 +450,18 @@ TEST_P(DataSetBackendTest, NonFiniteNumbersAreRefusedWhenSet) {
   EXPECT_EQ(t.FieldByName("SUM").AsFloat(), 2.5);
 }
 
+TEST_P(DataSetBackendTest, CountRightAfterOpeningSeesRowsAnotherHandleJustWrote) {
+  TffTable reader, writer;
+  open(reader, "PROSJEKT");
+  open(writer, "PROSJEKT");
+  addProject(writer, 1, "Alfa");
+  addProject(writer, 2, "Bravo");
+  EXPECT_EQ(reader.RecordCount(), 2);
+  writer.Delete();
+  reader.Refresh();
+  EXPECT_EQ(reader.RecordCount(), 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, DataSetBackendTest, ::testing::Values(Backend::Sqlite, Backend::MariaDb),
                          [](const ::testing::TestParamInfo<Backend>& info) {
                            return info.param == Backend::Sqlite ? std::string("Sqlite") : std::string("MariaDb");

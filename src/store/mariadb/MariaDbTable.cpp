@@ -13,7 +13,7 @@
 namespace ff {
 
 MariaDbTable::MariaDbTable(std::shared_ptr<MariaDbTableState> state, bool readOnly)
-    : state_(std::move(state)), readOnly_(readOnly), countReadAhead_(state_->TakeCountReadAhead()) {
+    : state_(std::move(state)), readOnly_(readOnly) {
   ++state_->handles;
 }
 
@@ -31,7 +31,6 @@ void MariaDbTable::checkWritable() const {
 
 void MariaDbTable::wrote() {
   ++state_->generation;
-  countReadAhead_.reset();
   written_.reset();
 }
 
@@ -44,10 +43,6 @@ std::int64_t MariaDbTable::Count(const RowSelection& sel) {
   std::vector<Value> params;
   const std::string where = MariaDbScan::WhereOf(*state_, sel, params);
   if (where.empty()) {
-    const auto readAhead = std::exchange(countReadAhead_, std::nullopt);
-    if (readAhead && std::chrono::steady_clock::now() - readAhead->readAt <= MariaDbTableState::kReadAheadLife) {
-      return readAhead->rows;
-    }
     return countOne("SELECT row_count FROM " + state_->Dictionary("_ff_tables") + " WHERE id = ?",
                     {Value{std::int64_t{state_->Id()}}});
   }
@@ -56,7 +51,6 @@ std::int64_t MariaDbTable::Count(const RowSelection& sel) {
 
 std::unique_ptr<RowCursor> MariaDbTable::scan(const RowSelection& sel, const RowOrder& order,
                                               const std::optional<RowKey>& from, ScanDirection dir, std::int64_t skip) {
-  if (++scans_ > 1) countReadAhead_.reset();
   return std::make_unique<MariaDbCursor>(state_, sel, order, from, dir, skip);
 }
 
@@ -71,14 +65,12 @@ std::unique_ptr<RowCursor> MariaDbTable::ScanAt(const RowSelection& sel, const R
 }
 
 std::int64_t MariaDbTable::CountBefore(const RowSelection& sel, const RowOrder& order, const RowKey& key) {
-  countReadAhead_.reset();
   std::vector<Value> params;
   const std::string sql = MariaDbScan(*state_, sel, order, ScanDirection::Backward).CountAfter(key, params);
   return countOne(sql, params);
 }
 
 bool MariaDbTable::Read(RowId id, Row& row) {
-  countReadAhead_.reset();
   // A post reads its row back at once: the values just written are that row.
   if (auto written = std::exchange(written_, std::nullopt); written && written->row.id == id) {
     versions_.Remember(id, written->version);

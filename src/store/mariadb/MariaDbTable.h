@@ -53,10 +53,6 @@ class MariaDbTable : public TableStorage {
 
   std::shared_ptr<MariaDbTableState> state_;
   bool readOnly_;
-  // The count read at the open serves the open's first RecordCount, while it is current and
-  // the handle has done nothing since but its first scan (a refresh reads again).
-  std::optional<MariaDbTableState::CountReadAhead> countReadAhead_;
-  int scans_ = 0;
   // The row the last insert or checked update wrote, with its version, for the read back.
   struct Written {
     Row row;
