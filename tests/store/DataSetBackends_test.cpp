@@ -3,11 +3,13 @@
 // FindKey, master-detail and counts must not tell them apart.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <limits>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "store/Aliases.h"
 #include "store/Errors.h"
 #include "store/Session.h"
 #include "store/Table.h"
@@ -46,7 +48,27 @@ class DataSetBackendTest : public ::testing::TestWithParam<Backend> {
                           {{"PROSJEKTNR", {"PROSJEKTNR", "LINJE"}, 0}});
   }
 
+  void TearDown() override {
+    if (server_ && server_->available()) server_->admin().Execute("DROP DATABASE IF EXISTS `" + emptyDatabase() + "`");
+  }
+
   static TffSession& session() { return TffSession::DefaultSession(); }
+
+  std::string emptyDatabase() const { return server_->database() + "_tom"; }
+
+  // An alias of the same back end whose folder or database holds no table; made only when
+  // `made` (else it does not exist yet).
+  std::string aliasWithoutTables(bool made) {
+    if (GetParam() == Backend::Sqlite) {
+      const std::string folder = folder_->root() + "/tom/";
+      AddAlias("TOM", folder);
+      if (made) std::filesystem::create_directories(folder);
+    } else {
+      AddServerAlias("TOM", ff::ServerAlias{server_->server().serverName(), emptyDatabase()});
+      if (made) server_->admin().Execute("CREATE DATABASE IF NOT EXISTS `" + emptyDatabase() + "`");
+    }
+    return "TOM";
+  }
 
   void open(TffTable& t, const std::string& name, bool exclusive = false) {
     t.SetDatabaseName(alias_);
@@ -460,6 +482,15 @@ TEST_P(DataSetBackendTest, CountRightAfterOpeningSeesRowsAnotherHandleJustWrote)
   writer.Delete();
   reader.Refresh();
   EXPECT_EQ(reader.RecordCount(), 1);
+}
+
+TEST_P(DataSetBackendTest, DroppingATableOfAnAliasWithoutTablesDoesNothing) {
+  EXPECT_NO_THROW(session().DropTable(aliasWithoutTables(false), "PROSJEKT"));
+  EXPECT_NO_THROW(session().DropTable(aliasWithoutTables(true), "PROSJEKT"));
+  EXPECT_THROW(session().DropTable("UKJENT", "PROSJEKT"), ECannotOpen);
+  std::vector<std::string> names;
+  session().GetTableNames(alias_, "*", false, false, names);
+  EXPECT_EQ(names, (std::vector<std::string>{"Prosjekt", "TIMER"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DataSetBackendTest, ::testing::Values(Backend::Sqlite, Backend::MariaDb),

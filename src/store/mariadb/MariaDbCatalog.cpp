@@ -126,6 +126,12 @@ void MariaDbCatalog::ensureDatabase(const std::string& database) {
                        " options INT NOT NULL, PRIMARY KEY (tbl, pos))" + kTableOptions);
 }
 
+bool MariaDbCatalog::hasDictionary(const std::string& database) {
+  return !connection_->Prepare("SELECT 1 FROM information_schema.TABLES WHERE TABLE_SCHEMA = ? AND TABLE_NAME = ?")
+              .Query({Value{database}, Value{std::string("_ff_tables")}})
+              .empty();
+}
+
 std::vector<std::string> MariaDbCatalog::TableNames(const std::string& database) {
   std::vector<std::string> names;
   for (const auto& row : readDictionary(database, "SELECT name FROM " + dictionary(database, "_ff_tables") + " WHERE ready = 1", {})) {
@@ -238,6 +244,7 @@ void MariaDbCatalog::CreateTable(const std::string& database, const std::string&
 }
 
 void MariaDbCatalog::DropTable(const std::string& database, const std::string& table) {
+  if (!hasDictionary(database)) return;  // no table was ever made there
   const auto entry = findTable(database, table);
   if (!entry) return;
   if (!open_[database + "/" + NameKey(table)].expired()) {
