@@ -493,6 +493,33 @@ TEST_P(DataSetBackendTest, DroppingATableOfAnAliasWithoutTablesDoesNothing) {
   EXPECT_EQ(names, (std::vector<std::string>{"Prosjekt", "TIMER"}));
 }
 
+TEST_P(DataSetBackendTest, APrefixHoldingANulByteMatchesOnlyValuesStartingWithIt) {
+  const std::string nul(1, '\0');
+  TffTable t;
+  open(t, "PROSJEKT");
+  for (const std::string& notat : {std::string(), std::string("abc"), nul + "x"}) {
+    t.Append();
+    t.FieldByName("NOTAT").SetAsString(notat);
+    t.Post();
+  }
+  addProject(t, 4, "uten notat");
+  t.SetFiltered(true);
+  t.SetFilter("NOTAT='" + nul + "*'");
+  EXPECT_EQ(t.RecordCount(), 1);
+  EXPECT_EQ(t.FieldByName("NOTAT").AsString(), nul + "x");
+  t.SetFilter("NOTAT='a" + nul + "*'");
+  EXPECT_EQ(t.RecordCount(), 0);
+  t.SetFilter("NOTAT<>'" + nul + "*'");
+  EXPECT_EQ(t.RecordCount(), 2);
+  t.SetFilter("NOTAT=NULL");
+  EXPECT_EQ(t.RecordCount(), 1);
+  t.SetFilter("NOTAT<>'" + nul + "*'");
+  EXPECT_EQ(render(t, {"NOTAT"}), "()(abc)");
+  // A prefix too long for a pattern takes the same way as one holding a NUL byte.
+  t.SetFilter("NOTAT<>'" + std::string(10001, 'q') + "*'");
+  EXPECT_EQ(t.RecordCount(), 3);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, DataSetBackendTest, ::testing::Values(Backend::Sqlite, Backend::MariaDb),
                          [](const ::testing::TestParamInfo<Backend>& info) {
                            return info.param == Backend::Sqlite ? std::string("Sqlite") : std::string("MariaDb");
