@@ -280,7 +280,8 @@ Value TField::coerce(const Value& v) const {
 double TField::finiteNumber(const Value& v) const {
   const double d = valueToDouble(v);
   if (!std::isfinite(d)) {
-    throw Error("Feltet " + decl_.name + " kan bare ha endelige tall, ikke uendelig eller NaN (" + valueToString(v) + ")");
+    throw Error("Feltet " + decl_.name + " kan bare ha endelige tall, ikke uendelig eller NaN (" + valueToString(v) +
+                ")");
   }
   return d;
 }

@@ -49,7 +49,9 @@ class DataSetBackendTest : public ::testing::TestWithParam<Backend> {
   }
 
   void TearDown() override {
-    if (server_ && server_->available()) server_->admin().Execute("DROP DATABASE IF EXISTS `" + emptyDatabase() + "`");
+    if (server_ && server_->available()) {
+      server_->admin().Execute("DROP DATABASE IF EXISTS `" + emptyDatabase() + "`");
+    }
   }
 
   static TffSession& session() { return TffSession::DefaultSession(); }
@@ -518,6 +520,34 @@ TEST_P(DataSetBackendTest, APrefixHoldingANulByteMatchesOnlyValuesStartingWithIt
   // A prefix too long for a pattern takes the same way as one holding a NUL byte.
   t.SetFilter("NOTAT<>'" + std::string(10001, 'q') + "*'");
   EXPECT_EQ(t.RecordCount(), 3);
+}
+
+TEST_P(DataSetBackendTest, LongTextIsUniqueAndOrderedOverItsWholeValue) {
+  session().CreateTable(alias_, "LANG",
+                        {field("NR", FieldType::Integer), field("TEKST", FieldType::String, 2000),
+                         field("MERK", FieldType::String, 2000)},
+                        {{"TEKST", {"TEKST"}, ixUnique}, {"MERK", {"MERK"}, 0}});
+  const std::string head(1100, 'a');
+  TffTable t;
+  open(t, "LANG");
+  const auto add = [&](std::int64_t nr, const std::string& tekst, const std::string& merk) {
+    t.Append();
+    t.FieldByName("NR").SetAsInteger(nr);
+    t.FieldByName("TEKST").SetAsString(tekst);
+    t.FieldByName("MERK").SetAsString(merk);
+    t.Post();
+  };
+  add(1, head + "1", head + "c");
+  add(2, head + "2", head + "a");
+  add(3, head + "3", head + "b");
+  EXPECT_THROW(add(4, head + "2", head + "d"), EKeyViolation);
+  t.Cancel();
+  EXPECT_EQ(t.RecordCount(), 3);
+  t.SetIndexName("MERK");
+  EXPECT_EQ(render(t, {"NR"}), "(2)(3)(1)");
+  EXPECT_EQ(renderBackwards(t, "NR"), "(1)(3)(2)");
+  t.SetIndexName("TEKST");
+  EXPECT_EQ(render(t, {"NR"}), "(1)(2)(3)");
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DataSetBackendTest, ::testing::Values(Backend::Sqlite, Backend::MariaDb),

@@ -70,7 +70,8 @@ std::string indexSql(const std::vector<FieldDef>& fields, const IndexDef& index,
   std::string keys;
   for (const auto& name : index.fields) {
     const int i = FieldPosition(fields, name);
-    keys += (keys.empty() ? "" : ", ") + IndexKeyPart(fields[static_cast<std::size_t>(i)], i, true) +
+    const bool unique = (index.options & ixUnique) != 0;
+    keys += (keys.empty() ? "" : ", ") + IndexKeyPart(fields[static_cast<std::size_t>(i)], i, unique) +
             ((index.options & ixDescending) ? " DESC" : "");
   }
   return std::string((index.options & ixUnique) ? "UNIQUE " : "") + "KEY `ix" + std::to_string(pos) + "` (" + keys + ")";

@@ -175,7 +175,8 @@ void MariaDbTable::AddIndex(const IndexDef& index) {
     if (storageClassOf(field.type) == StorageClass::Text && !IsIndexed(state_->indexes, field.name)) {
       alter += " MODIFY " + ColumnName(i) + " " + ColumnType(field, true) + ",";
     }
-    keys += (keys.empty() ? "" : ", ") + IndexKeyPart(field, i, true) + ((index.options & ixDescending) ? " DESC" : "");
+    keys += (keys.empty() ? "" : ", ") + IndexKeyPart(field, i, (index.options & ixUnique) != 0) +
+            ((index.options & ixDescending) ? " DESC" : "");
   }
   const int pos = static_cast<int>(state_->indexes.size());
   alter += std::string(" ADD ") + ((index.options & ixUnique) ? "UNIQUE " : "") + "INDEX `ix" + std::to_string(pos) +

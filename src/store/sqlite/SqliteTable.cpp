@@ -103,7 +103,8 @@ bool SqliteTable::Read(RowId id, Row& row) {
   if (found) {
     row.id = id;
     s.readRow(row, file_->fields.size());
-    if (file_->versioned) versions_.Remember(id, sqlite3_column_int64(s.get(), static_cast<int>(file_->fields.size()) + 1));
+    const int versionColumn = static_cast<int>(file_->fields.size()) + 1;
+    if (file_->versioned) versions_.Remember(id, sqlite3_column_int64(s.get(), versionColumn));
   } else {
     versions_.Forget(id);
   }
