@@ -1,5 +1,5 @@
-// The dictionary of a SQLite table file: the tables it is made of (fields, indexes, rows and
-// the row counter), made and read.
+// The dictionary of a SQLite table file: the tables it is made of (fields, indexes, rows with
+// their versions, the row counter and the id mark), made and read.
 #pragma once
 
 #include <vector>
