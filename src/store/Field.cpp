@@ -250,7 +250,7 @@ Value TField::coerce(const Value& v) const {
   switch (storageClassOf(decl_.type)) {
     case StorageClass::Integer: {
       if (decl_.type == FieldType::Boolean) return Value{std::int64_t{valueToDouble(v) != 0.0}};
-      const double r = std::nearbyint(valueToDouble(v));
+      const double r = std::nearbyint(finiteNumber(v));
       const double lo = decl_.type == FieldType::Smallint ? -32768.0
                         : decl_.type == FieldType::Word   ? 0.0
                                                           : std::numeric_limits<std::int32_t>::min();
@@ -263,7 +263,7 @@ Value TField::coerce(const Value& v) const {
       return Value{static_cast<std::int64_t>(r)};
     }
     case StorageClass::Real:
-      return Value{valueToDouble(v)};
+      return Value{finiteNumber(v)};
     case StorageClass::Text: {
       // Text is stored as UTF-8 only: legacy bytes handed in unconverted are read as
       // Windows-1252, so the size limit counts the characters that are kept.
@@ -275,6 +275,15 @@ Value TField::coerce(const Value& v) const {
       return Value{valueToString(v)};
   }
   return v;
+}
+
+double TField::finiteNumber(const Value& v) const {
+  const double d = valueToDouble(v);
+  if (!std::isfinite(d)) {
+    throw Error("Feltet " + decl_.name + " kan bare ha endelige tall, ikke uendelig eller NaN (" + valueToString(v) +
+                ")");
+  }
+  return d;
 }
 
 std::string TField::DisplayTextOf(const Value& v) const {

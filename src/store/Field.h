@@ -83,6 +83,8 @@ class TField {
 
  private:
   Value coerce(const Value& v) const;
+  // The number v holds; throws Error for NaN and infinity, which no back end can store alike.
+  double finiteNumber(const Value& v) const;
 
   TffTable& table_;
   FieldDecl decl_;

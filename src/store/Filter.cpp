@@ -619,8 +619,9 @@ class SqlWriter {
     return "(" + column->sql + " " + std::string(sqlOperator(node.op)) + " ?)";
   }
 
-  // GLOB can use an index; a prefix too long for a GLOB pattern compares the first bytes.
-  // MariaDB takes LIKE with an escape character instead.
+  // GLOB can use an index; a prefix too long for a GLOB pattern, or holding a NUL byte (where
+  // GLOB ends the pattern), compares the first bytes. MariaDB takes LIKE with an escape
+  // character instead.
   std::string prefixMatch(const FilterNode& node, const std::string& column) {
     const std::string_view prefix = std::string_view(node.constant.text).substr(0, node.constant.text.size() - 1);
     const bool equal = node.op == CompareOp::Equal;
@@ -629,13 +630,15 @@ class SqlWriter {
       return "(" + column + (equal ? " LIKE ? ESCAPE '!')" : " NOT LIKE ? ESCAPE '!')");
     }
     const std::string pattern = globLiteral(prefix) + "*";
-    if (pattern.size() <= kMaxGlobPattern) {
+    if (pattern.size() <= kMaxGlobPattern && prefix.find('\0') == std::string_view::npos) {
       params_.emplace_back(std::in_place_type<std::string>, pattern);
       return "(" + column + (equal ? " GLOB ?)" : " NOT GLOB ?)");
     }
     params_.emplace_back(std::in_place_type<std::int64_t>, static_cast<std::int64_t>(prefix.size()));
     params_.emplace_back(std::in_place_type<std::string>, prefix);
-    return "(substr(CAST(" + column + " AS BLOB), 1, ?) " + (equal ? "=" : "<>") + " CAST(? AS BLOB))";
+    // substr of an empty blob is NULL, not an empty blob.
+    return "(" + column + " IS NOT NULL AND coalesce(substr(CAST(" + column + " AS BLOB), 1, ?), x'') " +
+           (equal ? "=" : "<>") + " CAST(? AS BLOB))";
   }
 
   // NAVN='Ås*' and NAVN<>'Ås*' test a prefix; ordering comparisons take the star as written.

@@ -248,9 +248,10 @@ void TffSession::DropTable(const std::string& alias, const std::string& table) c
     place->server->DropTable(place->database, table);
     return;
   }
+  const std::string folder = aliasFolderOrThrow(alias);
   std::string path;
   try {
-    path = FindTableFile(aliasFolderOrThrow(alias), table).first;
+    path = FindTableFile(folder, table).first;
   } catch (const ECannotOpen&) {
     return;  // nothing to drop
   }

@@ -69,7 +69,8 @@ std::string indexSql(const std::vector<FieldDef>& fields, const IndexDef& index,
   std::string keys;
   for (const auto& name : index.fields) {
     const int i = FieldPosition(fields, name);
-    keys += (keys.empty() ? "" : ", ") + IndexKeyPart(fields[static_cast<std::size_t>(i)], i, true) +
+    const bool unique = (index.options & ixUnique) != 0;
+    keys += (keys.empty() ? "" : ", ") + IndexKeyPart(fields[static_cast<std::size_t>(i)], i, unique) +
             ((index.options & ixDescending) ? " DESC" : "");
   }
   return std::string((index.options & ixUnique) ? "UNIQUE " : "") + "KEY `ix" + std::to_string(pos) + "` (" + keys + ")";
@@ -123,6 +124,12 @@ void MariaDbCatalog::ensureDatabase(const std::string& database) {
   connection_->Execute("CREATE TABLE IF NOT EXISTS " + dictionary(database, "_ff_indexes") +
                        " (tbl INT NOT NULL, pos INT NOT NULL, name VARCHAR(255) NOT NULL, fields TEXT NOT NULL,"
                        " options INT NOT NULL, PRIMARY KEY (tbl, pos))" + kTableOptions);
+}
+
+bool MariaDbCatalog::hasDictionary(const std::string& database) {
+  return !connection_->Prepare("SELECT 1 FROM information_schema.TABLES WHERE TABLE_SCHEMA = ? AND TABLE_NAME = ?")
+              .Query({Value{database}, Value{std::string("_ff_tables")}})
+              .empty();
 }
 
 std::vector<std::string> MariaDbCatalog::TableNames(const std::string& database) {
@@ -237,6 +244,7 @@ void MariaDbCatalog::CreateTable(const std::string& database, const std::string&
 }
 
 void MariaDbCatalog::DropTable(const std::string& database, const std::string& table) {
+  if (!hasDictionary(database)) return;  // no table was ever made there
   const auto entry = findTable(database, table);
   if (!entry) return;
   if (!open_[database + "/" + NameKey(table)].expired()) {

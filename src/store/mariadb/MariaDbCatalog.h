@@ -43,6 +43,8 @@ class MariaDbCatalog : public ServerCatalog {
   std::vector<std::vector<Value>> readDictionary(const std::string& database, const std::string& sql,
                                                  const std::vector<Value>& params);
   void ensureDatabase(const std::string& database);
+  // False while the database is missing or no table was made in it yet.
+  bool hasDictionary(const std::string& database);
   std::optional<TableEntry> findTable(const std::string& database, const std::string& table);
   void createRowsTable(const std::string& database, int id, const std::vector<FieldDef>& fields,
                        const std::vector<IndexDef>& indexes);

@@ -43,9 +43,10 @@ std::string ColumnType(const FieldDef& field, bool indexed) {
   return field.type == FieldType::String && field.size <= kTextChars ? "TEXT" : "LONGTEXT";
 }
 
-std::string IndexKeyPart(const FieldDef& field, int i, bool indexed) {
+std::string IndexKeyPart(const FieldDef& field, int i, bool unique) {
   const StorageClass storage = storageClassOf(field.type);
-  const bool whole = storage == StorageClass::Integer || storage == StorageClass::Real || isWholeVarchar(field, indexed);
+  const bool whole =
+      unique || storage == StorageClass::Integer || storage == StorageClass::Real || isWholeVarchar(field, true);
   return ColumnName(i) + (whole ? "" : "(" + std::to_string(kIndexedChars) + ")");
 }
 

@@ -16,8 +16,9 @@ std::string QuoteIdentifier(const std::string& name);
 std::string ColumnName(int i);
 // The column type of a field; fields in an index get a type that can be indexed whole.
 std::string ColumnType(const FieldDef& field, bool indexed);
-// The column as an index key names it (a prefix for long text and bytes).
-std::string IndexKeyPart(const FieldDef& field, int i, bool indexed);
+// The column as an index key names it: a prefix for long text and bytes, except in a unique
+// index, which must compare whole values (the server then checks them by a hash).
+std::string IndexKeyPart(const FieldDef& field, int i, bool unique);
 // Which of the fields hold bytes (bound as blobs).
 std::vector<bool> BinaryColumns(const std::vector<FieldDef>& fields);
 // True when some index names the field.

@@ -11,16 +11,8 @@
 
 namespace ff {
 
-namespace {
-
-// Versions remembered per handle before the oldest are forgotten (their updates then go
-// unchecked, as rows never read through Read do).
-constexpr std::size_t kRememberedVersions = 4096;
-
-}  // namespace
-
 MariaDbTable::MariaDbTable(std::shared_ptr<MariaDbTableState> state, bool readOnly)
-    : state_(std::move(state)), readOnly_(readOnly), countReadAhead_(state_->TakeCountReadAhead()) {
+    : state_(std::move(state)), readOnly_(readOnly) {
   ++state_->handles;
 }
 
@@ -38,7 +30,6 @@ void MariaDbTable::checkWritable() const {
 
 void MariaDbTable::wrote() {
   ++state_->generation;
-  countReadAhead_.reset();
   written_.reset();
 }
 
@@ -51,10 +42,6 @@ std::int64_t MariaDbTable::Count(const RowSelection& sel) {
   std::vector<Value> params;
   const std::string where = MariaDbScan::WhereOf(*state_, sel, params);
   if (where.empty()) {
-    const auto readAhead = std::exchange(countReadAhead_, std::nullopt);
-    if (readAhead && std::chrono::steady_clock::now() - readAhead->readAt <= MariaDbTableState::kReadAheadLife) {
-      return readAhead->rows;
-    }
     return countOne("SELECT row_count FROM " + state_->Dictionary("_ff_tables") + " WHERE id = ?",
                     {Value{std::int64_t{state_->Id()}}});
   }
@@ -63,7 +50,6 @@ std::int64_t MariaDbTable::Count(const RowSelection& sel) {
 
 std::unique_ptr<RowCursor> MariaDbTable::scan(const RowSelection& sel, const RowOrder& order,
                                               const std::optional<RowKey>& from, ScanDirection dir, std::int64_t skip) {
-  if (++scans_ > 1) countReadAhead_.reset();
   return std::make_unique<MariaDbCursor>(state_, sel, order, from, dir, skip);
 }
 
@@ -78,17 +64,15 @@ std::unique_ptr<RowCursor> MariaDbTable::ScanAt(const RowSelection& sel, const R
 }
 
 std::int64_t MariaDbTable::CountBefore(const RowSelection& sel, const RowOrder& order, const RowKey& key) {
-  countReadAhead_.reset();
   std::vector<Value> params;
   const std::string sql = MariaDbScan(*state_, sel, order, ScanDirection::Backward).CountAfter(key, params);
   return countOne(sql, params);
 }
 
 bool MariaDbTable::Read(RowId id, Row& row) {
-  countReadAhead_.reset();
   // A post reads its row back at once: the values just written are that row.
   if (auto written = std::exchange(written_, std::nullopt); written && written->row.id == id) {
-    rememberVersion(id, written->version);
+    versions_.Remember(id, written->version);
     row = std::move(written->row);
     return true;
   }
@@ -96,18 +80,13 @@ bool MariaDbTable::Read(RowId id, Row& row) {
   for (std::size_t i = 0; i < state_->fields.size(); ++i) sql += ", " + ColumnName(static_cast<int>(i));
   auto rows = state_->Connection().Prepare(sql + " FROM " + state_->RowsTable() + " WHERE _ff_id = ?").Query({Value{id}});
   if (rows.empty()) {
-    versions_.erase(id);
+    versions_.Forget(id);
     return false;
   }
-  rememberVersion(id, valueToInt(rows[0][0]));
+  versions_.Remember(id, valueToInt(rows[0][0]));
   row.id = id;
   row.values.assign(std::make_move_iterator(rows[0].begin() + 1), std::make_move_iterator(rows[0].end()));
   return true;
-}
-
-void MariaDbTable::rememberVersion(RowId id, std::int64_t version) {
-  if (versions_.size() >= kRememberedVersions) versions_.clear();
-  versions_[id] = version;
 }
 
 std::vector<Value> MariaDbTable::columnValues(const std::vector<Value>& values) const {
@@ -136,14 +115,18 @@ RowId MariaDbTable::Insert(const std::vector<Value>& values) {
   return id;
 }
 
-void MariaDbTable::explainMissedUpdate(RowId id) {
+void MariaDbTable::explainMissedWrite(RowId id) {
   Row current;
-  versions_.erase(id);
-  if (!Read(id, current)) {
-    throw ERowChanged("Posten er slettet av en annen arbeidsstasjon (" + state_->Name() + "); endringen er ikke lagret");
-  }
-  throw ERowChanged("Posten er endret av en annen arbeidsstasjon etter at den ble lest (" + state_->Name() +
-                    "); endringen er ikke lagret. Les posten på nytt og gjør endringen igjen");
+  versions_.Forget(id);
+  const bool stillThere = Read(id, current);
+  versions_.Refuse(id, stillThere, state_->Name());
+}
+
+std::string MariaDbTable::versionCheck(RowId id, std::vector<Value>& params) const {
+  const auto seen = versions_.Of(id);
+  if (!seen) return "";
+  params.emplace_back(*seen);
+  return " AND _ff_ver = ?";
 }
 
 void MariaDbTable::Update(RowId id, const std::vector<Value>& values) {
@@ -153,25 +136,25 @@ void MariaDbTable::Update(RowId id, const std::vector<Value>& values) {
   sql += " WHERE _ff_id = ?";
   std::vector<Value> params = columnValues(values);
   params.emplace_back(id);
-  const auto seen = versions_.find(id);
-  if (seen != versions_.end()) {
-    sql += " AND _ff_ver = ?";
-    params.emplace_back(seen->second);
-  }
+  const auto seen = versions_.Of(id);
+  sql += versionCheck(id, params);
   const auto result = state_->Connection().Write(sql, params, BinaryColumns(state_->fields));
   wrote();
-  if (result.changed == 0) explainMissedUpdate(id);
-  if (seen != versions_.end()) {
+  if (result.changed == 0) explainMissedWrite(id);
+  if (seen) {
     params.resize(state_->fields.size());
-    written_ = Written{Row{id, std::move(params)}, seen->second + 1};
+    written_ = Written{Row{id, std::move(params)}, *seen + 1};
   }
 }
 
 void MariaDbTable::Remove(RowId id) {
   checkWritable();
-  state_->Connection().Write("DELETE FROM " + state_->RowsTable() + " WHERE _ff_id = ?", {Value{id}});
-  versions_.erase(id);
+  std::vector<Value> params{Value{id}};
+  const std::string sql = "DELETE FROM " + state_->RowsTable() + " WHERE _ff_id = ?" + versionCheck(id, params);
+  const auto result = state_->Connection().Write(sql, params);
   wrote();
+  if (result.changed == 0) explainMissedWrite(id);
+  versions_.Forget(id);
 }
 
 void MariaDbTable::AddIndex(const IndexDef& index) {
@@ -191,7 +174,8 @@ void MariaDbTable::AddIndex(const IndexDef& index) {
     if (storageClassOf(field.type) == StorageClass::Text && !IsIndexed(state_->indexes, field.name)) {
       alter += " MODIFY " + ColumnName(i) + " " + ColumnType(field, true) + ",";
     }
-    keys += (keys.empty() ? "" : ", ") + IndexKeyPart(field, i, true) + ((index.options & ixDescending) ? " DESC" : "");
+    keys += (keys.empty() ? "" : ", ") + IndexKeyPart(field, i, (index.options & ixUnique) != 0) +
+            ((index.options & ixDescending) ? " DESC" : "");
   }
   const int pos = static_cast<int>(state_->indexes.size());
   alter += std::string(" ADD ") + ((index.options & ixUnique) ? "UNIQUE " : "") + "INDEX `ix" + std::to_string(pos) +

@@ -6,8 +6,8 @@
 
 #include <memory>
 #include <optional>
-#include <unordered_map>
 
+#include "store/RowVersions.h"
 #include "store/Storage.h"
 #include "store/mariadb/MariaDbTableState.h"
 
@@ -27,12 +27,13 @@ class MariaDbTable : public TableStorage {
   std::unique_ptr<RowCursor> ScanAt(const RowSelection& sel, const RowOrder& order, std::int64_t skip,
                                     ScanDirection dir) override;
   std::int64_t CountBefore(const RowSelection& sel, const RowOrder& order, const RowKey& key) override;
-  // Remembers the row's version for the check of a later Update.
+  // Remembers the row's version for the check of a later Update or Remove.
   bool Read(RowId id, Row& row) override;
   RowId Insert(const std::vector<Value>& values) override;
   // Throws ERowChanged, writing nothing, when the row was read here and another workstation
   // has changed or deleted it since.
   void Update(RowId id, const std::vector<Value>& values) override;
+  // Throws ERowChanged, deleting nothing, when the row is gone or was changed since read here.
   void Remove(RowId id) override;
   void AddIndex(const IndexDef& index) override;
   void BeginBulk() override;
@@ -42,8 +43,9 @@ class MariaDbTable : public TableStorage {
  private:
   void checkWritable() const;
   std::vector<Value> columnValues(const std::vector<Value>& values) const;
-  void rememberVersion(RowId id, std::int64_t version);
-  [[noreturn]] void explainMissedUpdate(RowId id);
+  [[noreturn]] void explainMissedWrite(RowId id);
+  // The condition that the row is still at the version read here, its value added to params.
+  std::string versionCheck(RowId id, std::vector<Value>& params) const;
   std::int64_t countOne(const std::string& sql, const std::vector<Value>& params);
   void wrote();
   std::unique_ptr<RowCursor> scan(const RowSelection& sel, const RowOrder& order, const std::optional<RowKey>& from,
@@ -51,10 +53,6 @@ class MariaDbTable : public TableStorage {
 
   std::shared_ptr<MariaDbTableState> state_;
   bool readOnly_;
-  // The count read at the open serves the open's first RecordCount, while it is current and
-  // the handle has done nothing since but its first scan (a refresh reads again).
-  std::optional<MariaDbTableState::CountReadAhead> countReadAhead_;
-  int scans_ = 0;
   // The row the last insert or checked update wrote, with its version, for the read back.
   struct Written {
     Row row;
@@ -62,7 +60,7 @@ class MariaDbTable : public TableStorage {
   };
   std::optional<Written> written_;
   // Versions of rows as Read last saw them.
-  std::unordered_map<RowId, std::int64_t> versions_;
+  RowVersions versions_;
 };
 
 }  // namespace ff

@@ -90,13 +90,13 @@ void MariaDbTableState::readDictionary(const std::string& table, const std::stri
   std::vector<std::vector<Value>> rows;
   try {
     rows = connection_
-               ->Prepare("SELECT id, name, ready, row_count, " + lock + " FROM " + Dictionary("_ff_tables") +
+               ->Prepare("SELECT id, name, ready, " + lock + " FROM " + Dictionary("_ff_tables") +
                          " WHERE name_key = ?")
                .Query(params);
   } catch (const ENotFound&) {
     throw ECannotOpen("Databasen " + database_ + " finnes ikke på serveren " + connection_->ServerName());
   }
-  const std::int64_t lockOutcome = rows.empty() ? 0 : valueToInt(rows[0][4]);
+  const std::int64_t lockOutcome = rows.empty() ? 0 : valueToInt(rows[0][3]);
   if (lockOutcome & kGotSlot) heldLock_ = firstSlot;
   if (rows.empty() || valueToInt(rows[0][2]) != 1) {
     throw ECannotOpen("Tabellen " + table + " finnes ikke i " + database_ + " på serveren " + connection_->ServerName());
@@ -104,7 +104,6 @@ void MariaDbTableState::readDictionary(const std::string& table, const std::stri
   if ((lockOutcome & kGotSlot) && !(lockOutcome & kNoExclusiveHolder)) inUse();
   id_ = static_cast<int>(valueToInt(rows[0][0]));
   name_ = valueToString(rows[0][1]);
-  countReadAhead_ = CountReadAhead{valueToInt(rows[0][3]), std::chrono::steady_clock::now()};
   const Value id{std::int64_t{id_}};
   for (const auto& row : connection_->Prepare("SELECT name, type, size, required FROM " + Dictionary("_ff_fields") +
                                               " WHERE tbl = ? ORDER BY pos")
@@ -117,12 +116,6 @@ void MariaDbTableState::readDictionary(const std::string& table, const std::stri
                              .Query({id})) {
     indexes.push_back({valueToString(row[0]), splitFieldList(valueToString(row[1])), static_cast<unsigned>(valueToInt(row[2]))});
   }
-}
-
-std::optional<MariaDbTableState::CountReadAhead> MariaDbTableState::TakeCountReadAhead() {
-  auto read = countReadAhead_;
-  countReadAhead_.reset();
-  return read;
 }
 
 void MariaDbTableState::inUse() const {

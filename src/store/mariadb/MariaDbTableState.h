@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,16 +44,9 @@ class MariaDbTableState {
   int handles = 0;
   std::uint64_t generation = 1;
 
-  // How long rows (and counts) read ahead from the server count as current, so that changes of
-  // other workstations show on the next scroll.
+  // How long rows read ahead from the server count as current, so that changes of other
+  // workstations show on the next scroll.
   static constexpr std::chrono::milliseconds kReadAheadLife{100};
-  // The whole table's row count as the open read it with the dictionary, and when.
-  struct CountReadAhead {
-    std::int64_t rows;
-    std::chrono::steady_clock::time_point readAt;
-  };
-  // Given to the first handle only; nullopt afterwards.
-  std::optional<CountReadAhead> TakeCountReadAhead();
 
   // The stem of the names of the server-side locks of a table (by its lower-case name) of a
   // database; an empty table name gives the database's own.
@@ -77,7 +69,6 @@ class MariaDbTableState {
   std::string name_;
   bool exclusive_;
   std::string heldLock_;
-  std::optional<CountReadAhead> countReadAhead_;
 };
 
 }  // namespace ff

@@ -16,10 +16,22 @@ namespace {
 
 std::string sqlQuote(const std::string& s) { return SqlQuoted(s, '\''); }
 
+// Bumped by every update, so that a write over a row changed since it was read is refused.
+constexpr const char* kRowVersionColumn = "_ff_ver INTEGER NOT NULL DEFAULT 0";
+
 // Asks the schema SQLite has read already, without a statement.
-bool hasRowCounter(sqlite3* db) {
-  return sqlite3_table_column_metadata(db, "main", "_ff_count", "n", nullptr, nullptr, nullptr, nullptr, nullptr) ==
+bool hasColumn(sqlite3* db, const char* table, const char* column) {
+  return sqlite3_table_column_metadata(db, "main", table, column, nullptr, nullptr, nullptr, nullptr, nullptr) ==
          SQLITE_OK;
+}
+
+// Tables made by earlier builds get what they lack on their first writable open.
+void completeSchema(sqlite3* db, bool counted, bool idMarked, bool versioned) {
+  SqliteExec(db, "BEGIN IMMEDIATE");
+  if (!counted) CreateRowCounter(db);
+  if (!idMarked) CreateIdMark(db);
+  if (!versioned) SqliteExec(db, "ALTER TABLE rows ADD COLUMN " + std::string(kRowVersionColumn));
+  SqliteExec(db, "COMMIT");
 }
 
 }  // namespace
@@ -29,6 +41,14 @@ void CreateRowCounter(sqlite3* db) {
   SqliteExec(db, "INSERT INTO _ff_count SELECT count(*) FROM rows");
   SqliteExec(db, "CREATE TRIGGER _ff_counted_insert AFTER INSERT ON rows BEGIN UPDATE _ff_count SET n = n + 1; END");
   SqliteExec(db, "CREATE TRIGGER _ff_counted_delete AFTER DELETE ON rows BEGIN UPDATE _ff_count SET n = n - 1; END");
+}
+
+void CreateIdMark(sqlite3* db) {
+  SqliteExec(db, "CREATE TABLE _ff_lastid (n INTEGER NOT NULL)");
+  SqliteExec(db, "INSERT INTO _ff_lastid SELECT coalesce(max(rowid), 0) FROM rows");
+  SqliteExec(db,
+             "CREATE TRIGGER _ff_lastid_insert AFTER INSERT ON rows WHEN new.rowid > (SELECT n FROM _ff_lastid) "
+             "BEGIN UPDATE _ff_lastid SET n = new.rowid; END");
 }
 
 void CreateRowsTable(sqlite3* db, const std::vector<FieldDef>& fields) {
@@ -46,7 +66,7 @@ void CreateRowsTable(sqlite3* db, const std::vector<FieldDef>& fields) {
                        sqlQuote(std::string(fieldTypeName(fields[i].type))) + ", " + std::to_string(fields[i].size) +
                        ", " + (fields[i].required ? "1" : "0") + ")");
   }
-  SqliteExec(db, "CREATE TABLE rows (" + (cols.empty() ? std::string("_ff_none") : cols) + ")");
+  SqliteExec(db, "CREATE TABLE rows (" + cols + (cols.empty() ? "" : ", ") + kRowVersionColumn + ")");
 }
 
 void CreateIndex(sqlite3* db, const std::vector<FieldDef>& fields, const IndexDef& index, int pos) {
@@ -82,6 +102,7 @@ void CreateSchema(sqlite3* db, const std::vector<FieldDef>& fields, const std::v
   CreateRowsTable(db, fields);
   CreateIndexes(db, fields, indexes);
   CreateRowCounter(db);
+  CreateIdMark(db);
 }
 
 void LoadDictionary(SqliteFile& file) {
@@ -111,13 +132,12 @@ void LoadDictionary(SqliteFile& file) {
 void ReadDictionary(SqliteFile& file) {
   sqlite3* db = file.db();
   LoadDictionary(file);
-  file.counted = hasRowCounter(db);
-  if (!file.counted && !sqlite3_db_readonly(db, "main")) {
-    // Tables made before the counter existed get it on their first writable open.
-    SqliteExec(db, "BEGIN IMMEDIATE");
-    CreateRowCounter(db);
-    SqliteExec(db, "COMMIT");
-    file.counted = true;
+  file.counted = hasColumn(db, "_ff_count", "n");
+  const bool idMarked = hasColumn(db, "_ff_lastid", "n");
+  file.versioned = hasColumn(db, "rows", "_ff_ver");
+  if ((!file.counted || !idMarked || !file.versioned) && !sqlite3_db_readonly(db, "main")) {
+    completeSchema(db, file.counted, idMarked, file.versioned);
+    file.counted = file.versioned = true;
   }
 }
 

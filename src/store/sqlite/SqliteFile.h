@@ -77,7 +77,8 @@ class SqliteFile {
   std::vector<IndexDef> indexes;
   int handles = 0;
   bool exclusive = false;
-  bool counted = false;  // the file keeps its row count (_ff_count)
+  bool counted = false;    // the file keeps its row count (_ff_count)
+  bool versioned = false;  // its rows carry a version (_ff_ver)
   int bulkDepth = 0;
 
  private:

@@ -33,6 +33,16 @@ void BindRow(SqliteStatement& s, const std::vector<FieldDef>& fields, const std:
   }
 }
 
+std::string InsertWithNextIdSql(const std::vector<FieldDef>& fields) {
+  std::string cols = "rowid";
+  std::string values = "(SELECT n + 1 FROM _ff_lastid)";
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    cols += ", " + SqliteColumn(static_cast<int>(i));
+    values += ", ?";
+  }
+  return "INSERT INTO rows (" + cols + ") VALUES (" + values + ")";
+}
+
 std::string InsertSql(const std::vector<FieldDef>& fields, bool withRowId, std::size_t rowCount) {
   if (fields.empty() && !withRowId) return "INSERT INTO rows DEFAULT VALUES";
   std::string cols = withRowId ? "rowid" : "";

@@ -20,6 +20,8 @@ std::string SqliteColumn(int i);
 // REQUIRES: values outlive the statement's next step.
 void BindRow(SqliteStatement& s, const std::vector<FieldDef>& fields, const std::vector<Value>& values, int first = 0);
 
+// One row whose id is the one after the highest ever given (the table's id mark).
+std::string InsertWithNextIdSql(const std::vector<FieldDef>& fields);
 // withRowId: the row id is the first parameter. rowCount rows (REQUIRES: fields or withRowId
 // when more than one), each with its parameters after the row before.
 std::string InsertSql(const std::vector<FieldDef>& fields, bool withRowId = false, std::size_t rowCount = 1);

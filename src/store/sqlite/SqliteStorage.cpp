@@ -137,6 +137,7 @@ std::int64_t SqliteProvider::CreateFilled(const std::string& path, const std::ve
     const std::int64_t written = loadRows(db, fields, rows);
     CreateIndexes(db, fields, indexes);
     CreateRowCounter(db);
+    CreateIdMark(db);
     SqliteExec(db, "COMMIT");
     SqliteExec(db, "PRAGMA synchronous=FULL");
     SqliteExec(db, "PRAGMA journal_mode=WAL");

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <filesystem>
+
 #include "store/Errors.h"
 #include "store/sqlite/SqliteCatalog.h"
 #include "store/sqlite/SqliteConnections.h"
@@ -11,6 +13,13 @@
 #include "store/sqlite/SqliteSql.h"
 
 namespace ff {
+
+namespace {
+
+// Rows not read through this handle (no version to bind) are written unchecked.
+constexpr const char* kSameVersion = " AND _ff_ver = coalesce(?, _ff_ver)";
+
+}  // namespace
 
 SqliteTable::SqliteTable(std::shared_ptr<SqliteFile> file, bool readOnly)
     : file_(std::move(file)), readOnly_(readOnly) {
@@ -87,13 +96,17 @@ bool SqliteTable::Read(RowId id, Row& row) {
   SqliteStatement& s = cached(read_, [&] {
     std::string sql = "SELECT rowid";
     for (std::size_t i = 0; i < file_->fields.size(); ++i) sql += ", " + SqliteColumn(static_cast<int>(i));
-    return sql + " FROM rows WHERE rowid = ?";
+    return sql + (file_->versioned ? ", _ff_ver" : "") + " FROM rows WHERE rowid = ?";
   });
   s.bind(1, Value{id});
   const bool found = s.step();
   if (found) {
     row.id = id;
     s.readRow(row, file_->fields.size());
+    const int versionColumn = static_cast<int>(file_->fields.size()) + 1;
+    if (file_->versioned) versions_.Remember(id, sqlite3_column_int64(s.get(), versionColumn));
+  } else {
+    versions_.Forget(id);
   }
   s.reset();
   return found;
@@ -101,7 +114,7 @@ bool SqliteTable::Read(RowId id, Row& row) {
 
 RowId SqliteTable::Insert(const std::vector<Value>& values) {
   checkWritable();
-  SqliteStatement& s = cached(insert_, [&] { return InsertSql(file_->fields); });
+  SqliteStatement& s = cached(insert_, [&] { return InsertWithNextIdSql(file_->fields); });
   write(s, values, 0);
   return sqlite3_last_insert_rowid(file_->db());
 }
@@ -114,18 +127,37 @@ void SqliteTable::Update(RowId id, const std::vector<Value>& values) {
     for (std::size_t i = 0; i < file_->fields.size(); ++i) {
       sets += (i ? ", " : "") + SqliteColumn(static_cast<int>(i)) + " = ?";
     }
-    return "UPDATE rows SET " + sets + " WHERE rowid = ?";
+    return "UPDATE rows SET _ff_ver = _ff_ver + 1, " + sets + " WHERE rowid = ?" + kSameVersion;
   });
-  s.bind(static_cast<int>(file_->fields.size()) + 1, Value{id});
+  const int idParam = static_cast<int>(file_->fields.size()) + 1;
+  bindRowAndVersion(s, idParam, id);
   write(s, values, 0);
+  refuseWhenMissed(id);
+  if (const auto version = versions_.Of(id)) versions_.Remember(id, *version + 1);
 }
 
 void SqliteTable::Remove(RowId id) {
   checkWritable();
-  SqliteStatement& s = cached(remove_, [] { return std::string("DELETE FROM rows WHERE rowid = ?"); });
-  s.bind(1, Value{id});
+  SqliteStatement& s = cached(remove_, [] { return std::string("DELETE FROM rows WHERE rowid = ?") + kSameVersion; });
+  bindRowAndVersion(s, 1, id);
   file_->beforeWrite();
   run(s);
+  refuseWhenMissed(id);
+  versions_.Forget(id);
+}
+
+void SqliteTable::bindRowAndVersion(SqliteStatement& s, int idParam, RowId id) {
+  s.bind(idParam, Value{id});
+  const auto version = versions_.Of(id);
+  s.bind(idParam + 1, version ? Value{*version} : Value{});
+}
+
+void SqliteTable::refuseWhenMissed(RowId id) {
+  if (sqlite3_changes(file_->db()) > 0) return;
+  versions_.Forget(id);
+  Row current;
+  const bool stillThere = Read(id, current);
+  versions_.Refuse(id, stillThere, std::filesystem::path(file_->path()).stem().string());
 }
 
 void SqliteTable::AddIndex(const IndexDef& index) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "store/RowVersions.h"
 #include "store/Storage.h"
 #include "store/sqlite/SqliteStatement.h"
 
@@ -34,8 +35,11 @@ class SqliteTable : public TableStorage {
   std::int64_t CountBefore(const RowSelection& sel, const RowOrder& order, const RowKey& key) override;
   // One statement over the keys alone; only the sampled rows' columns are taken out.
   std::vector<RowKey> SampleKeys(const RowSelection& sel, const RowOrder& order, std::int64_t every) override;
+  // Remembers the row's version for the check of a later Update or Remove.
   bool Read(RowId id, Row& row) override;
   RowId Insert(const std::vector<Value>& values) override;
+  // Both throw ERowChanged, writing nothing, when the row is gone or was changed by another
+  // handle since it was read here.
   void Update(RowId id, const std::vector<Value>& values) override;
   void Remove(RowId id) override;
   void AddIndex(const IndexDef& index) override;
@@ -55,10 +59,14 @@ class SqliteTable : public TableStorage {
   SqliteStatement& cached(CachedStmt& slot, MakeSql make);
   void write(SqliteStatement& s, const std::vector<Value>& values, int first);
   void run(SqliteStatement& s);
+  void bindRowAndVersion(SqliteStatement& s, int idParam, RowId id);
+  // Throws ERowChanged when the last write changed no row.
+  void refuseWhenMissed(RowId id);
 
   std::shared_ptr<SqliteFile> file_;
   bool readOnly_;
   CachedStmt read_, insert_, update_, remove_, countAll_;
+  RowVersions versions_;
 };
 
 }  // namespace ff

@@ -286,6 +286,41 @@ TEST_F(SqliteStorageTest, AClosedTableKeepsItsRowsInItsOwnFile) {
   sqlite3_close(raw);
 }
 
+// Runs sql on a table file as another program would.
+void runOnFile(const std::string& path, const std::string& sql) {
+  sqlite3* raw = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(raw);
+  sqlite3_close(raw);
+}
+
+TEST_F(SqliteStorageTest, ATableOfAnEarlierBuildOpensAndWorksWithIdsAndVersions) {
+  runOnFile(db.folder() + "PROSJEKT.ffdb",
+            "DROP TRIGGER _ff_lastid_insert; DROP TABLE _ff_lastid; ALTER TABLE rows DROP COLUMN _ff_ver");
+  TffTable t;
+  ASSERT_EQ(openError(t, db.alias(), "PROSJEKT"), "");
+  t.Last();
+  const RowId gone = t.CurrentRowId();
+  t.Delete();
+  t.Append();
+  t.FieldByName("NAVN").SetAsString("Mur");
+  t.Post();
+  EXPECT_GT(t.CurrentRowId(), gone);
+  t.Edit();
+  TffTable other;
+  ASSERT_EQ(openError(other, db.alias(), "PROSJEKT"), "");
+  other.Last();
+  other.Edit();
+  other.FieldByName("NAVN").SetAsString("Bru");
+  other.Post();
+  t.FieldByName("NAVN").SetAsString("Ny");
+  EXPECT_THROW(t.Post(), ERowChanged);
+  t.Cancel();
+  t.Close();
+  other.Close();
+  EXPECT_EQ(namesIn(db.alias(), "PROSJEKT"), "Bro;Bru;");
+}
+
 TEST_F(SqliteStorageTest, ATableMadeAnewUnderTheSameNameIsOpenedAsItIs) {
   ASSERT_EQ(namesIn(db.alias(), "PROSJEKT"), "Bro;Kai;");
   auto& session = TffSession::DefaultSession();
