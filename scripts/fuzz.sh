@@ -31,7 +31,7 @@ sources_of() {
   esac
   echo "$root/fuzz/${1}_fuzz.cpp"
 }
-libraries_of() { [ "$1" = filter ] && echo "-lsqlite3 $(pkg-config --cflags --libs libmariadb)" || true; }
+libraries_of() { [ "$1" = filter ] && echo "-lsqlite3 -licui18n -licuuc $(pkg-config --cflags --libs libmariadb)" || true; }
 max_len_of() { [ "$1" = ff2 ] && echo 262144 || echo 4096; }
 
 # Rebuilt only when a source or header is newer than the binary.

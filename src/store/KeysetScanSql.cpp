@@ -1,6 +1,7 @@
 #include "store/KeysetScanSql.h"
 
 #include "store/KeysetSeek.h"
+#include "store/NorwegianOrder.h"
 
 namespace ff {
 
@@ -44,15 +45,16 @@ std::string KeysetScanSql::WhereOf(const ScanDialect& dialect, const std::vector
   return where;
 }
 
-std::string KeysetScanSql::term(int f) const {
-  const bool nocase = order_.caseInsensitive &&
-                      storageClassOf(fields_.at(static_cast<std::size_t>(f)).type) == StorageClass::Text;
-  return dialect_.column(f) + (nocase ? std::string(" COLLATE ") + dialect_.noCase : std::string());
+bool KeysetScanSql::bySortKey(int f) const {
+  return order_.caseInsensitive && storageClassOf(fields_.at(static_cast<std::size_t>(f)).type) == StorageClass::Text;
 }
+
+std::string KeysetScanSql::term(int f) const { return bySortKey(f) ? dialect_.sortKey(f) : dialect_.column(f); }
 
 // Keys built elsewhere (FindKey) compare as the stored values do.
 Value KeysetScanSql::keyValue(int f, const Value& v) const {
-  return valueAsStored(v, fields_.at(static_cast<std::size_t>(f)).type);
+  const Value stored = valueAsStored(v, fields_.at(static_cast<std::size_t>(f)).type);
+  return bySortKey(f) && dialect_.comparesSortKeys ? NorwegianSortKeyOf(stored) : stored;
 }
 
 // NULL comes first in ascending order.

@@ -19,11 +19,15 @@ struct ScanDialect {
   SqlDialect filters;               // how filter texts are translated
   std::string (*column)(int field);  // the column of the field at a position, as SQL names it
   const char* rowId;                 // the column of the row id
-  const char* noCase;                // the collation that compares text without regard to case
+  // The column of a text field's Norwegian sort key, which orders without regard to case.
+  std::string (*sortKey)(int field);
   // Whether a backward seek is led by "(a <= ? OR a IS NULL)" on the first order field, as a
   // forward one is by "a >= ?": only a planner that reads that as an index range gains by it.
   bool boundsBackwardSeek;
   const char* noLimit;  // the LIMIT that means none, for an OFFSET alone
+  // Whether sortKey gives a sort key, compared with the keys of the texts sought, rather than
+  // text under a collation of the back end's own (a table of an earlier build).
+  bool comparesSortKeys = true;
 };
 
 // Which of the rows after the seek a SELECT returns.
@@ -51,6 +55,7 @@ class KeysetScanSql {
   const RowOrder& Order() const { return order_; }
 
  private:
+  bool bySortKey(int f) const;
   std::string term(int f) const;
   Value keyValue(int f, const Value& v) const;
   std::string beyond(int f, const Value& v, std::vector<Value>& params) const;

@@ -550,6 +550,89 @@ TEST_P(DataSetBackendTest, LongTextIsUniqueAndOrderedOverItsWholeValue) {
   EXPECT_EQ(render(t, {"NR"}), "(1)(2)(3)");
 }
 
+// Norwegian: A–Z, then Æ, Ø, Å, with upper and lower case equal; walks, positions and moves
+// agree on both back ends.
+TEST_P(DataSetBackendTest, CaseInsensitiveIndexOrdersTextInNorwegian) {
+  TffTable t;
+  open(t, "PROSJEKT");
+  std::int64_t nr = 0;
+  for (const char* navn : {"Øst", "_strek", "ås", "Berg", "zeta", "Ærlig", "alfa", "ØRE"}) addProject(t, ++nr, navn);
+  t.SetIndexName("NAVN");
+  EXPECT_EQ(render(t, {"NAVN"}), "(_strek)(alfa)(Berg)(zeta)(Ærlig)(ØRE)(Øst)(ås)");
+  EXPECT_EQ(renderBackwards(t, "NAVN"), "(ås)(Øst)(ØRE)(Ærlig)(zeta)(Berg)(alfa)(_strek)");
+  t.Last();
+  EXPECT_EQ(t.FieldByName("NAVN").AsString(), "ås");
+  EXPECT_EQ(t.RecNo(), 7);
+  t.First();
+  t.MoveBy(4);
+  EXPECT_EQ(t.FieldByName("NAVN").AsString(), "Ærlig");
+  EXPECT_EQ(t.RecNo(), 4);
+  t.MoveBy(-10);
+  EXPECT_TRUE(t.Bof());
+  EXPECT_EQ(t.FieldByName("NAVN").AsString(), "_strek");
+}
+
+TEST_P(DataSetBackendTest, UniqueCaseInsensitiveIndexRefusesTheSameTextInOtherCase) {
+  session().CreateTable(alias_, "KUNDE", {field("NR", FieldType::Integer), field("NAVN", FieldType::String, 40)},
+                        {{"NAVN", {"NAVN"}, ixUnique | ixCaseInsensitive}});
+  TffTable t;
+  open(t, "KUNDE");
+  const auto add = [&](std::int64_t nr, const std::string& navn) {
+    t.Append();
+    t.FieldByName("NR").SetAsInteger(nr);
+    t.FieldByName("NAVN").SetAsString(navn);
+    t.Post();
+  };
+  add(1, "Åsen Bygg");
+  add(2, "Asen Bygg");
+  add(3, "Øst AS");
+  EXPECT_THROW(add(4, "ÅSEN BYGG"), EKeyViolation);
+  t.Cancel();
+  EXPECT_THROW(add(5, "øst as"), EKeyViolation);
+  t.Cancel();
+  EXPECT_EQ(t.RecordCount(), 3);
+  t.SetIndexName("NAVN");
+  EXPECT_EQ(render(t, {"NR"}), "(2)(3)(1)");
+}
+
+// A text changed by an edit moves to its new place: its sort key is written with it.
+TEST_P(DataSetBackendTest, AnEditedTextTakesItsNewPlaceInTheOrder) {
+  TffTable t;
+  open(t, "PROSJEKT");
+  fillProjects(t);
+  t.SetIndexName("NAVN");
+  t.First();
+  t.Edit();
+  t.FieldByName("NAVN").SetAsString("Åsgard");
+  t.Post();
+  t.Close();
+  open(t, "PROSJEKT");
+  t.SetIndexName("NAVN");
+  EXPECT_EQ(render(t, {"NAVN"}), "(bravo)(Charlie)(delta)(Echo)(Åsgard)");
+}
+
+// An index added to a table with rows orders them by keys made for the rows already there.
+TEST_P(DataSetBackendTest, AnAddedCaseInsensitiveIndexOrdersTheRowsAlreadyThere) {
+  session().CreateTable(alias_, "STED", {field("NR", FieldType::Integer), field("STED", FieldType::String, 20)}, {});
+  TffTable t;
+  open(t, "STED", true);
+  std::int64_t nr = 0;
+  for (const char* sted : {"Ørsta", "bergen", "Ålesund", "Arendal"}) {
+    t.Append();
+    t.FieldByName("NR").SetAsInteger(++nr);
+    t.FieldByName("STED").SetAsString(sted);
+    t.Post();
+  }
+  t.AddIndex("STED", "STED", ixCaseInsensitive);
+  t.SetIndexName("STED");
+  EXPECT_EQ(render(t, {"STED"}), "(Arendal)(bergen)(Ørsta)(Ålesund)");
+  t.Append();
+  t.FieldByName("NR").SetAsInteger(5);
+  t.FieldByName("STED").SetAsString("Zaragoza");
+  t.Post();
+  EXPECT_EQ(render(t, {"STED"}), "(Arendal)(bergen)(Zaragoza)(Ørsta)(Ålesund)");
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, DataSetBackendTest, ::testing::Values(Backend::Sqlite, Backend::MariaDb),
                          [](const ::testing::TestParamInfo<Backend>& info) {
                            return info.param == Backend::Sqlite ? std::string("Sqlite") : std::string("MariaDb");

@@ -2,6 +2,7 @@
 
 #include "store/Aliases.h"
 #include "store/Errors.h"
+#include "store/NorwegianOrder.h"
 #include "store/mariadb/MariaDbSql.h"
 #include "store/mariadb/MariaDbTable.h"
 #include "store/mariadb/MariaDbTableState.h"
@@ -66,14 +67,8 @@ class CreationLock {
 };
 
 std::string indexSql(const std::vector<FieldDef>& fields, const IndexDef& index, int pos) {
-  std::string keys;
-  for (const auto& name : index.fields) {
-    const int i = FieldPosition(fields, name);
-    const bool unique = (index.options & ixUnique) != 0;
-    keys += (keys.empty() ? "" : ", ") + IndexKeyPart(fields[static_cast<std::size_t>(i)], i, unique) +
-            ((index.options & ixDescending) ? " DESC" : "");
-  }
-  return std::string((index.options & ixUnique) ? "UNIQUE " : "") + "KEY `ix" + std::to_string(pos) + "` (" + keys + ")";
+  return std::string((index.options & ixUnique) ? "UNIQUE " : "") + "KEY `ix" + std::to_string(pos) + "` (" +
+         IndexKeyParts(fields, index) + ")";
 }
 
 }  // namespace
@@ -174,6 +169,9 @@ void MariaDbCatalog::createRowsTable(const std::string& database, int id, const 
   for (std::size_t i = 0; i < fields.size(); ++i) {
     sql += ", " + ColumnName(static_cast<int>(i)) + " " + ColumnType(fields[i], IsIndexed(indexes, fields[i].name)) + " NULL";
   }
+  for (int f : SortKeyFields(fields, indexes)) {
+    sql += ", " + SortKeyColumnName(f) + " " + SortKeyColumnType(fields[static_cast<std::size_t>(f)]) + " NULL";
+  }
   sql += ", PRIMARY KEY (_ff_id)";
   for (std::size_t i = 0; i < indexes.size(); ++i) sql += ", " + indexSql(fields, indexes[i], static_cast<int>(i));
   connection_->Execute(sql + ")" + kTableOptions);
@@ -203,7 +201,7 @@ void MariaDbCatalog::writeDictionary(const std::string& database, int id, const 
           ->Prepare("INSERT INTO " + dictionary(database, "_ff_indexes") +
                     " (tbl, pos, name, fields, options) VALUES (?, ?, ?, ?, ?)")
           .Execute({tbl, Value{static_cast<std::int64_t>(i)}, Value{indexes[i].name},
-                    Value{joinFieldList(indexes[i].fields)}, Value{std::int64_t{indexes[i].options}}});
+                    Value{joinFieldList(indexes[i].fields)}, Value{std::int64_t{StoredIndexOptions(indexes[i], fields)}}});
     }
     connection_->Prepare("UPDATE " + dictionary(database, "_ff_tables") + " SET ready = 1 WHERE id = ?").Execute({tbl});
   });

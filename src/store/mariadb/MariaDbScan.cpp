@@ -5,16 +5,31 @@
 
 namespace ff {
 
+namespace {
+
+constexpr const char* kNoLimit = "18446744073709551615";
+
+std::string byServerCollation(int field) { return ColumnName(field) + " COLLATE utf8mb4_general_nopad_ci"; }
+
+// A table of an earlier build keeps the server's order until an exclusive open renews it.
+const ScanDialect& outdatedDialect() {
+  static const ScanDialect dialect{SqlDialect::MariaDb, &ColumnName, "_ff_id", &byServerCollation, true, kNoLimit,
+                                   false};
+  return dialect;
+}
+
+}  // namespace
+
 const ScanDialect& MariaDbScanDialect() {
   // MariaDB reads "a <= ? OR a IS NULL" as a range of the index.
-  static const ScanDialect dialect{SqlDialect::MariaDb, &ColumnName, "_ff_id", "utf8mb4_general_nopad_ci", true,
-                                   "18446744073709551615"};
+  static const ScanDialect dialect{SqlDialect::MariaDb, &ColumnName, "_ff_id", &SortKeyColumnName, true, kNoLimit};
   return dialect;
 }
 
 MariaDbScan::MariaDbScan(const MariaDbTableState& table, const RowSelection& sel, const RowOrder& order,
                          ScanDirection dir)
-    : sql_(MariaDbScanDialect(), table.RowsTable(), table.fields, sel, order, dir) {}
+    : sql_(table.sortKeysOutdated ? outdatedDialect() : MariaDbScanDialect(), table.RowsTable(), table.fields, sel,
+           order, dir) {}
 
 std::string MariaDbScan::WhereOf(const MariaDbTableState& table, const RowSelection& sel, std::vector<Value>& params) {
   return KeysetScanSql::WhereOf(MariaDbScanDialect(), table.fields, sel, params);

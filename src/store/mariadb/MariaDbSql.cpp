@@ -18,6 +18,21 @@ bool isWholeVarchar(const FieldDef& field, bool indexed) {
   return indexed && field.type == FieldType::String && field.size > 0 && field.size <= kIndexedChars;
 }
 
+// Hex digits of a sort key per character, with room to spare: ICU gives at most a few bytes a
+// character at secondary strength.
+constexpr int kSortKeyDigitsPerChar = 12;
+// The longest key InnoDB indexes whole, in one-byte characters.
+constexpr int kWholeKeyBytes = 3072;
+
+int sortKeyDigits(const FieldDef& field) {
+  return field.type == FieldType::String && field.size > 0 ? field.size * kSortKeyDigitsPerChar + 16 : 0;
+}
+
+bool isWholeSortKey(const FieldDef& field) {
+  const int digits = sortKeyDigits(field);
+  return digits > 0 && digits <= kWholeKeyBytes;
+}
+
 }  // namespace
 
 std::string QuoteIdentifier(const std::string& name) { return SqlQuoted(name, '`'); }
@@ -48,6 +63,32 @@ std::string IndexKeyPart(const FieldDef& field, int i, bool unique) {
   const bool whole =
       unique || storage == StorageClass::Integer || storage == StorageClass::Real || isWholeVarchar(field, true);
   return ColumnName(i) + (whole ? "" : "(" + std::to_string(kIndexedChars) + ")");
+}
+
+std::string SortKeyColumnName(int i) { return "`k" + std::to_string(i) + "`"; }
+
+// Hex digits compare as bytes: the order of the keys is the order of the texts.
+std::string SortKeyColumnType(const FieldDef& field) {
+  const std::string type =
+      isWholeSortKey(field) ? "VARCHAR(" + std::to_string(sortKeyDigits(field)) + ")" : std::string("MEDIUMTEXT");
+  return type + " CHARACTER SET ascii COLLATE ascii_bin";
+}
+
+std::string SortKeyIndexPart(const FieldDef& field, int i, bool unique) {
+  return SortKeyColumnName(i) + (unique || isWholeSortKey(field) ? "" : "(" + std::to_string(kIndexedChars) + ")");
+}
+
+std::string IndexKeyParts(const std::vector<FieldDef>& fields, const IndexDef& index) {
+  const bool unique = (index.options & ixUnique) != 0;
+  std::string keys;
+  for (const auto& name : index.fields) {
+    const int i = FieldPosition(fields, name);
+    const FieldDef& field = fields.at(static_cast<std::size_t>(i));
+    const bool bySortKey = (index.options & ixCaseInsensitive) && storageClassOf(field.type) == StorageClass::Text;
+    keys += (keys.empty() ? "" : ", ") + (bySortKey ? SortKeyIndexPart(field, i, unique) : IndexKeyPart(field, i, unique)) +
+            ((index.options & ixDescending) ? " DESC" : "");
+  }
+  return keys;
 }
 
 std::vector<bool> BinaryColumns(const std::vector<FieldDef>& fields) {

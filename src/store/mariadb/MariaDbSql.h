@@ -19,6 +19,14 @@ std::string ColumnType(const FieldDef& field, bool indexed);
 // The column as an index key names it: a prefix for long text and bytes, except in a unique
 // index, which must compare whole values (the server then checks them by a hash).
 std::string IndexKeyPart(const FieldDef& field, int i, bool unique);
+// The column of the Norwegian sort key of the text field at position i ("`k3`"), its type and
+// its part of an index key.
+std::string SortKeyColumnName(int i);
+std::string SortKeyColumnType(const FieldDef& field);
+std::string SortKeyIndexPart(const FieldDef& field, int i, bool unique);
+// The key parts of an index, each field's column or, for text without regard to case, its
+// sort key column.
+std::string IndexKeyParts(const std::vector<FieldDef>& fields, const IndexDef& index);
 // Which of the fields hold bytes (bound as blobs).
 std::vector<bool> BinaryColumns(const std::vector<FieldDef>& fields);
 // True when some index names the field.

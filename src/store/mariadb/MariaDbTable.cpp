@@ -1,8 +1,11 @@
 #include "store/mariadb/MariaDbTable.h"
 
+#include <algorithm>
+#include <iterator>
 #include <utility>
 
 #include "store/Errors.h"
+#include "store/NorwegianOrder.h"
 #include "store/mariadb/MariaDbCursor.h"
 #include "store/mariadb/MariaDbScan.h"
 #include "store/mariadb/MariaDbSql.h"
@@ -94,6 +97,7 @@ std::vector<Value> MariaDbTable::columnValues(const std::vector<Value>& values) 
   for (std::size_t i = 0; i < state_->fields.size(); ++i) {
     out.push_back(i < values.size() ? valueAsStored(values[i], state_->fields[i].type) : Value{});
   }
+  AppendSortKeys(out, state_->sortKeyFields, out);
   return out;
 }
 
@@ -105,12 +109,17 @@ RowId MariaDbTable::Insert(const std::vector<Value>& values) {
     columns += ", " + ColumnName(static_cast<int>(i));
     marks += ", ?";
   }
+  for (int f : state_->sortKeyFields) {
+    columns += ", " + SortKeyColumnName(f);
+    marks += ", ?";
+  }
   std::vector<Value> params = columnValues(values);
   const auto result = state_->Connection().Write(
       "INSERT INTO " + state_->RowsTable() + " (" + columns + ") VALUES (" + marks + ")", params,
       BinaryColumns(state_->fields));
   const RowId id = static_cast<RowId>(result.insertId);
   wrote();
+  params.resize(state_->fields.size());
   written_ = Written{Row{id, std::move(params)}, 0};
   return id;
 }
@@ -133,6 +142,7 @@ void MariaDbTable::Update(RowId id, const std::vector<Value>& values) {
   checkWritable();
   std::string sql = "UPDATE " + state_->RowsTable() + " SET _ff_ver = _ff_ver + 1";
   for (std::size_t i = 0; i < state_->fields.size(); ++i) sql += ", " + ColumnName(static_cast<int>(i)) + " = ?";
+  for (int f : state_->sortKeyFields) sql += ", " + SortKeyColumnName(f) + " = ?";
   sql += " WHERE _ff_id = ?";
   std::vector<Value> params = columnValues(values);
   params.emplace_back(id);
@@ -165,7 +175,6 @@ void MariaDbTable::AddIndex(const IndexDef& index) {
   }
   if (index.fields.empty()) throw Error("Indeksen " + index.name + " har ingen felt");
   std::string alter = "ALTER TABLE " + state_->RowsTable();
-  std::string keys;
   for (const auto& name : index.fields) {
     const int i = FieldPosition(state_->fields, name);
     if (i < 0) throw ENotFound("Feltet " + name + " finnes ikke (indeks " + index.name + ")");
@@ -174,18 +183,31 @@ void MariaDbTable::AddIndex(const IndexDef& index) {
     if (storageClassOf(field.type) == StorageClass::Text && !IsIndexed(state_->indexes, field.name)) {
       alter += " MODIFY " + ColumnName(i) + " " + ColumnType(field, true) + ",";
     }
-    keys += (keys.empty() ? "" : ", ") + IndexKeyPart(field, i, (index.options & ixUnique) != 0) +
-            ((index.options & ixDescending) ? " DESC" : "");
+  }
+  std::vector<IndexDef> withNew = state_->indexes;
+  withNew.push_back(index);
+  const std::vector<int> keyFields = SortKeyFields(state_->fields, withNew);
+  std::vector<int> newKeys;
+  std::set_difference(keyFields.begin(), keyFields.end(), state_->sortKeyFields.begin(), state_->sortKeyFields.end(),
+                      std::back_inserter(newKeys));
+  for (int f : newKeys) {
+    alter += " ADD COLUMN " + SortKeyColumnName(f) + " " + SortKeyColumnType(state_->fields[static_cast<std::size_t>(f)]) + " NULL,";
+  }
+  if (!newKeys.empty()) {
+    state_->Connection().Execute(alter.substr(0, alter.size() - 1));
+    alter = "ALTER TABLE " + state_->RowsTable();
+    state_->FillSortKeys(newKeys);
   }
   const int pos = static_cast<int>(state_->indexes.size());
   alter += std::string(" ADD ") + ((index.options & ixUnique) ? "UNIQUE " : "") + "INDEX `ix" + std::to_string(pos) +
-           "` (" + keys + ")";
+           "` (" + IndexKeyParts(state_->fields, index) + ")";
   state_->Connection().Execute(alter);
   state_->Connection()
       .Prepare("INSERT INTO " + state_->Dictionary("_ff_indexes") + " (tbl, pos, name, fields, options) VALUES (?, ?, ?, ?, ?)")
       .Execute({Value{std::int64_t{state_->Id()}}, Value{std::int64_t{pos}}, Value{index.name},
-                Value{joinFieldList(index.fields)}, Value{std::int64_t{index.options}}});
+                Value{joinFieldList(index.fields)}, Value{std::int64_t{StoredIndexOptions(index, state_->fields)}}});
   state_->indexes.push_back(index);
+  state_->sortKeyFields = keyFields;
   wrote();
 }
 

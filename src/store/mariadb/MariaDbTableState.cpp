@@ -4,6 +4,7 @@
 #include <random>
 
 #include "store/Errors.h"
+#include "store/NorwegianOrder.h"
 #include "store/mariadb/MariaDbSql.h"
 #include "store/mariadb/ServerConnection.h"
 
@@ -52,6 +53,7 @@ std::shared_ptr<MariaDbTableState> MariaDbTableState::Open(std::shared_ptr<Serve
   state->readDictionary(table, exclusive ? std::string() : slotLock(state->lockBase_, firstSlot));
   if (exclusive) {
     state->lockExclusive();
+    if (state->sortKeysOutdated) state->renewSortKeys();
   } else if (state->heldLock_.empty()) {
     state->lockShared(firstSlot + 1);
   }
@@ -114,8 +116,61 @@ void MariaDbTableState::readDictionary(const std::string& table, const std::stri
   for (const auto& row : connection_->Prepare("SELECT name, fields, options FROM " + Dictionary("_ff_indexes") +
                                               " WHERE tbl = ? ORDER BY pos")
                              .Query({id})) {
-    indexes.push_back({valueToString(row[0]), splitFieldList(valueToString(row[1])), static_cast<unsigned>(valueToInt(row[2]))});
+    IndexDef index{valueToString(row[0]), splitFieldList(valueToString(row[1])), static_cast<unsigned>(valueToInt(row[2]))};
+    const bool keyed = (index.options & kSortKeyedIndex) != 0;
+    index.options &= ~kSortKeyedIndex;
+    if (!keyed && OrdersBySortKey(index, fields)) sortKeysOutdated = true;
+    indexes.push_back(std::move(index));
   }
+  if (!sortKeysOutdated) sortKeyFields = SortKeyFields(fields, indexes);
+}
+
+// Tables of earlier builds ordered text by the server's collation. Held exclusively, nobody
+// else writes while their indexes are made again on sort keys; shared opens meanwhile keep
+// the server's order.
+void MariaDbTableState::renewSortKeys() {
+  const std::vector<int> keyFields = SortKeyFields(fields, indexes);
+  std::string alter = "ALTER TABLE " + RowsTable();
+  for (int f : keyFields) {
+    alter += " ADD COLUMN IF NOT EXISTS " + SortKeyColumnName(f) + " " +
+             SortKeyColumnType(fields[static_cast<std::size_t>(f)]) + " NULL,";
+  }
+  connection_->Execute(alter.substr(0, alter.size() - 1));
+  FillSortKeys(keyFields);
+  // Each step may be done again: a stop half-way leaves the table as usable as before.
+  for (std::size_t pos = 0; pos < indexes.size(); ++pos) {
+    const IndexDef& index = indexes[pos];
+    if (!OrdersBySortKey(index, fields)) continue;
+    const std::string name = "`ix" + std::to_string(pos) + "`";
+    connection_->Execute("ALTER TABLE " + RowsTable() + " DROP INDEX " + name + ", ADD " +
+                         ((index.options & ixUnique) ? "UNIQUE " : "") + "INDEX " + name + " (" +
+                         IndexKeyParts(fields, index) + ")");
+    connection_->Prepare("UPDATE " + Dictionary("_ff_indexes") + " SET options = ? WHERE tbl = ? AND pos = ?")
+        .Execute({Value{std::int64_t{StoredIndexOptions(index, fields)}}, Value{std::int64_t{id_}},
+                  Value{static_cast<std::int64_t>(pos)}});
+  }
+  sortKeyFields = keyFields;
+  sortKeysOutdated = false;
+}
+
+void MariaDbTableState::FillSortKeys(const std::vector<int>& keyFields) {
+  std::string select = "SELECT _ff_id";
+  std::string sets;
+  for (int f : keyFields) {
+    select += ", " + ColumnName(f);
+    sets += (sets.empty() ? "" : ", ") + SortKeyColumnName(f) + " = ?";
+  }
+  const std::string update = "UPDATE " + RowsTable() + " SET " + sets;
+  const auto rows = connection_->Prepare(select + " FROM " + RowsTable()).Query({});
+  connection_->InTransaction([&] {
+    ServerStatement write = connection_->Prepare(update + " WHERE _ff_id = ?");
+    for (const auto& row : rows) {
+      std::vector<Value> params;
+      for (std::size_t k = 1; k < row.size(); ++k) params.push_back(NorwegianSortKeyOf(row[k]));
+      params.push_back(row[0]);
+      write.Execute(params);
+    }
+  });
 }
 
 void MariaDbTableState::inUse() const {

@@ -39,8 +39,13 @@ class MariaDbTableState {
   std::string Dictionary(const char* table) const;
   bool Exclusive() const { return exclusive_; }
 
+  // Writes the sort keys of keyFields into every row.
+  void FillSortKeys(const std::vector<int>& keyFields);
+
   std::vector<FieldDef> fields;
   std::vector<IndexDef> indexes;
+  std::vector<int> sortKeyFields;  // text fields with a sort key column (see SortKeyFields)
+  bool sortKeysOutdated = false;   // an index made by an earlier build orders by the server's collation
   int handles = 0;
   std::uint64_t generation = 1;
 
@@ -61,6 +66,7 @@ class MariaDbTableState {
   bool getLock(const std::string& name);
   void releaseLock(const std::string& name);
   [[noreturn]] void inUse() const;
+  void renewSortKeys();
 
   std::shared_ptr<ServerConnection> connection_;
   std::string database_;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "store/Errors.h"
+#include "store/NorwegianOrder.h"
 #include "store/sqlite/SqliteFile.h"
 #include "store/sqlite/SqliteSql.h"
 #include "store/sqlite/SqliteStatement.h"
@@ -25,13 +26,43 @@ bool hasColumn(sqlite3* db, const char* table, const char* column) {
          SQLITE_OK;
 }
 
-// Tables made by earlier builds get what they lack on their first writable open.
-void completeSchema(sqlite3* db, bool counted, bool idMarked, bool versioned) {
-  SqliteExec(db, "BEGIN IMMEDIATE");
-  if (!counted) CreateRowCounter(db);
-  if (!idMarked) CreateIdMark(db);
-  if (!versioned) SqliteExec(db, "ALTER TABLE rows ADD COLUMN " + std::string(kRowVersionColumn));
-  SqliteExec(db, "COMMIT");
+// The sort key column of a text field, filled for the rows already there.
+void addSortKeyColumn(sqlite3* db, int field) {
+  const std::string column = SqliteSortKeyColumn(field);
+  if (hasColumn(db, "rows", column.c_str())) return;
+  SqliteExec(db, "ALTER TABLE rows ADD COLUMN " + column);
+  SqliteExec(db, "UPDATE rows SET " + column + " = ff_sortkey(" + SqliteColumn(field) + ")");
+}
+
+void createIndexOnRows(sqlite3* db, const std::vector<FieldDef>& fields, const IndexDef& index, int pos) {
+  std::string cols;
+  for (const auto& name : index.fields) {
+    const int found = physicalFieldIndex(fields, name);
+    if (found < 0) throw ENotFound("Feltet " + name + " finnes ikke (indeks " + index.name + ")");
+    const bool text = storageClassOf(fields[static_cast<std::size_t>(found)].type) == StorageClass::Text;
+    const bool bySortKey = (index.options & ixCaseInsensitive) && text;
+    if (bySortKey) addSortKeyColumn(db, found);
+    cols += (cols.empty() ? "" : ", ") + (bySortKey ? SqliteSortKeyColumn(found) : SqliteColumn(found));
+    if (index.options & ixDescending) cols += " DESC";
+  }
+  if (cols.empty()) throw Error("Indeksen " + index.name + " har ingen felt");
+  SqliteExec(db, std::string("CREATE ") + ((index.options & ixUnique) ? "UNIQUE " : "") + "INDEX ix" +
+                     std::to_string(pos) + " ON rows (" + cols + ")");
+}
+
+// Indexes of earlier builds ordered text by SQLite's NOCASE, which folds only A–Z: they are
+// made again on sort keys, rows untouched.
+void rebuildOutdatedIndexes(SqliteFile& file) {
+  sqlite3* db = file.db();
+  for (std::size_t pos = 0; pos < file.indexes.size(); ++pos) {
+    const IndexDef& index = file.indexes[pos];
+    if (!OrdersBySortKey(index, file.fields)) continue;
+    const std::string ix = "ix" + std::to_string(pos);
+    SqliteExec(db, "DROP INDEX IF EXISTS " + ix);
+    createIndexOnRows(db, file.fields, index, static_cast<int>(pos));
+    SqliteExec(db, "UPDATE _ff_indexes SET options = " + std::to_string(StoredIndexOptions(index, file.fields)) +
+                       " WHERE pos = " + std::to_string(pos));
+  }
 }
 
 }  // namespace
@@ -70,26 +101,10 @@ void CreateRowsTable(sqlite3* db, const std::vector<FieldDef>& fields) {
 }
 
 void CreateIndex(sqlite3* db, const std::vector<FieldDef>& fields, const IndexDef& index, int pos) {
-  std::string cols;
-  for (const auto& name : index.fields) {
-    int found = -1;
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-      if (sameName(fields[i].name, name)) found = static_cast<int>(i);
-    }
-    if (found < 0) throw ENotFound("Feltet " + name + " finnes ikke (indeks " + index.name + ")");
-    cols += (cols.empty() ? "" : ", ") + SqliteColumn(found);
-    const bool text = storageClassOf(fields[static_cast<std::size_t>(found)].type) == StorageClass::Text;
-    if ((index.options & ixCaseInsensitive) && text) {
-      cols += " COLLATE NOCASE";
-    }
-    if (index.options & ixDescending) cols += " DESC";
-  }
-  if (cols.empty()) throw Error("Indeksen " + index.name + " har ingen felt");
-  SqliteExec(db, std::string("CREATE ") + ((index.options & ixUnique) ? "UNIQUE " : "") + "INDEX ix" +
-                     std::to_string(pos) + " ON rows (" + cols + ")");
+  createIndexOnRows(db, fields, index, pos);
   SqliteExec(db, "INSERT INTO _ff_indexes (pos, name, fields, options) VALUES (" + std::to_string(pos) + ", " +
                      sqlQuote(index.name) + ", " + sqlQuote(joinFieldList(index.fields)) + ", " +
-                     std::to_string(index.options) + ")");
+                     std::to_string(StoredIndexOptions(index, fields)) + ")");
 }
 
 void CreateIndexes(sqlite3* db, const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes) {
@@ -108,6 +123,7 @@ void CreateSchema(sqlite3* db, const std::vector<FieldDef>& fields, const std::v
 void LoadDictionary(SqliteFile& file) {
   file.fields.clear();
   file.indexes.clear();
+  file.sortKeysOutdated = false;
   // Kept between loads: a parked file loads its dictionary again on every reopen.
   const std::string fieldsSql = "SELECT name, type, size, required FROM _ff_fields ORDER BY pos";
   SqliteStatement f = file.statement(fieldsSql);
@@ -123,11 +139,38 @@ void LoadDictionary(SqliteFile& file) {
   const std::string indexesSql = "SELECT name, fields, options FROM _ff_indexes ORDER BY pos";
   SqliteStatement ix = file.statement(indexesSql);
   while (ix.step()) {
-    file.indexes.push_back({valueToString(ix.column(0)), splitFieldList(valueToString(ix.column(1))),
-                            static_cast<unsigned>(valueToInt(ix.column(2)))});
+    IndexDef index{valueToString(ix.column(0)), splitFieldList(valueToString(ix.column(1))),
+                   static_cast<unsigned>(valueToInt(ix.column(2)))};
+    const bool keyed = (index.options & kSortKeyedIndex) != 0;
+    index.options &= ~kSortKeyedIndex;
+    if (!keyed && OrdersBySortKey(index, file.fields)) file.sortKeysOutdated = true;
+    file.indexes.push_back(std::move(index));
   }
   file.keepStatement(indexesSql, std::move(ix));
+  file.sortKeyFields = SortKeyFields(file.fields, file.indexes);
 }
+
+namespace {
+
+// Tables made by earlier builds get what they lack on their first writable open, all or none.
+void completeSchema(SqliteFile& file, bool idMarked) {
+  sqlite3* db = file.db();
+  SqliteExec(db, "BEGIN IMMEDIATE");
+  try {
+    if (!file.counted) CreateRowCounter(db);
+    if (!idMarked) CreateIdMark(db);
+    if (!file.versioned) SqliteExec(db, "ALTER TABLE rows ADD COLUMN " + std::string(kRowVersionColumn));
+    if (file.sortKeysOutdated) rebuildOutdatedIndexes(file);
+    SqliteExec(db, "COMMIT");
+  } catch (...) {
+    SqliteExec(db, "ROLLBACK");
+    throw;
+  }
+  file.counted = file.versioned = true;
+  file.sortKeysOutdated = false;
+}
+
+}  // namespace
 
 void ReadDictionary(SqliteFile& file) {
   sqlite3* db = file.db();
@@ -135,10 +178,8 @@ void ReadDictionary(SqliteFile& file) {
   file.counted = hasColumn(db, "_ff_count", "n");
   const bool idMarked = hasColumn(db, "_ff_lastid", "n");
   file.versioned = hasColumn(db, "rows", "_ff_ver");
-  if ((!file.counted || !idMarked || !file.versioned) && !sqlite3_db_readonly(db, "main")) {
-    completeSchema(db, file.counted, idMarked, file.versioned);
-    file.counted = file.versioned = true;
-  }
+  const bool complete = file.counted && idMarked && file.versioned && !file.sortKeysOutdated;
+  if (!complete && !sqlite3_db_readonly(db, "main")) completeSchema(file, idMarked);
 }
 
 }  // namespace ff

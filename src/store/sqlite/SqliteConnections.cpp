@@ -1,4 +1,5 @@
 #include "store/sqlite/SqliteConnections.h"
+#include "store/sqlite/SqliteSql.h"
 
 #include <sqlite3.h>
 #include <fcntl.h>
@@ -176,6 +177,7 @@ sqlite3* OpenSqliteDb(const std::string& path, int flags) {
     sqlite3_close_v2(db);
     throw ECannotOpen("Kan ikke åpne " + path + ": " + msg);
   }
+  RegisterSortKeyFunction(db);
   return db;
 }
 

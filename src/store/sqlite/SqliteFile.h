@@ -75,6 +75,8 @@ class SqliteFile {
 
   std::vector<FieldDef> fields;
   std::vector<IndexDef> indexes;
+  std::vector<int> sortKeyFields;  // text fields with a sort key column (see SortKeyFields)
+  bool sortKeysOutdated = false;   // an index made by an earlier build orders by NOCASE
   int handles = 0;
   bool exclusive = false;
   bool counted = false;    // the file keeps its row count (_ff_count)

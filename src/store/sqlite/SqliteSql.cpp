@@ -1,5 +1,8 @@
 #include "store/sqlite/SqliteSql.h"
 
+#include <sqlite3.h>
+
+#include "store/NorwegianOrder.h"
 #include "store/sqlite/SqliteStatement.h"
 
 namespace ff {
@@ -15,9 +18,30 @@ bool storedAsIs(const Value& v, FieldType t) {
   }
 }
 
+void sortKeyOf(sqlite3_context* context, int, sqlite3_value** args) {
+  if (sqlite3_value_type(args[0]) == SQLITE_NULL) {
+    sqlite3_result_null(context);
+    return;
+  }
+  const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(args[0]));
+  try {
+    const std::string key = NorwegianSortKey(std::string_view(text, static_cast<std::size_t>(sqlite3_value_bytes(args[0]))));
+    sqlite3_result_text(context, key.data(), static_cast<int>(key.size()), SQLITE_TRANSIENT);
+  } catch (const std::exception& e) {
+    sqlite3_result_error(context, e.what(), -1);
+  }
+}
+
 }  // namespace
 
 std::string SqliteColumn(int i) { return "c" + std::to_string(i); }
+
+std::string SqliteSortKeyColumn(int i) { return "_ff_k" + std::to_string(i); }
+
+void RegisterSortKeyFunction(sqlite3* db) {
+  sqlite3_create_function_v2(db, "ff_sortkey", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, &sortKeyOf, nullptr,
+                             nullptr, nullptr);
+}
 
 void BindRow(SqliteStatement& s, const std::vector<FieldDef>& fields, const std::vector<Value>& values, int first) {
   static const Value null;
@@ -33,11 +57,21 @@ void BindRow(SqliteStatement& s, const std::vector<FieldDef>& fields, const std:
   }
 }
 
-std::string InsertWithNextIdSql(const std::vector<FieldDef>& fields) {
+void BindSortKeys(SqliteStatement& s, const std::vector<int>& keyFields, const std::vector<Value>& values, int first) {
+  std::vector<Value> keys;
+  AppendSortKeys(values, keyFields, keys);
+  for (std::size_t k = 0; k < keys.size(); ++k) s.bind(first + static_cast<int>(k) + 1, keys[k]);
+}
+
+std::string InsertWithNextIdSql(const std::vector<FieldDef>& fields, const std::vector<int>& keyFields) {
   std::string cols = "rowid";
   std::string values = "(SELECT n + 1 FROM _ff_lastid)";
   for (std::size_t i = 0; i < fields.size(); ++i) {
     cols += ", " + SqliteColumn(static_cast<int>(i));
+    values += ", ?";
+  }
+  for (int f : keyFields) {
+    cols += ", " + SqliteSortKeyColumn(f);
     values += ", ?";
   }
   return "INSERT INTO rows (" + cols + ") VALUES (" + values + ")";

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "store/Errors.h"
+#include "store/NorwegianOrder.h"
 #include "store/sqlite/SqliteCatalog.h"
 #include "store/sqlite/SqliteConnections.h"
 #include "store/sqlite/SqliteCursor.h"
@@ -114,8 +115,8 @@ bool SqliteTable::Read(RowId id, Row& row) {
 
 RowId SqliteTable::Insert(const std::vector<Value>& values) {
   checkWritable();
-  SqliteStatement& s = cached(insert_, [&] { return InsertWithNextIdSql(file_->fields); });
-  write(s, values, 0);
+  SqliteStatement& s = cached(insert_, [&] { return InsertWithNextIdSql(file_->fields, file_->sortKeyFields); });
+  write(s, values);
   return sqlite3_last_insert_rowid(file_->db());
 }
 
@@ -127,11 +128,12 @@ void SqliteTable::Update(RowId id, const std::vector<Value>& values) {
     for (std::size_t i = 0; i < file_->fields.size(); ++i) {
       sets += (i ? ", " : "") + SqliteColumn(static_cast<int>(i)) + " = ?";
     }
+    for (int f : file_->sortKeyFields) sets += ", " + SqliteSortKeyColumn(f) + " = ?";
     return "UPDATE rows SET _ff_ver = _ff_ver + 1, " + sets + " WHERE rowid = ?" + kSameVersion;
   });
-  const int idParam = static_cast<int>(file_->fields.size()) + 1;
+  const int idParam = static_cast<int>(file_->fields.size() + file_->sortKeyFields.size()) + 1;
   bindRowAndVersion(s, idParam, id);
-  write(s, values, 0);
+  write(s, values);
   refuseWhenMissed(id);
   if (const auto version = versions_.Of(id)) versions_.Remember(id, *version + 1);
 }
@@ -177,6 +179,10 @@ void SqliteTable::AddIndex(const IndexDef& index) {
     throw;
   }
   file_->indexes.push_back(index);
+  // Writes now keep the new index's sort keys too.
+  file_->sortKeyFields = SortKeyFields(file_->fields, file_->indexes);
+  insert_ = {};
+  update_ = {};
   file_->afterWrite();
 }
 
@@ -204,8 +210,9 @@ SqliteStatement& SqliteTable::cached(CachedStmt& slot, MakeSql make) {
   return slot.stmt;
 }
 
-void SqliteTable::write(SqliteStatement& s, const std::vector<Value>& values, int first) {
-  BindRow(s, file_->fields, values, first);
+void SqliteTable::write(SqliteStatement& s, const std::vector<Value>& values) {
+  BindRow(s, file_->fields, values);
+  BindSortKeys(s, file_->sortKeyFields, values, static_cast<int>(file_->fields.size()));
   file_->beforeWrite();
   run(s);
 }

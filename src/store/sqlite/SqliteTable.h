@@ -57,7 +57,7 @@ class SqliteTable : public TableStorage {
   void checkWritable() const;
   template <class MakeSql>
   SqliteStatement& cached(CachedStmt& slot, MakeSql make);
-  void write(SqliteStatement& s, const std::vector<Value>& values, int first);
+  void write(SqliteStatement& s, const std::vector<Value>& values);
   void run(SqliteStatement& s);
   void bindRowAndVersion(SqliteStatement& s, int idParam, RowId id);
   // Throws ERowChanged when the last write changed no row.

@@ -13,6 +13,7 @@
 
 #include "store/Engine.h"
 #include "store/Errors.h"
+#include "store/NorwegianOrder.h"
 #include "store/Session.h"
 #include "store/Table.h"
 #include "store/mariadb/MariaDbTableState.h"
@@ -207,6 +208,34 @@ TEST_F(MariaDbServerTest, KeptCountFollowsRowsWhoeverWritesThem) {
   storage->EndBulk();
   t.Refresh();
   EXPECT_EQ(t.RecordCount(), 12);
+}
+
+// An earlier build ordered case-insensitive indexes by the server's utf8mb4_general_nopad_ci
+// (Å as A). Shared opens go on in that order; the first exclusive open makes the index again
+// on Norwegian sort keys, rows untouched.
+TEST_F(MariaDbServerTest, ACaseInsensitiveIndexOfAnEarlierBuildIsMadeAgainOnAnExclusiveOpen) {
+  TffSession::DefaultSession().CreateTable(db.alias(), "STED", {{"STED", FieldType::String, 40, false}},
+                                           {{"STED", {"STED"}, ixCaseInsensitive}});
+  const auto places = [&](bool exclusive) {
+    TffTable t;
+    t.SetDatabaseName(db.alias());
+    t.SetTableName("STED");
+    t.SetExclusive(exclusive);
+    t.SetIndexName("STED");
+    t.Open();
+    std::string out;
+    for (t.First(); !t.Eof(); t.Next()) out += t.FieldByName("STED").AsString() + ";";
+    return out;
+  };
+  const std::string rows = "`" + db.database() + "`.`t2`";
+  db.admin().Execute("ALTER TABLE " + rows + " DROP INDEX `ix0`, DROP COLUMN `k0`, ADD INDEX `ix0` (`c0`)");
+  db.admin().Execute("INSERT INTO " + rows + " (c0) VALUES ('Ørsta'), ('bergen'), ('Ålesund'), ('Ærø'), ('Bø')");
+  db.admin().Execute("UPDATE `" + db.database() + "`.`_ff_indexes` SET options = 4 WHERE tbl = 2");
+  EXPECT_EQ(places(false).rfind("Ålesund;", 0), 0u) << "the server's own order, Å as A";
+  EXPECT_EQ(places(true), "bergen;Bø;Ærø;Ørsta;Ålesund;");
+  EXPECT_EQ(places(false), "bergen;Bø;Ærø;Ørsta;Ålesund;");
+  const auto options = db.admin().Prepare("SELECT options FROM `" + db.database() + "`.`_ff_indexes` WHERE tbl = 2").Query({});
+  EXPECT_NE(valueToInt(options.at(0).at(0)) & kSortKeyedIndex, 0);
 }
 
 TEST_F(MariaDbServerTest, DroppedConnectionIsAConnectionErrorAndLosesNothingPosted) {

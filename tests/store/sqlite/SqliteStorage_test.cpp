@@ -129,8 +129,9 @@ class SqliteStorageTest : public ::testing::Test {
   TempAlias db;
 };
 
-TEST_F(SqliteStorageTest, TableInAReadOnlyFolderOpensForReadingAndRefusesWrites) {
-  // Everyone may read; nobody but root may write the folder. Root drops its rights in the child.
+// Runs body in a child that may read the alias's folder but not write it: everyone may read,
+// nobody but root may write, and root drops its rights in the child.
+std::string inReadOnlyFolder(const TempAlias& db, const std::function<std::string()>& body) {
   std::filesystem::permissions(db.root(), std::filesystem::perms::all & ~std::filesystem::perms::others_write &
                                               ~std::filesystem::perms::group_write);
   std::filesystem::permissions(db.root() + "/config", std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
@@ -141,9 +142,14 @@ TEST_F(SqliteStorageTest, TableInAReadOnlyFolderOpensForReadingAndRefusesWrites)
     if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
       return std::string(kSkip) + "cannot drop root rights";
     }
-    return readThenWrite(db.alias());
+    return body();
   });
   chmod(db.folder().c_str(), 0755);
+  return result;
+}
+
+TEST_F(SqliteStorageTest, TableInAReadOnlyFolderOpensForReadingAndRefusesWrites) {
+  const std::string result = inReadOnlyFolder(db, [&] { return readThenWrite(db.alias()); });
   if (result.rfind(kSkip, 0) == 0) GTEST_SKIP() << result;
   EXPECT_EQ(result, "rows=Bro;Kai; write=EReadOnly create=EReadOnly");
 }
@@ -246,14 +252,18 @@ std::string namesIn(const std::string& alias, const std::string& table, bool exc
   return names;
 }
 
-void appendName(const std::string& alias, const std::string& table, const std::string& name) {
+void appendField(const std::string& alias, const std::string& table, const std::string& field, const std::string& value) {
   TffTable t;
   t.SetDatabaseName(alias);
   t.SetTableName(table);
   t.Open();
   t.Append();
-  t.FieldByName("NAVN").SetAsString(name);
+  t.FieldByName(field).SetAsString(value);
   t.Post();
+}
+
+void appendName(const std::string& alias, const std::string& table, const std::string& name) {
+  appendField(alias, table, "NAVN", name);
 }
 
 TEST_F(SqliteStorageTest, AClosedTableLetsAnotherProgramInAndShowsWhatItWrote) {
@@ -292,6 +302,60 @@ void runOnFile(const std::string& path, const std::string& sql) {
   ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
   EXPECT_EQ(sqlite3_exec(raw, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(raw);
   sqlite3_close(raw);
+}
+
+// The first column of the first row of a query on a table file, as another program reads it.
+std::string firstTextOf(const std::string& path, const char* query) {
+  sqlite3* raw = nullptr;
+  sqlite3_stmt* sql = nullptr;
+  std::string text = "no row";
+  if (sqlite3_open(path.c_str(), &raw) == SQLITE_OK && sqlite3_prepare_v2(raw, query, -1, &sql, nullptr) == SQLITE_OK &&
+      sqlite3_step(sql) == SQLITE_ROW) {
+    text = reinterpret_cast<const char*>(sqlite3_column_text(sql, 0));
+  } else {
+    text = sqlite3_errmsg(raw);
+  }
+  sqlite3_finalize(sql);
+  sqlite3_close(raw);
+  return text;
+}
+
+// A table whose case-insensitive index an earlier build made with SQLite's NOCASE (A–Z folded,
+// then bytes: Å before Æ), as that build left it.
+void makeNoCaseTable(const TempAlias& db) {
+  TffSession::DefaultSession().CreateTable(db.alias(), "STED", {{"STED", FieldType::String, 40, false}},
+                                           {{"STED", {"STED"}, ixCaseInsensitive}});
+  for (const char* sted : {"Ørsta", "bergen", "Ålesund", "Ærø", "Arendal"}) appendField(db.alias(), "STED", "STED", sted);
+  runOnFile(db.folder() + "STED.ffdb",
+            "DROP INDEX ix0; ALTER TABLE rows DROP COLUMN _ff_k0; CREATE INDEX ix0 ON rows (c0 COLLATE NOCASE);"
+            "UPDATE _ff_indexes SET options = 4");
+}
+
+std::string placesInOrder(const std::string& alias) {
+  TffTable t;
+  if (const std::string error = openError(t, alias, "STED"); !error.empty()) return "open failed: " + error;
+  t.SetIndexName("STED");
+  std::string places;
+  for (t.First(); !t.Eof(); t.Next()) places += t.FieldByName("STED").AsString() + ";";
+  return places;
+}
+
+TEST_F(SqliteStorageTest, ACaseInsensitiveIndexOfAnEarlierBuildIsMadeAgainInNorwegianOrder) {
+  makeNoCaseTable(db);
+  EXPECT_EQ(placesInOrder(db.alias()), "Arendal;bergen;Ærø;Ørsta;Ålesund;");
+  appendField(db.alias(), "STED", "STED", "ØYER");
+  EXPECT_EQ(placesInOrder(db.alias()), "Arendal;bergen;Ærø;Ørsta;ØYER;Ålesund;");
+  // Another program, without the store's functions, finds the file sound.
+  const std::string path = db.folder() + "STED.ffdb";
+  EXPECT_EQ(firstTextOf(path, "SELECT sql FROM sqlite_schema WHERE name = 'ix0'"), "CREATE INDEX ix0 ON rows (_ff_k0)");
+  EXPECT_EQ(firstTextOf(path, "PRAGMA integrity_check"), "ok");
+}
+
+TEST_F(SqliteStorageTest, AReadOnlyTableOfAnEarlierBuildIsReadInNorwegianOrder) {
+  makeNoCaseTable(db);
+  const std::string result = inReadOnlyFolder(db, [&] { return placesInOrder(db.alias()); });
+  if (result.rfind(kSkip, 0) == 0) GTEST_SKIP() << result;
+  EXPECT_EQ(result, "Arendal;bergen;Ærø;Ørsta;Ålesund;");
 }
 
 TEST_F(SqliteStorageTest, ATableOfAnEarlierBuildOpensAndWorksWithIdsAndVersions) {
