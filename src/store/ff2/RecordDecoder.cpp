@@ -96,9 +96,9 @@ Value RecordDecoder::decodeField(const FieldLayout& field, const std::uint8_t* p
     case FfType::WideChar: return utf16leToUtf8(p, 1, true);
     case FfType::Byte: return std::int64_t{p[0]};
     case FfType::Word16: return std::int64_t{readU16(p)};
-    // The client hands unsigned 32-bit values to the data set as signed integers.
+    // Unsigned on disk; read so, for the values of 2^31 and more must travel unchanged.
     case FfType::Word32:
-    case FfType::AutoInc:
+    case FfType::AutoInc: return std::int64_t{readU32(p)};
     case FfType::Int32: return std::int64_t{readI32(p)};
     case FfType::Int8: return std::int64_t{static_cast<std::int8_t>(p[0])};
     case FfType::Int16: return std::int64_t{readI16(p)};
