@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 
 #include "convert/ColumnText.h"
 #include "store/Field.h"
 
 namespace {
 
+using ff::ScaledCurrency;
 using ff::Value;
 
 // The column text, "NULL", "MADE NULL" or "refused: <why>".
@@ -37,9 +39,21 @@ TEST(ColumnText, NumbersStayExact) {
   EXPECT_EQ(text(ColumnKind::Currency, -0.5), "-0.5000");
   EXPECT_EQ(text(ColumnKind::Currency, -0.00004), "0.0000");
   EXPECT_EQ(text(ColumnKind::Currency, 0.99999), "1.0000");
-  // The largest scaled 64-bit amount (as near as a double comes) still fits; 10^15 does not.
-  EXPECT_EQ(text(ColumnKind::Currency, -922337203685477.5807), "-922337203685477.6250");
-  EXPECT_EQ(text(ColumnKind::Currency, 1e15), "refused: verdien 1000000000000000 er for stor for DECIMAL(19,4)");
+  // A double tells amounts of four decimals apart only below 2^39; beyond that it is refused,
+  // never bent (the largest .ff2 amount once became ...477.6250).
+  EXPECT_EQ(text(ColumnKind::Currency, 549755813887.9999), "549755813887.9999");
+  EXPECT_EQ(text(ColumnKind::Currency, -549755813887.9999), "-549755813887.9999");
+  EXPECT_EQ(text(ColumnKind::Currency, 549755813888.0),
+            "refused: verdien 549755813888 er for stor til at et flyttall holder den nøyaktig på fire desimaler "
+            "(grensen er 549755813888)");
+  EXPECT_EQ(text(ColumnKind::Currency, 900719925474.0993).rfind("refused: verdien 900719925474.09", 0), 0u);
+  EXPECT_EQ(text(ColumnKind::Currency, -922337203685477.5807).rfind("refused: verdien -922337203685477.", 0), 0u);
+  // The exact amounts of a .ff2 file travel as their integer, the whole 64-bit range.
+  EXPECT_EQ(text(ColumnKind::Currency, ScaledCurrency{9007199254740993}), "900719925474.0993");
+  EXPECT_EQ(text(ColumnKind::Currency, ScaledCurrency{INT64_MAX}), "922337203685477.5807");
+  EXPECT_EQ(text(ColumnKind::Currency, ScaledCurrency{INT64_MIN}), "-922337203685477.5808");
+  EXPECT_EQ(text(ColumnKind::Currency, ScaledCurrency{-1}), "-0.0001");
+  EXPECT_EQ(text(ColumnKind::Currency, ScaledCurrency{0}), "0.0000");
   EXPECT_EQ(text(ColumnKind::Integer, std::int64_t{-9223372036854775807 - 1}), "-9223372036854775808");
   EXPECT_EQ(text(ColumnKind::Integer, 3.0), "3");
   EXPECT_EQ(text(ColumnKind::Integer, 3.5), "refused: verdien 3.5 er ikke et helt tall");

@@ -176,6 +176,35 @@ TEST_F(SqlConvertTest, LegacyTextArrivesAsUtf8AndNumbersExactly) {
             "C3A6C3B8C3A5 3 4865692070C3A520646567 1 1234567.8900");
 }
 
+// The store keeps currency as doubles: an amount a double cannot tell apart from its
+// neighbours at 1/10000 is refused by table, row, field and value, never bent.
+TEST_F(SqlConvertTest, AStoreCurrencyADoubleCannotHoldExactlyIsRefused) {
+  makeTable("BELOP", {{"KRONER", FieldType::Currency}}, {{12.5}, {900719925474.0993}});
+  const auto outcomes = convert(firm.alias());
+  ASSERT_FALSE(outcomes[0].Converted());
+  EXPECT_EQ(outcomes[0].table, "BELOP");
+  EXPECT_NE(outcomes[0].error.find("rad 2, felt KRONER: verdien 900719925474.09"), std::string::npos)
+      << outcomes[0].error;
+  EXPECT_NE(outcomes[0].error.find("nøyaktig"), std::string::npos) << outcomes[0].error;
+  EXPECT_EQ(db.tables(), sql_test::Names());
+}
+
+// A .ff2 file holds currency as a 64-bit integer: every amount arrives exactly.
+TEST_F(SqlConvertTest, Ff2CurrencyArrivesExactlyOverItsWholeRange) {
+  using namespace ff2test;
+  using ff::ff2::FfType;
+  Ff2TableBuilder t({field("KRONER", FfType::Currency, 8)});
+  for (const std::int64_t v : {std::int64_t{9007199254740993}, INT64_MAX, INT64_MIN, std::int64_t{-1}}) {
+    t.addRecord({le64(static_cast<std::uint64_t>(v))});
+  }
+  std::ofstream(firm.folder() + "PENGER.ff2", std::ios::binary) << t.build();
+  const auto outcomes = convert(firm.alias());
+  ASSERT_TRUE(outcomes[0].Converted()) << outcomes[0].error;
+  EXPECT_EQ(outcomes[0].verified->identical, 4);
+  EXPECT_EQ(select("SELECT KRONER FROM PENGER ORDER BY id"),
+            "900719925474.0993|922337203685477.5807|-922337203685477.5808|-0.0001");
+}
+
 TEST_F(SqlConvertTest, IndexesAreBuiltAndTheDemoDatabaseConverts) {
   CreateSuiteTables(session(), firm.alias());
   FillDemoData(session(), firm.alias());

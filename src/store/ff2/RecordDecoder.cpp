@@ -19,7 +19,6 @@ constexpr double kDateTimeEpochShift = 693594.0;
 constexpr std::int32_t kStDateEpochShift = 109571;
 constexpr std::int32_t kLastStDate = 876581;  // 31 December 3999
 constexpr std::int32_t kSecondsPerDay = 86400;
-constexpr double kCurrencyScale = 10000.0;
 
 Value text(std::string_view ansi) { return Cp1252ToUtf8(ansi); }
 
@@ -106,7 +105,7 @@ Value RecordDecoder::decodeField(const FieldLayout& field, const std::uint8_t* p
     case FfType::Double: return readF64(p);
     case FfType::Extended: return extended(p);
     case FfType::Comp: return static_cast<double>(readI64(p));
-    case FfType::Currency: return static_cast<double>(readI64(p)) / kCurrencyScale;
+    case FfType::Currency: return ScaledCurrency{readI64(p)};
     case FfType::StDate: return stDate(readI32(p));
     case FfType::StTime: return stTime(readI32(p));
     case FfType::DateTime: return dateTime(readF64(p));
