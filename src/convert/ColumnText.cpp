@@ -113,10 +113,8 @@ bool appendDateType(std::string& out, ColumnKind kind, double days) {
   }
   const std::int64_t day = floorDiv(ms, kMsPerDay);
   const std::int64_t msOfDay = ms - day * kMsPerDay;
-  if (kind == ColumnKind::Date) {
-    if (msOfDay != 0) return false;
-    return appendDay(out, day);
-  }
+  // A date field may hold a time of day too (the classic date field kept it): its date is the value.
+  if (kind == ColumnKind::Date) return appendDay(out, day);
   if (!appendDay(out, day)) return false;
   out += ' ';
   appendTimeOfDay(out, msOfDay);

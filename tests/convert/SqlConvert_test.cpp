@@ -221,7 +221,7 @@ TEST_F(SqlConvertTest, IndexesAreBuiltAndTheDemoDatabaseConverts) {
 
 TEST_F(SqlConvertTest, DatesTheTargetCannotHoldFailTheTableUnlessMadeNull) {
   makeTable("GAMLE", {{"DATO", FieldType::Date}},
-            {{ff::encodeDate(2001, 1, 1)}, {ff::encodeDate(999, 12, 31)}, {ff::encodeDate(2002, 2, 2)}});
+            {{ff::encodeDate(2001, 1, 1)}, {ff::encodeDate(999, 12, 31)}, {ff::encodeDate(2002, 2, 2) + 0.75}});
   auto outcomes = convert(firm.alias());
   EXPECT_FALSE(outcomes[0].Converted());
   EXPECT_NE(outcomes[0].error.find("rad 2, felt DATO: verdien"), std::string::npos) << outcomes[0].error;
@@ -232,6 +232,14 @@ TEST_F(SqlConvertTest, DatesTheTargetCannotHoldFailTheTableUnlessMadeNull) {
   EXPECT_EQ(outcomes[0].counts.madeNull, 1);
   EXPECT_EQ(outcomes[0].verified->identical, 3);
   EXPECT_EQ(select("SELECT COALESCE(DATO, 'NULL') FROM GAMLE ORDER BY id"), "2001-01-01|NULL|2002-02-02");
+
+  // A date with a time of day is its date, not a date the target cannot hold.
+  auto table = session().OpenTable(firm.alias(), "GAMLE", {false, false});
+  table->Remove(2);
+  outcomes = convert(firm.alias());
+  ASSERT_TRUE(outcomes[0].Converted()) << outcomes[0].error;
+  EXPECT_EQ(outcomes[0].counts.madeNull, 0);
+  EXPECT_EQ(select("SELECT DATO FROM GAMLE ORDER BY id"), "2001-01-01|2002-02-02");
 }
 
 TEST_F(SqlConvertTest, ARefusedValueMidTableLeavesThePreviousCopyAndARerunSucceeds) {
