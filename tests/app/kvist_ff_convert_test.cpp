@@ -88,6 +88,34 @@ TEST_F(ConvertCommandTest, ADamagedFileFailsAloneAndTheOthersStillConvert) {
   EXPECT_EQ(db.tables(), sql_test::Names{"PROSJEKT"});
 }
 
+// Two files whose names differ only by case would both be the one table, the other's rows left
+// behind: refused before anything is written, naming both files, with exit code 2.
+TEST_F(ConvertCommandTest, FilesWhoseNamesDifferOnlyByCaseAreRefused) {
+  ff2test::Ff2TableBuilder t({ff2test::field("NR", ff::ff2::FfType::Int32, 4)});
+  t.addRecord({ff2test::le32(1)});
+  const std::string table = t.build();
+  std::ofstream(firm.folder() + "Vare.ff2", std::ios::binary) << table;
+  std::ofstream(firm.folder() + "VARE.ff2", std::ios::binary) << table;
+  for (const QStringList& args : {QStringList{"convert", "FIRMA", "--to", "MySQLweb"},
+                                  QStringList{"convert", "FIRMA", "--to", "MySQLweb", "vare"}}) {
+    const ToolRun r = run(args);
+    EXPECT_EQ(r.code, 2) << r.out << r.err;
+    EXPECT_NE(r.err.find("Filene VARE.ff2 og Vare.ff2 i alias FIRMA har navn som bare skiller seg i store og små "
+                         "bokstaver"),
+              std::string::npos)
+        << r.err;
+  }
+  EXPECT_EQ(db.tables(), sql_test::Names());
+
+  std::filesystem::remove(firm.folder() + "Vare.ff2");
+  std::filesystem::remove(firm.folder() + "VARE.ff2");
+  std::filesystem::copy_file(firm.folder() + "PROSJEKT.ffdb", firm.folder() + "Prosjekt.ffdb");
+  const ToolRun stores = run({"convert", "FIRMA", "--to", "MySQLweb", "PROSJEKT"});
+  EXPECT_EQ(stores.code, 2) << stores.out << stores.err;
+  EXPECT_NE(stores.err.find("Filene PROSJEKT.ffdb og Prosjekt.ffdb i alias FIRMA"), std::string::npos) << stores.err;
+  EXPECT_EQ(db.tables(), sql_test::Names());
+}
+
 // The rows of a query as the server sends them, read with the plain client library (not the
 // tool's own connection or verifier): each cell as text, or "NULL".
 std::vector<std::vector<std::string>> serverRows(const std::string& database, const std::string& query) {

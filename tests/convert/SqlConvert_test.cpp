@@ -15,6 +15,7 @@
 #include "store/ff2/Ff2TableBuilder.h"
 #include "support/SqlTestSupport.h"
 #include "support/TempAlias.h"
+#include "text/Utf8Text.h"
 
 namespace fs = std::filesystem;
 
@@ -203,6 +204,33 @@ TEST_F(SqlConvertTest, Ff2CurrencyArrivesExactlyOverItsWholeRange) {
   EXPECT_EQ(outcomes[0].verified->identical, 4);
   EXPECT_EQ(select("SELECT KRONER FROM PENGER ORDER BY id"),
             "900719925474.0993|922337203685477.5807|-922337203685477.5808|-0.0001");
+}
+
+// Work-table names fit MySQL's 64 characters whatever the table's name, stay apart for names
+// that share their start, and are found again as leftovers of an earlier run.
+TEST_F(SqlConvertTest, TablesWithNamesOfUpTo64CharactersConvert) {
+  const std::string longest = "Ærend" + std::string(59, 'x');  // 64 characters
+  const std::string sibling = "Ærend" + std::string(58, 'x') + "y";
+  const std::string staging = WorkTableName(kStagingPrefix, longest);
+  EXPECT_EQ(Utf8Length(staging), 64u) << staging;
+  EXPECT_LE(Utf8Length(WorkTableName(kReplacedPrefix, longest)), 64u);
+  EXPECT_NE(staging, WorkTableName(kStagingPrefix, sibling));
+  EXPECT_EQ(staging, WorkTableName(kStagingPrefix, longest));
+  EXPECT_EQ(WorkTableName(kStagingPrefix, "KUNDE"), "kvist_ny_KUNDE");
+
+  makeTable(longest, kNumberedFields, numberedRows(2));
+  makeTable(sibling, kNumberedFields, numberedRows(3));
+  auto outcomes = convert(firm.alias());
+  for (const auto& o : outcomes) ASSERT_TRUE(o.Converted()) << o.table << ": " << o.error;
+  EXPECT_EQ(select("SELECT COUNT(*) FROM `" + longest + "`"), "2");
+  EXPECT_EQ(select("SELECT COUNT(*) FROM `" + sibling + "`"), "3");
+
+  // A run that ended without cleaning up left both work tables; the next run clears them.
+  ASSERT_EQ(db.run("CREATE TABLE `" + staging + "` (n INT)"), "");
+  ASSERT_EQ(db.run("CREATE TABLE `" + WorkTableName(kReplacedPrefix, longest) + "` (n INT)"), "");
+  outcomes = convert(firm.alias(), {longest});
+  ASSERT_TRUE(outcomes[0].Converted()) << outcomes[0].error;
+  EXPECT_EQ(db.tables(), (sql_test::Names{longest, sibling}));
 }
 
 TEST_F(SqlConvertTest, IndexesAreBuiltAndTheDemoDatabaseConverts) {
