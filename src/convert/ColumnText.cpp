@@ -10,9 +10,9 @@ namespace {
 
 constexpr std::int64_t kMsPerDay = 86'400'000;
 constexpr std::int64_t kLongestTimeMs = ((838LL * 60 + 59) * 60 + 59) * 1000 + 999;
-constexpr double kCurrencyScale = 10000.0;
-// DECIMAL(19,4) holds 15 digits before the point.
-constexpr double kLargestCurrency = 1e15;
+constexpr std::int64_t kCurrencyScale = 10000;
+// Beyond 2^39 neighbouring doubles lie more than 1/10000 apart.
+constexpr double kLargestExactCurrency = 549755813888.0;
 
 std::string describe(const ff::Value& v) {
   if (std::holds_alternative<double>(v)) {
@@ -56,20 +56,21 @@ double finiteNumber(const ff::Value& v) {
   return d;
 }
 
+// DECIMAL(19,4) text. Exact amounts from .ff2 files travel as their integer; a double (the
+// store's own tables) only where it tells every amount of four decimals apart.
 void appendCurrency(std::string& out, const ff::Value& v) {
-  const double d = finiteNumber(v);
-  if (std::fabs(d) >= kLargestCurrency) refuse(v, "er for stor for DECIMAL(19,4)");
-  // Whole and fraction apart: scaling the largest amounts by 10000 would overflow.
-  std::int64_t whole = static_cast<std::int64_t>(std::trunc(std::fabs(d)));
-  std::int64_t fraction = std::llround((std::fabs(d) - static_cast<double>(whole)) * kCurrencyScale);
-  if (fraction == 10000) {
-    ++whole;
-    fraction = 0;
+  if (const auto* exact = std::get_if<ff::ScaledCurrency>(&v)) {
+    out += ff::currencyText(exact->tenThousandths);
+    return;
   }
-  if (d < 0 && (whole != 0 || fraction != 0)) out += '-';
-  appendNumber(out, whole);
-  out += '.';
-  appendDigits(out, fraction, 4);
+  const double d = finiteNumber(v);
+  if (std::fabs(d) >= kLargestExactCurrency) {
+    refuse(v, "er for stor til at et flyttall holder den nøyaktig på fire desimaler (grensen er 549755813888)");
+  }
+  // Whole and fraction apart: the product of the whole amount and 10000 would be rounded.
+  const double whole = std::trunc(d);
+  out += ff::currencyText(static_cast<std::int64_t>(whole) * kCurrencyScale +
+                          std::llround((d - whole) * static_cast<double>(kCurrencyScale)));
 }
 
 // Milliseconds since 30 December 1899, rounded as the classic date-time keeps them.
@@ -112,10 +113,8 @@ bool appendDateType(std::string& out, ColumnKind kind, double days) {
   }
   const std::int64_t day = floorDiv(ms, kMsPerDay);
   const std::int64_t msOfDay = ms - day * kMsPerDay;
-  if (kind == ColumnKind::Date) {
-    if (msOfDay != 0) return false;
-    return appendDay(out, day);
-  }
+  // A date field may hold a time of day too (the classic date field kept it): its date is the value.
+  if (kind == ColumnKind::Date) return appendDay(out, day);
   if (!appendDay(out, day)) return false;
   out += ' ';
   appendTimeOfDay(out, msOfDay);

@@ -40,11 +40,14 @@ std::string padded(const std::string& s, std::size_t width) {
   return s + std::string(length < width ? width - length : 0, ' ');
 }
 
+// Row figures only for a table that was converted, its verification run to the end: a failed
+// table's figures (all rows alike before a later step failed, or counted up to a difference)
+// would read as a success beside its failure.
 std::string verifiedText(const TableOutcome& o, bool verified) {
+  if (!o.Converted()) return "FEILET";
   if (o.verified) {
     return std::to_string(o.verified->identical) + " av " + std::to_string(o.verified->sourceRows) + " rader like";
   }
-  if (!o.Converted()) return "FEILET";
   return verified ? "" : "ikke kontrollert";
 }
 

@@ -1,14 +1,63 @@
 #include "convert/SqlConvert.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 
+#include "convert/Md5.h"
 #include "convert/TableSql.h"
 #include "sql/SqlError.h"
+#include "store/Aliases.h"
+#include "store/Backends.h"
 #include "store/Errors.h"
 #include "store/Session.h"
+#include "text/Utf8Text.h"
 
 namespace {
+
+struct TableFile {
+  std::string table;  // the name without the extension
+  std::string file;
+};
+
+std::vector<TableFile> tableFiles(const std::string& folder) {
+  std::vector<TableFile> files;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    const std::string file = entry.path().filename().string();
+    for (const ff::StorageProvider* provider : ff::StorageProviders()) {
+      const std::string extension = provider->Extension();
+      if (file.size() > extension.size() &&
+          strcasecmp(file.c_str() + file.size() - extension.size(), extension.c_str()) == 0) {
+        files.push_back({file.substr(0, file.size() - extension.size()), file});
+      }
+    }
+  }
+  std::sort(files.begin(), files.end(), [](const TableFile& a, const TableFile& b) { return a.file < b.file; });
+  return files;
+}
+
+// Table names match without regard to case, so of two files whose names differ only so the
+// alias lists one and opens the same file for both: the other's rows would be left behind.
+void refuseFilesDifferingByCase(const std::string& alias, const std::vector<std::string>& tables) {
+  const auto folder = ff::AliasFolder(alias);
+  if (!folder) return;
+  const auto files = tableFiles(*folder);
+  for (const auto& table : tables) {
+    std::string names;
+    int count = 0;
+    for (const auto& f : files) {
+      if (!ff::sameName(f.table, table)) continue;
+      names += (count++ ? " og " : "") + f.file;
+    }
+    if (count > 1) {
+      throw EConvertInput("Filene " + names + " i alias " + alias +
+                          " har navn som bare skiller seg i store og små bokstaver; gi dem ulike navn før konverteringen");
+    }
+  }
+}
 
 std::vector<std::string> resolveTables(const std::string& alias, const std::vector<std::string>& wanted) {
   auto& session = ff::TffSession::DefaultSession();
@@ -29,14 +78,26 @@ std::vector<std::string> resolveTables(const std::string& alias, const std::vect
   return tables;
 }
 
-std::string quoted(const std::string& prefix, const std::string& table) { return MySqlName(prefix + table); }
+std::string quoted(const std::string& prefix, const std::string& table) {
+  return MySqlName(WorkTableName(prefix, table));
+}
 
 }  // namespace
+
+std::string WorkTableName(const std::string& prefix, const std::string& table) {
+  constexpr std::size_t kLongestName = 64;  // characters MySQL takes in a table name
+  constexpr std::size_t kDigestChars = 8;
+  std::string name = prefix + table;
+  if (Utf8Length(name) <= kLongestName) return name;
+  const std::size_t kept = kLongestName - Utf8Length(prefix) - 1 - kDigestChars;
+  return prefix + Utf8Left(table, kept) + "_" + Md5Hex(table).substr(0, kDigestChars);
+}
 
 SqlConverter::SqlConverter(ConvertOptions options, TargetConnector connectTarget, ConvertObserver& observer,
                            const std::atomic<bool>& stop)
     : options_(std::move(options)), connectTarget_(std::move(connectTarget)), observer_(observer), stop_(stop) {
   tables_ = resolveTables(options_.fromAlias, options_.tables);
+  refuseFilesDifferingByCase(options_.fromAlias, tables_);
   try {
     connectTarget_();  // only to know now that the target can be reached
   } catch (const std::runtime_error& e) {
@@ -88,7 +149,7 @@ TableOutcome SqlConverter::convertTable(const std::string& table) {
 void SqlConverter::loadAndSwap(sql::SqlConnection& db, ff::TableStorage& source, const SqlTablePlan& plan,
                                std::int64_t total, TableOutcome& outcome) {
   const std::string& table = outcome.table;
-  const std::string staging = kStagingPrefix + table;
+  const std::string staging = WorkTableName(kStagingPrefix, table);
   // Left over by a run that ended without cleaning up (server gone, process killed).
   db.Execute("DROP TABLE IF EXISTS " + quoted(kStagingPrefix, table) + ", " + quoted(kReplacedPrefix, table));
   try {
@@ -129,7 +190,7 @@ std::string SqlConverter::dropStaging(sql::SqlConnection& db, const std::string&
     connect()->Execute(drop);
     return "";
   } catch (const std::runtime_error& e) {  // from connecting or from the drop
-    return std::string(" (arbeidstabellen ") + kStagingPrefix + table + " kunne ikke fjernes: " + e.what() +
+    return " (arbeidstabellen " + WorkTableName(kStagingPrefix, table) + " kunne ikke fjernes: " + e.what() +
            "; neste konvertering fjerner den)";
   }
 }

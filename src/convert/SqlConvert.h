@@ -48,8 +48,9 @@ class ConvertObserver {
   virtual void TableFinished(const TableOutcome& /*outcome*/) {}
 };
 
-// Bad input found before anything is converted: unknown alias, table or SQL alias, or an SQL
-// alias that cannot connect (the database's own message).
+// Bad input found before anything is converted: unknown alias, table or SQL alias, two table
+// files whose names differ only by case, or an SQL alias that cannot connect (the database's
+// own message).
 class EConvertInput : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -58,6 +59,11 @@ class EConvertInput : public std::runtime_error {
 // Prefixes of the staging table and of the replaced table during the swap.
 inline constexpr const char* kStagingPrefix = "kvist_ny_";
 inline constexpr const char* kReplacedPrefix = "kvist_gml_";
+
+// The staging or replaced table of a table: prefix and name, or, where that passes the 64
+// characters MySQL takes, the prefix, a start of the name, "_" and 8 hex digits of the name's
+// MD5. The same table always gets the same name, so a run finds what an earlier one left.
+std::string WorkTableName(const std::string& prefix, const std::string& table);
 
 class SqlConverter {
  public:

@@ -50,6 +50,8 @@ TargetColumn columnFor(const ff::FieldDef& f, int& rowBytes) {
     case FieldType::Smallint: return {f.name, ColumnKind::Integer, "SMALLINT"};
     case FieldType::Integer: return {f.name, ColumnKind::Integer, "INT"};
     case FieldType::Word: return {f.name, ColumnKind::Integer, "SMALLINT UNSIGNED"};
+    case FieldType::LongWord: return {f.name, ColumnKind::Integer, "INT UNSIGNED"};
+    // Both the store's signed counters and the unsigned 32-bit ones of .ff2 tables.
     case FieldType::AutoInc: return {f.name, ColumnKind::Integer, "BIGINT"};
     case FieldType::Boolean: return {f.name, ColumnKind::Boolean, "BOOLEAN"};
     case FieldType::Float:

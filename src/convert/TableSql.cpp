@@ -81,6 +81,8 @@ const char* sqlTypeText(ff::FieldType t) {
     case FieldType::Word:
     case FieldType::AutoInc:
       return "INT";
+    case FieldType::LongWord:
+      return "INT UNSIGNED";
     case FieldType::Boolean:
       return "CHAR(1)";
     case FieldType::Float:

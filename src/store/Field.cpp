@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <utility>
 
 #include "store/Clock.h"
 #include "store/Errors.h"
@@ -96,10 +97,26 @@ bool isIntegerType(FieldType t) {
     case FieldType::Smallint:
     case FieldType::Integer:
     case FieldType::Word:
+    case FieldType::LongWord:
     case FieldType::AutoInc:
       return true;
     default:
       return false;
+  }
+}
+
+// The whole numbers a field of an integer type takes. An AutoInc takes the signed values the
+// store has always handed out and the unsigned counters of .ff2 tables.
+std::pair<double, double> integerRange(FieldType t) {
+  constexpr double kInt32Min = std::numeric_limits<std::int32_t>::min();
+  constexpr double kInt32Max = std::numeric_limits<std::int32_t>::max();
+  constexpr double kUint32Max = std::numeric_limits<std::uint32_t>::max();
+  switch (t) {
+    case FieldType::Smallint: return {-32768.0, 32767.0};
+    case FieldType::Word: return {0.0, 65535.0};
+    case FieldType::LongWord: return {0.0, kUint32Max};
+    case FieldType::AutoInc: return {kInt32Min, kUint32Max};
+    default: return {kInt32Min, kInt32Max};
   }
 }
 
@@ -251,12 +268,7 @@ Value TField::coerce(const Value& v) const {
     case StorageClass::Integer: {
       if (decl_.type == FieldType::Boolean) return Value{std::int64_t{valueToDouble(v) != 0.0}};
       const double r = std::nearbyint(finiteNumber(v));
-      const double lo = decl_.type == FieldType::Smallint ? -32768.0
-                        : decl_.type == FieldType::Word   ? 0.0
-                                                          : std::numeric_limits<std::int32_t>::min();
-      const double hi = decl_.type == FieldType::Smallint ? 32767.0
-                        : decl_.type == FieldType::Word   ? 65535.0
-                                                          : std::numeric_limits<std::int32_t>::max();
+      const auto [lo, hi] = integerRange(decl_.type);
       if (r < lo || r > hi) {
         throw Error("Verdien " + valueToString(v) + " er utenfor området for feltet " + decl_.name);
       }

@@ -14,7 +14,7 @@ struct TypeInfo {
   bool hasSize;
 };
 
-constexpr std::array<TypeInfo, 22> kTypes{{
+constexpr std::array<TypeInfo, 23> kTypes{{
     {FieldType::Unknown, "Unknown", StorageClass::Bytes, false},
     {FieldType::String, "String", StorageClass::Text, true},
     {FieldType::Smallint, "Smallint", StorageClass::Integer, false},
@@ -37,11 +37,14 @@ constexpr std::array<TypeInfo, 22> kTypes{{
     {FieldType::ParadoxOle, "ParadoxOle", StorageClass::Bytes, true},
     {FieldType::DBaseOle, "DBaseOle", StorageClass::Bytes, true},
     {FieldType::TypedBinary, "TypedBinary", StorageClass::Bytes, true},
+    {FieldType::LongWord, "LongWord", StorageClass::Integer, false},
 }};
 
 const TypeInfo& info(FieldType t) {
-  const auto i = static_cast<std::size_t>(t);
-  return i < kTypes.size() ? kTypes[i] : kTypes[0];
+  for (const TypeInfo& ti : kTypes) {
+    if (ti.type == t) return ti;
+  }
+  return kTypes[0];
 }
 
 }  // namespace

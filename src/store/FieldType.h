@@ -30,6 +30,8 @@ enum class FieldType : int {
   ParadoxOle = 19,
   DBaseOle = 20,
   TypedBinary = 21,
+  // Unsigned 32-bit (a FlashFiler Word32), numbered as later framework versions number it.
+  LongWord = 38,
 };
 
 // "String", "Smallint", ... as the data-set framework names them without the "ft" prefix.

@@ -26,13 +26,41 @@ std::string shortestDouble(double d) {
   return buf;
 }
 
+constexpr std::int64_t kCurrencyScale = 10000;
+
+double currencyToDouble(ScaledCurrency c) {
+  // Whole and fraction apart, so that the whole part is not rounded twice.
+  return static_cast<double>(c.tenThousandths / kCurrencyScale) +
+         static_cast<double>(c.tenThousandths % kCurrencyScale) / static_cast<double>(kCurrencyScale);
+}
+
+// The exact text without the trailing zeros of the fraction: "12.34", "5".
+std::string shortestCurrency(ScaledCurrency c) {
+  std::string text = currencyText(c.tenThousandths);
+  while (text.back() == '0') text.pop_back();
+  if (text.back() == '.') text.pop_back();
+  return text;
+}
+
 }  // namespace
+
+std::string currencyText(std::int64_t tenThousandths) {
+  // Unsigned magnitude: the smallest int64 has no positive counterpart.
+  const bool negative = tenThousandths < 0;
+  const std::uint64_t magnitude =
+      negative ? std::uint64_t{0} - static_cast<std::uint64_t>(tenThousandths) : static_cast<std::uint64_t>(tenThousandths);
+  const auto scale = static_cast<std::uint64_t>(kCurrencyScale);
+  std::string fraction = std::to_string(magnitude % scale);
+  fraction.insert(0, 4 - fraction.size(), '0');
+  return (negative ? "-" : "") + std::to_string(magnitude / scale) + "." + fraction;
+}
 
 double valueToDouble(const Value& v) {
   return std::visit(Overloaded{[](std::monostate) { return 0.0; },
                                [](std::int64_t i) { return static_cast<double>(i); },
                                [](double d) { return d; },
-                               [](const std::string& s) { return std::strtod(s.c_str(), nullptr); }},
+                               [](const std::string& s) { return std::strtod(s.c_str(), nullptr); },
+                               [](ScaledCurrency c) { return currencyToDouble(c); }},
                     v);
 }
 
@@ -42,7 +70,8 @@ std::int64_t valueToInt(const Value& v) {
                                [](double d) { return static_cast<std::int64_t>(std::llround(d)); },
                                [](const std::string& s) {
                                  return static_cast<std::int64_t>(std::strtoll(s.c_str(), nullptr, 10));
-                               }},
+                               },
+                               [](ScaledCurrency c) { return static_cast<std::int64_t>(std::llround(currencyToDouble(c))); }},
                     v);
 }
 
@@ -50,7 +79,8 @@ std::string valueToString(const Value& v) {
   return std::visit(Overloaded{[](std::monostate) { return std::string(); },
                                [](std::int64_t i) { return std::to_string(i); },
                                [](double d) { return shortestDouble(d); },
-                               [](const std::string& s) { return s; }},
+                               [](const std::string& s) { return s; },
+                               [](ScaledCurrency c) { return shortestCurrency(c); }},
                     v);
 }
 
@@ -64,6 +94,9 @@ int compareValues(const Value& a, const Value& b) {
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
   }
   if (at != bt) return at ? 1 : -1;  // numbers before text, as SQLite orders them
+  const auto* ac = std::get_if<ScaledCurrency>(&a);
+  const auto* bc = std::get_if<ScaledCurrency>(&b);
+  if (ac && bc) return ac->tenThousandths < bc->tenThousandths ? -1 : (ac->tenThousandths > bc->tenThousandths ? 1 : 0);
   const double x = valueToDouble(a), y = valueToDouble(b);
   return x < y ? -1 : (x > y ? 1 : 0);
 }

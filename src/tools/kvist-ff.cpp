@@ -332,7 +332,7 @@ const std::vector<Command>& commands() {
       {"create",
        {{"ALIAS TABELL FELT:TYPE[:STØRRELSE]... [--index NAVN:FELT[;FELT...]]...",
          "lag en tabell (typer: String, Smallint, Integer, Word, Boolean, Float, Currency,\n"
-         "Date, Time, DateTime, Memo, Blob, Graphic, AutoInc, Bytes)"}},
+         "Date, Time, DateTime, Memo, Blob, Graphic, AutoInc, LongWord, Bytes)"}},
        cmdCreate},
       {"tables", {{"ALIAS", "vis tabellene i et alias"}}, cmdTables},
       {"insert",

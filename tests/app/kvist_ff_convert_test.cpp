@@ -3,10 +3,17 @@
 #include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
+#include <mysql.h>
 
+#include <cfloat>
+#include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
+#include "store/Field.h"
+#include "store/ff2/Ff2TableBuilder.h"
 #include "support/SqlTestSupport.h"
 #include "support/TempAlias.h"
 
@@ -79,6 +86,131 @@ TEST_F(ConvertCommandTest, ADamagedFileFailsAloneAndTheOthersStillConvert) {
   EXPECT_NE(r.out.find("SKADET: FEILET: "), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("1 av 2 tabeller konvertert"), std::string::npos) << r.out;
   EXPECT_EQ(db.tables(), sql_test::Names{"PROSJEKT"});
+}
+
+// Two files whose names differ only by case would both be the one table, the other's rows left
+// behind: refused before anything is written, naming both files, with exit code 2.
+TEST_F(ConvertCommandTest, FilesWhoseNamesDifferOnlyByCaseAreRefused) {
+  ff2test::Ff2TableBuilder t({ff2test::field("NR", ff::ff2::FfType::Int32, 4)});
+  t.addRecord({ff2test::le32(1)});
+  const std::string table = t.build();
+  std::ofstream(firm.folder() + "Vare.ff2", std::ios::binary) << table;
+  std::ofstream(firm.folder() + "VARE.ff2", std::ios::binary) << table;
+  for (const QStringList& args : {QStringList{"convert", "FIRMA", "--to", "MySQLweb"},
+                                  QStringList{"convert", "FIRMA", "--to", "MySQLweb", "vare"}}) {
+    const ToolRun r = run(args);
+    EXPECT_EQ(r.code, 2) << r.out << r.err;
+    EXPECT_NE(r.err.find("Filene VARE.ff2 og Vare.ff2 i alias FIRMA har navn som bare skiller seg i store og små "
+                         "bokstaver"),
+              std::string::npos)
+        << r.err;
+  }
+  EXPECT_EQ(db.tables(), sql_test::Names());
+
+  std::filesystem::remove(firm.folder() + "Vare.ff2");
+  std::filesystem::remove(firm.folder() + "VARE.ff2");
+  std::filesystem::copy_file(firm.folder() + "PROSJEKT.ffdb", firm.folder() + "Prosjekt.ffdb");
+  const ToolRun stores = run({"convert", "FIRMA", "--to", "MySQLweb", "PROSJEKT"});
+  EXPECT_EQ(stores.code, 2) << stores.out << stores.err;
+  EXPECT_NE(stores.err.find("Filene PROSJEKT.ffdb og Prosjekt.ffdb i alias FIRMA"), std::string::npos) << stores.err;
+  EXPECT_EQ(db.tables(), sql_test::Names());
+}
+
+// The rows of a query as the server sends them, read with the plain client library (not the
+// tool's own connection or verifier): each cell as text, or "NULL".
+std::vector<std::vector<std::string>> serverRows(const std::string& database, const std::string& query) {
+  const SqlAliasSettings server = PrivateServerAlias();
+  MYSQL* conn = mysql_init(nullptr);
+  mysql_options(conn, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+  std::vector<std::vector<std::string>> rows;
+  if (!mysql_real_connect(conn, server.host.empty() ? nullptr : server.host.c_str(), server.user.c_str(),
+                          server.password.c_str(), database.c_str(), static_cast<unsigned>(server.port),
+                          server.socket.empty() ? nullptr : server.socket.c_str(), 0) ||
+      mysql_query(conn, query.c_str()) != 0) {
+    ADD_FAILURE() << mysql_error(conn);
+    mysql_close(conn);
+    return rows;
+  }
+  MYSQL_RES* result = mysql_store_result(conn);
+  const unsigned columns = mysql_num_fields(result);
+  while (MYSQL_ROW row = mysql_fetch_row(result)) {
+    const unsigned long* lengths = mysql_fetch_lengths(result);
+    std::vector<std::string> cells;
+    for (unsigned i = 0; i < columns; ++i) cells.push_back(row[i] ? std::string(row[i], lengths[i]) : "NULL");
+    rows.push_back(cells);
+  }
+  mysql_free_result(result);
+  mysql_close(conn);
+  return rows;
+}
+
+double number(const std::string& text) { return std::strtod(text.c_str(), nullptr); }
+
+// Every field type at the limits of its range goes from a .ff2 file through kvist-ff convert and
+// reads back from the server as the literal values written into the file. A BLOB that is not
+// NULL but names no BLOB arrives empty.
+TEST_F(ConvertCommandTest, Ff2ValuesAtTheirLimitsArriveExactly) {
+  using namespace ff2test;
+  using ff::ff2::FfType;
+  constexpr double kShift = 693594.0;  // Delphi date-time counts from 31 December of year 0
+  Ff2TableBuilder t({field("Ja", FfType::Boolean, 1), field("B", FfType::Byte, 1), field("W16", FfType::Word16, 2),
+                     field("W32", FfType::Word32, 4), field("I8", FfType::Int8, 1), field("I16", FfType::Int16, 2),
+                     field("I32", FfType::Int32, 4), field("Auto", FfType::AutoInc, 4),
+                     field("Kr", FfType::Currency, 8), field("Kr2", FfType::Currency, 8),
+                     field("S", FfType::Single, 4), field("D", FfType::Double, 8), field("D2", FfType::Double, 8),
+                     field("Dag", FfType::StDate, 4), field("Kl", FfType::StTime, 4),
+                     field("Tid", FfType::DateTime, 8), field("Navn", FfType::ShortString, 11, 10),
+                     field("Nul", FfType::NullString, 6, 5), field("Tegn", FfType::Char, 1, 1),
+                     field("Byt", FfType::ByteArray, 3, 3), field("Notat", FfType::BlobMemo, 8),
+                     field("Data", FfType::Blob, 8)});
+  std::string large;
+  for (int i = 0; i < 9000; ++i) large += static_cast<char>(i * 13 % 256);
+  const std::uint64_t memo = t.addBlob("\xD8l\r\n\x80\t\\");
+  const std::uint64_t data = t.addBlob(large, 2000, 3);
+  const double lastMoment = ff::encodeDate(9999, 12, 31) + 86399999.0 / 86400000.0 + kShift;
+  t.addRecord({"\x01", "\xFF", le16(65535), le32(4294967295u), "\x80", le16(0x8000), le32(0x80000000u),
+               le32(4294967295u), le64(0x7FFFFFFFFFFFFFFFull), le64(0x8000000000000000ull), f32(FLT_MAX),
+               f64(DBL_MAX), f64(std::numeric_limits<double>::denorm_min()), le32(0), le32(86399), f64(lastMoment),
+               "\x0A\xC6\xD8\xC5\xE6\xF8\xE5\x80\x8A\x9F\xFF", std::string("\xE6\xF8\xE5\x80\xFF\0", 6), "\xFF",
+               std::string("\0\xFF\x80", 3), le64(memo), le64(data)});
+  t.addRecord({"\x00", "\x00", le16(0), le32(4294967280u), "\x7F", le16(0x7FFF), le32(0x7FFFFFFFu), le32(1),
+               le64(9007199254740993ull), le64(0xFFFFFFFFFFFFFFFFull), f32(std::numeric_limits<float>::denorm_min()),
+               f64(-DBL_MAX), f64(DBL_MIN), le32(876581), le32(0), f64(ff::encodeDate(1000, 1, 1) + kShift),
+               std::string(1, '\0'), std::string(6, '\0'), std::string(1, '\0'), std::string(3, '\0'), le64(0), le64(0)});
+  t.addRecord(RawRecord(22));
+  std::ofstream(firm.folder() + "GRENSER.ff2", std::ios::binary) << t.build();
+
+  const ToolRun r = run({"convert", "FIRMA", "--to", "MySQLweb", "GRENSER", "--quiet"});
+  ASSERT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("3 av 3 rader like"), std::string::npos) << r.out;
+  const auto rows = serverRows(
+      db.name(), "SELECT Ja, B, W16, W32, I8, I16, I32, Auto, Kr, Kr2, Dag, Kl, Tid, Navn, Nul, Tegn, HEX(Byt), "
+                 "Notat, LENGTH(Data), MD5(Data) = MD5(UNHEX('" + [&] {
+                   static const char* digits = "0123456789ABCDEF";
+                   std::string hex;
+                   for (unsigned char c : large) hex += std::string{digits[c >> 4], digits[c & 15]};
+                   return hex;
+                 }() + "')), S, D, D2 FROM GRENSER ORDER BY id");
+  ASSERT_EQ(rows.size(), 3u);
+  const std::vector<std::string> firstExact = {"1", "255", "65535", "4294967295", "-128", "-32768", "-2147483648",
+                                               "4294967295", "922337203685477.5807", "-922337203685477.5808",
+                                               "1600-01-01", "23:59:59.000", "9999-12-31 23:59:59.999",
+                                               "ÆØÅæøå€ŠŸÿ", "æøå€ÿ", "ÿ", "00FF80", "Øl\r\n€\t\\", "9000", "1"};
+  const std::vector<std::string> secondExact = {"0", "0", "0", "4294967280", "127", "32767", "2147483647", "1",
+                                                "900719925474.0993", "-0.0001", "3999-12-31", "00:00:00.000",
+                                                "1000-01-01 00:00:00.000", "", "", "", "000000", "", "0", "0"};
+  for (std::size_t i = 0; i < firstExact.size(); ++i) {
+    EXPECT_EQ(rows[0][i], firstExact[i]) << "column " << i;
+    EXPECT_EQ(rows[1][i], secondExact[i]) << "column " << i;
+  }
+  // Doubles as the server writes them, read back to the same bits.
+  EXPECT_EQ(number(rows[0][20]), static_cast<double>(FLT_MAX)) << rows[0][20];
+  EXPECT_EQ(number(rows[0][21]), DBL_MAX) << rows[0][21];
+  EXPECT_EQ(number(rows[0][22]), std::numeric_limits<double>::denorm_min()) << rows[0][22];
+  EXPECT_EQ(number(rows[1][20]), static_cast<double>(std::numeric_limits<float>::denorm_min())) << rows[1][20];
+  EXPECT_EQ(number(rows[1][21]), -DBL_MAX) << rows[1][21];
+  EXPECT_EQ(number(rows[1][22]), DBL_MIN) << rows[1][22];
+  EXPECT_EQ(rows[2], std::vector<std::string>(23, "NULL"));
 }
 
 }  // namespace

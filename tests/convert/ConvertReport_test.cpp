@@ -53,6 +53,25 @@ TEST(ConvertReport, SummaryListsEveryTableThenItsNotesThenTheCount) {
   EXPECT_EQ(shown[6], "2 av 3 tabeller konvertert");
 }
 
+// A table that failed after its rows were compared (the swap, or rows the server has beyond the
+// source's) shows FEILET alone, never "N av N rader like".
+TEST(ConvertReport, AFailedTableShowsNoRowFigures) {
+  TableOutcome late = converted("KUNDE", 5);
+  late.error = "RENAME TABLE feilet";
+  TableOutcome extra = converted("VARE", 4);
+  extra.verified->serverRows = 5;
+  extra.error = "kontrollen fant forskjeller: kilden har 4 rader, tjeneren 5";
+  std::ostringstream out;
+  PrintConvertSummary(out, {late, extra}, true);
+  const auto shown = lines(out.str());
+  ASSERT_EQ(shown.size(), 6u) << out.str();
+  for (std::size_t row : {1u, 2u}) {
+    EXPECT_EQ(shown[row].substr(shown[row].size() - 8), "  FEILET") << shown[row];
+    EXPECT_EQ(shown[row].find("rader like"), std::string::npos) << shown[row];
+  }
+  EXPECT_EQ(shown[3], "KUNDE: FEILET: RENAME TABLE feilet");
+}
+
 TEST(ConvertReport, UnverifiedTablesSaySo) {
   TableOutcome unverified = converted("KUNDE", 1);
   unverified.verified.reset();

@@ -15,6 +15,7 @@
 #include "store/ff2/Ff2TableBuilder.h"
 #include "support/SqlTestSupport.h"
 #include "support/TempAlias.h"
+#include "text/Utf8Text.h"
 
 namespace fs = std::filesystem;
 
@@ -176,6 +177,62 @@ TEST_F(SqlConvertTest, LegacyTextArrivesAsUtf8AndNumbersExactly) {
             "C3A6C3B8C3A5 3 4865692070C3A520646567 1 1234567.8900");
 }
 
+// The store keeps currency as doubles: an amount a double cannot tell apart from its
+// neighbours at 1/10000 is refused by table, row, field and value, never bent.
+TEST_F(SqlConvertTest, AStoreCurrencyADoubleCannotHoldExactlyIsRefused) {
+  makeTable("BELOP", {{"KRONER", FieldType::Currency}}, {{12.5}, {900719925474.0993}});
+  const auto outcomes = convert(firm.alias());
+  ASSERT_FALSE(outcomes[0].Converted());
+  EXPECT_EQ(outcomes[0].table, "BELOP");
+  EXPECT_NE(outcomes[0].error.find("rad 2, felt KRONER: verdien 900719925474.09"), std::string::npos)
+      << outcomes[0].error;
+  EXPECT_NE(outcomes[0].error.find("nøyaktig"), std::string::npos) << outcomes[0].error;
+  EXPECT_EQ(db.tables(), sql_test::Names());
+}
+
+// A .ff2 file holds currency as a 64-bit integer: every amount arrives exactly.
+TEST_F(SqlConvertTest, Ff2CurrencyArrivesExactlyOverItsWholeRange) {
+  using namespace ff2test;
+  using ff::ff2::FfType;
+  Ff2TableBuilder t({field("KRONER", FfType::Currency, 8)});
+  for (const std::int64_t v : {std::int64_t{9007199254740993}, INT64_MAX, INT64_MIN, std::int64_t{-1}}) {
+    t.addRecord({le64(static_cast<std::uint64_t>(v))});
+  }
+  std::ofstream(firm.folder() + "PENGER.ff2", std::ios::binary) << t.build();
+  const auto outcomes = convert(firm.alias());
+  ASSERT_TRUE(outcomes[0].Converted()) << outcomes[0].error;
+  EXPECT_EQ(outcomes[0].verified->identical, 4);
+  EXPECT_EQ(select("SELECT KRONER FROM PENGER ORDER BY id"),
+            "900719925474.0993|922337203685477.5807|-922337203685477.5808|-0.0001");
+}
+
+// Work-table names fit MySQL's 64 characters whatever the table's name, stay apart for names
+// that share their start, and are found again as leftovers of an earlier run.
+TEST_F(SqlConvertTest, TablesWithNamesOfUpTo64CharactersConvert) {
+  const std::string longest = "Ærend" + std::string(59, 'x');  // 64 characters
+  const std::string sibling = "Ærend" + std::string(58, 'x') + "y";
+  const std::string staging = WorkTableName(kStagingPrefix, longest);
+  EXPECT_EQ(Utf8Length(staging), 64u) << staging;
+  EXPECT_LE(Utf8Length(WorkTableName(kReplacedPrefix, longest)), 64u);
+  EXPECT_NE(staging, WorkTableName(kStagingPrefix, sibling));
+  EXPECT_EQ(staging, WorkTableName(kStagingPrefix, longest));
+  EXPECT_EQ(WorkTableName(kStagingPrefix, "KUNDE"), "kvist_ny_KUNDE");
+
+  makeTable(longest, kNumberedFields, numberedRows(2));
+  makeTable(sibling, kNumberedFields, numberedRows(3));
+  auto outcomes = convert(firm.alias());
+  for (const auto& o : outcomes) ASSERT_TRUE(o.Converted()) << o.table << ": " << o.error;
+  EXPECT_EQ(select("SELECT COUNT(*) FROM `" + longest + "`"), "2");
+  EXPECT_EQ(select("SELECT COUNT(*) FROM `" + sibling + "`"), "3");
+
+  // A run that ended without cleaning up left both work tables; the next run clears them.
+  ASSERT_EQ(db.run("CREATE TABLE `" + staging + "` (n INT)"), "");
+  ASSERT_EQ(db.run("CREATE TABLE `" + WorkTableName(kReplacedPrefix, longest) + "` (n INT)"), "");
+  outcomes = convert(firm.alias(), {longest});
+  ASSERT_TRUE(outcomes[0].Converted()) << outcomes[0].error;
+  EXPECT_EQ(db.tables(), (sql_test::Names{longest, sibling}));
+}
+
 TEST_F(SqlConvertTest, IndexesAreBuiltAndTheDemoDatabaseConverts) {
   CreateSuiteTables(session(), firm.alias());
   FillDemoData(session(), firm.alias());
@@ -192,7 +249,7 @@ TEST_F(SqlConvertTest, IndexesAreBuiltAndTheDemoDatabaseConverts) {
 
 TEST_F(SqlConvertTest, DatesTheTargetCannotHoldFailTheTableUnlessMadeNull) {
   makeTable("GAMLE", {{"DATO", FieldType::Date}},
-            {{ff::encodeDate(2001, 1, 1)}, {ff::encodeDate(999, 12, 31)}, {ff::encodeDate(2002, 2, 2)}});
+            {{ff::encodeDate(2001, 1, 1)}, {ff::encodeDate(999, 12, 31)}, {ff::encodeDate(2002, 2, 2) + 0.75}});
   auto outcomes = convert(firm.alias());
   EXPECT_FALSE(outcomes[0].Converted());
   EXPECT_NE(outcomes[0].error.find("rad 2, felt DATO: verdien"), std::string::npos) << outcomes[0].error;
@@ -203,6 +260,14 @@ TEST_F(SqlConvertTest, DatesTheTargetCannotHoldFailTheTableUnlessMadeNull) {
   EXPECT_EQ(outcomes[0].counts.madeNull, 1);
   EXPECT_EQ(outcomes[0].verified->identical, 3);
   EXPECT_EQ(select("SELECT COALESCE(DATO, 'NULL') FROM GAMLE ORDER BY id"), "2001-01-01|NULL|2002-02-02");
+
+  // A date with a time of day is its date, not a date the target cannot hold.
+  auto table = session().OpenTable(firm.alias(), "GAMLE", {false, false});
+  table->Remove(2);
+  outcomes = convert(firm.alias());
+  ASSERT_TRUE(outcomes[0].Converted()) << outcomes[0].error;
+  EXPECT_EQ(outcomes[0].counts.madeNull, 0);
+  EXPECT_EQ(select("SELECT DATO FROM GAMLE ORDER BY id"), "2001-01-01|2002-02-02");
 }
 
 TEST_F(SqlConvertTest, ARefusedValueMidTableLeavesThePreviousCopyAndARerunSucceeds) {

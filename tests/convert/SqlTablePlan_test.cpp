@@ -30,6 +30,7 @@ TEST(SqlTablePlan, EachFieldTypeGetsAColumnThatHoldsItsRange) {
                            {"SI", FieldType::Smallint},
                            {"I", FieldType::Integer},
                            {"W", FieldType::Word},
+                           {"LW", FieldType::LongWord},
                            {"A", FieldType::AutoInc},
                            {"B", FieldType::Boolean},
                            {"F", FieldType::Float},
@@ -43,7 +44,7 @@ TEST(SqlTablePlan, EachFieldTypeGetsAColumnThatHoldsItsRange) {
                           {});
   const std::vector<std::pair<std::string, std::string>> expected = {
       {"S", "VARCHAR(40)"}, {"SI", "SMALLINT"},  {"I", "INT"},        {"W", "SMALLINT UNSIGNED"},
-      {"A", "BIGINT"},      {"B", "BOOLEAN"},    {"F", "DOUBLE"},     {"C", "DECIMAL(19,4)"},
+      {"LW", "INT UNSIGNED"}, {"A", "BIGINT"},    {"B", "BOOLEAN"},    {"F", "DOUBLE"},     {"C", "DECIMAL(19,4)"},
       {"D", "DATE"},        {"T", "TIME(3)"},    {"DT", "DATETIME(3)"}, {"M", "LONGTEXT"},
       {"G", "LONGBLOB"},    {"BY", "VARBINARY(16)"}};
   for (const auto& [name, type] : expected) EXPECT_EQ(column(plan, name).sqlType, type) << name;

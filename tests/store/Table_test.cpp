@@ -612,4 +612,29 @@ TEST_F(TableTest, ABulkLoadKeepsEveryRowAtEveryBatchEdge) {
   }
 }
 
+// A .ff2 Word32 or AutoInc value of 2^31 and more stays what it is in a table of the store, and
+// the field types keep refusing what lies outside them; the type name survives a reopen.
+TEST_F(TableTest, UnsignedThirtyTwoBitFieldsHoldTheirWholeRange) {
+  session().CreateTable(db.alias(), "TELLER",
+                        {field("ANTALL", FieldType::LongWord), field("LOPENR", FieldType::AutoInc),
+                         field("NR", FieldType::Integer)},
+                        {});
+  TffTable t;
+  openTable(t, "TELLER");
+  EXPECT_EQ(t.FieldByName("ANTALL").DataType(), FieldType::LongWord);
+  t.Append();
+  t.FieldByName("ANTALL").SetAsInteger(4294967295);
+  t.FieldByName("LOPENR").SetAsInteger(4294967280);
+  EXPECT_THROW(t.FieldByName("ANTALL").SetAsInteger(-1), Error);
+  EXPECT_THROW(t.FieldByName("ANTALL").SetAsInteger(4294967296), Error);
+  EXPECT_THROW(t.FieldByName("LOPENR").SetAsInteger(4294967296), Error);
+  EXPECT_THROW(t.FieldByName("NR").SetAsInteger(2147483648), Error);
+  t.Post();
+  t.Close();
+  openTable(t, "TELLER");
+  EXPECT_EQ(t.FieldByName("ANTALL").DataType(), FieldType::LongWord);
+  EXPECT_EQ(t.FieldByName("ANTALL").AsInteger(), 4294967295);
+  EXPECT_EQ(t.FieldByName("LOPENR").AsInteger(), 4294967280);
+}
+
 }  // namespace

@@ -20,7 +20,7 @@ std::optional<TypeInfo> infoOf(FfType type) {
     case FfType::WideChar: return TypeInfo{"fftWideChar", 2, FieldType::String};
     case FfType::Byte: return TypeInfo{"fftByte", 1, FieldType::Word};
     case FfType::Word16: return TypeInfo{"fftWord16", 2, FieldType::Word};
-    case FfType::Word32: return TypeInfo{"fftWord32", 4, FieldType::Integer};
+    case FfType::Word32: return TypeInfo{"fftWord32", 4, FieldType::LongWord};
     case FfType::Int8: return TypeInfo{"fftInt8", 1, FieldType::Smallint};
     case FfType::Int16: return TypeInfo{"fftInt16", 2, FieldType::Smallint};
     case FfType::Int32: return TypeInfo{"fftInt32", 4, FieldType::Integer};

@@ -19,7 +19,6 @@ constexpr double kDateTimeEpochShift = 693594.0;
 constexpr std::int32_t kStDateEpochShift = 109571;
 constexpr std::int32_t kLastStDate = 876581;  // 31 December 3999
 constexpr std::int32_t kSecondsPerDay = 86400;
-constexpr double kCurrencyScale = 10000.0;
 
 Value text(std::string_view ansi) { return Cp1252ToUtf8(ansi); }
 
@@ -96,9 +95,9 @@ Value RecordDecoder::decodeField(const FieldLayout& field, const std::uint8_t* p
     case FfType::WideChar: return utf16leToUtf8(p, 1, true);
     case FfType::Byte: return std::int64_t{p[0]};
     case FfType::Word16: return std::int64_t{readU16(p)};
-    // The client hands unsigned 32-bit values to the data set as signed integers.
+    // Unsigned on disk; read so, for the values of 2^31 and more must travel unchanged.
     case FfType::Word32:
-    case FfType::AutoInc:
+    case FfType::AutoInc: return std::int64_t{readU32(p)};
     case FfType::Int32: return std::int64_t{readI32(p)};
     case FfType::Int8: return std::int64_t{static_cast<std::int8_t>(p[0])};
     case FfType::Int16: return std::int64_t{readI16(p)};
@@ -106,7 +105,7 @@ Value RecordDecoder::decodeField(const FieldLayout& field, const std::uint8_t* p
     case FfType::Double: return readF64(p);
     case FfType::Extended: return extended(p);
     case FfType::Comp: return static_cast<double>(readI64(p));
-    case FfType::Currency: return static_cast<double>(readI64(p)) / kCurrencyScale;
+    case FfType::Currency: return ScaledCurrency{readI64(p)};
     case FfType::StDate: return stDate(readI32(p));
     case FfType::StTime: return stTime(readI32(p));
     case FfType::DateTime: return dateTime(readF64(p));

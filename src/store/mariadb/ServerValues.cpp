@@ -7,6 +7,7 @@ namespace {
 sql::SqlValue toSql(const Value& v, bool bytes) {
   if (const auto* n = std::get_if<std::int64_t>(&v)) return *n;
   if (const auto* d = std::get_if<double>(&v)) return *d;
+  if (std::holds_alternative<ScaledCurrency>(v)) return valueToDouble(v);  // the store keeps doubles
   if (const auto* s = std::get_if<std::string>(&v)) return bytes ? sql::SqlValue{sql::SqlBytes{*s}} : sql::SqlValue{*s};
   return {};
 }

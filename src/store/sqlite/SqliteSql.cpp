@@ -11,6 +11,7 @@ namespace {
 
 // True when v is held as values of type t are stored (or null): it needs no conversion.
 bool storedAsIs(const Value& v, FieldType t) {
+  if (std::holds_alternative<ScaledCurrency>(v)) return false;  // the store keeps doubles
   switch (storageClassOf(t)) {
     case StorageClass::Integer: return !std::holds_alternative<double>(v) && !std::holds_alternative<std::string>(v);
     case StorageClass::Real: return !std::holds_alternative<std::int64_t>(v) && !std::holds_alternative<std::string>(v);

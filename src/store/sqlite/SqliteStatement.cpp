@@ -33,6 +33,8 @@ void SqliteStatement::bind(int i, const Value& v, bool asBlob, bool kept) {
     rc = sqlite3_bind_int64(stmt_, i, *n);
   } else if (const auto* d = std::get_if<double>(&v)) {
     rc = sqlite3_bind_double(stmt_, i, *d);
+  } else if (std::holds_alternative<ScaledCurrency>(v)) {
+    rc = sqlite3_bind_double(stmt_, i, valueToDouble(v));
   } else {
     const auto& s = std::get<std::string>(v);
     const auto lifetime = kept ? SQLITE_STATIC : SQLITE_TRANSIENT;

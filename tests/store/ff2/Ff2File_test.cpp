@@ -148,6 +148,7 @@ std::string render(const Value& v, const FieldLayout& f) {
     if (isUnsigned32(f.type)) return std::to_string(static_cast<std::uint32_t>(*i));
     return std::to_string(*i);
   }
+  if (std::holds_alternative<ff::ScaledCurrency>(v)) return number(ff::valueToDouble(v));
   if (const auto* d = std::get_if<double>(&v)) {
     if (f.type == FfType::DateTime) return "'" + dateTimeText(*d) + "'";
     if (f.type == FfType::StDate) return "'" + dateText(*d) + "'";
@@ -187,7 +188,7 @@ std::string renderRow(const std::vector<std::string>& cells) {
 std::pair<FieldType, int> expectedClientType(const std::string& fftype, int length) {
   static const std::map<std::string, FieldType> types = {
       {"fftBoolean", FieldType::Boolean}, {"fftChar", FieldType::String},
-      {"fftWord32", FieldType::Integer},  {"fftInt8", FieldType::Smallint},
+      {"fftWord32", FieldType::LongWord},  {"fftInt8", FieldType::Smallint},
       {"fftInt16", FieldType::Smallint},  {"fftInt32", FieldType::Integer},
       {"fftAutoInc", FieldType::AutoInc}, {"fftDouble", FieldType::Float},
       {"fftCurrency", FieldType::Currency}, {"fftStTime", FieldType::Time},
@@ -503,9 +504,9 @@ TEST(Ff2Built, EveryFieldTypeDecodes) {
   const auto records = allRecords(t.build());
   ASSERT_EQ(records.size(), 2u);
   const std::vector<Value> want = {std::int64_t{1}, std::string("é"), std::string("€"), std::int64_t{200},
-                                   std::int64_t{65000}, std::int64_t{-1}, std::int64_t{-5}, std::int64_t{-30000},
+                                   std::int64_t{65000}, std::int64_t{4294967295}, std::int64_t{-5}, std::int64_t{-30000},
                                    std::int64_t{-2000000000}, std::int64_t{7}, 1.5, -2.25, -3.5,
-                                   123456789012.0, 24.95, 36526.0, 45296.0 / 86400, 36969.5,
+                                   123456789012.0, ff::ScaledCurrency{249500}, 36526.0, 45296.0 / 86400, 36969.5,
                                    std::string("\x01\x00\xFF", 3), std::string("Blåbær"), std::string("Øl €"),
                                    std::string("😀")};
   EXPECT_EQ(records[0].values, want);
