@@ -368,7 +368,7 @@ class OpGenerator {
     if (r < 56) return ops.push_back(op(OpKind::GotoBookmark, below(3)));
     if (r < 57) return ops.push_back(op(OpKind::Refresh));
     if (r < 60) {
-      Op o = op(OpKind::ReadRows, between(-1, 30));
+      Op o = op(OpKind::ReadRows, chance(85) ? between(-1, 30) : between(500, 1300));
       o.field = between(0, 5);
       return ops.push_back(o);
     }
@@ -389,6 +389,10 @@ class OpGenerator {
       return ops.push_back(o);
     }
     if (r < 90 && shape_.hasMaster) return ops.push_back(op(OpKind::RangeOff));
+    if (r < 91 && !bulkDone_ && chance(25)) {
+      bulkDone_ = true;  // once a sequence: a few hundred rows are slow to write
+      return ops.push_back(op(OpKind::OtherBulk, between(520, 1100)));
+    }
     if (r < 94) return ops.push_back(otherInsert());
     if (r < 97) return ops.push_back(otherEdit());
     return ops.push_back(op(OpKind::OtherDelete, between(0, 25)));
@@ -398,6 +402,7 @@ class OpGenerator {
   std::mt19937_64 rng_;
   std::vector<std::vector<ff::Value>> history_;
   std::vector<int> orderFields_;
+  bool bulkDone_ = false;
 };
 
 }  // namespace diff

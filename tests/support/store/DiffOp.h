@@ -20,6 +20,8 @@ enum class OpKind {
   // The second handle on the same table: a whole insert, an edit of one field or a delete of
   // the row at a position of its own order (the row ids).
   OtherInsert, OtherEdit, OtherDelete,
+  // The second handle appends n rows of a fixed pattern (see Side), so that grids read far.
+  OtherBulk,
 };
 
 // How Set writes its value.
@@ -34,23 +36,39 @@ struct Op {
   std::vector<ff::Value> values;  // Set and OtherEdit: one; FindKey: the keys; OtherInsert: a row
 };
 
-// Bytes outside printable ASCII as \xNN, so that every difference can be seen; long text is
-// shown by its start, length and end unless `whole`.
+// The length of the well-formed UTF-8 sequence of two to four bytes at s[i], or 0.
+inline std::size_t Utf8SequenceAt(const std::string& s, std::size_t i) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char lead = byte(i);
+  const std::size_t n = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+  if (n == 0 || i + n > s.size()) return 0;
+  for (std::size_t k = 1; k < n; ++k) {
+    if ((byte(i + k) & 0xC0) != 0x80) return 0;
+  }
+  return n;
+}
+
+// Control bytes and bytes that are no UTF-8 as \xNN, so that every difference can be seen and
+// the output stays text; long text is shown by its start, length and end unless `whole`.
 inline std::string Escaped(const std::string& s, bool whole = false) {
   if (!whole && s.size() > 90) {
     return Escaped(s.substr(0, 40), true) + "…[" + std::to_string(s.size()) + " byte]…" +
            Escaped(s.substr(s.size() - 20), true);
   }
   std::string out;
-  for (unsigned char c : s) {
+  for (std::size_t i = 0; i < s.size();) {
+    const auto c = static_cast<unsigned char>(s[i]);
     if (c >= 0x20 && c < 0x7f && c != '\\' && c != '"') {
       out += static_cast<char>(c);
-    } else if (c >= 0x80) {
-      out += static_cast<char>(c);  // UTF-8 shows as itself; broken sequences are repaired by fields
+      ++i;
+    } else if (const std::size_t n = c >= 0x80 ? Utf8SequenceAt(s, i) : 0) {
+      out += s.substr(i, n);
+      i += n;
     } else {
       char buf[8];
       std::snprintf(buf, sizeof buf, "\\x%02x", c);
       out += buf;
+      ++i;
     }
   }
   return out;
@@ -129,6 +147,7 @@ inline std::string Describe(const Op& op, const std::vector<ff::FieldDef>& field
       return "andre handle: MoveToRecNo(" + n + "); Edit(); " + fieldName(op.field) + " = " +
              RenderValue(op.values.at(0), false) + "; Post()";
     case OpKind::OtherDelete: return "andre handle: MoveToRecNo(" + n + "); Delete()";
+    case OpKind::OtherBulk: return "andre handle: " + n + " rader, rad k med NAVN \"masse <k % 97>\", PRIS (k % 41) / 4, DATO 1.1.2000 + k % 60";
   }
   return "?";
 }

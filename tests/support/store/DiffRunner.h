@@ -16,6 +16,7 @@
 
 #include "store/DataSource.h"
 #include "store/Errors.h"
+#include "store/Field.h"
 #include "store/Table.h"
 #include "support/store/DiffOp.h"
 #include "support/store/DiffTolerances.h"
@@ -178,6 +179,16 @@ class Side {
     return master_.MoveToRecNo(op.n) ? "true" : "false";
   }
 
+  void bulk(int rows) {
+    for (int k = 0; k < rows; ++k) {
+      other_.Append();
+      other_.FieldByName("NAVN").SetAsString("masse " + std::to_string(k % 97));
+      other_.FieldByName("PRIS").SetAsFloat((k % 41) / 4.0);
+      other_.FieldByName("DATO").SetAsFloat(ff::encodeDate(2000, 1, 1) + k % 60);
+      other_.Post();
+    }
+  }
+
   std::string run(const Op& op) {
     const auto yes = [](bool b) { return std::string(b ? "true" : "false"); };
     switch (op.kind) {
@@ -224,6 +235,7 @@ class Side {
           other_.Fields(op.field).SetValue(op.values.at(0));
           other_.Post();
         });
+      case OpKind::OtherBulk: return onOther([&] { bulk(op.n); });
       case OpKind::OtherDelete:
         if (!other_.MoveToRecNo(op.n)) return "ingen rad";
         other_.Delete();
