@@ -253,7 +253,7 @@ TEST_F(DataSetDifferentialTest, Ff2FilesReadTheSameAsTheirCopiesOnBothBackEnds) 
   Budget budget = Budget::FromEnvironment();
   budget.seconds.reset();
   budget.seeds = 1;
-  budget.ops = 60;
+  budget.ops = 40;
   int readable = 0;
   for (const auto& table : tables) {
     SCOPED_TRACE(table);
@@ -283,7 +283,7 @@ TEST_F(DataSetDifferentialTest, Ff2FilesReadTheSameAsTheirCopiesOnBothBackEnds) 
     shape.known = knownValues("GAMMEL", table, 40);
     const diff::Runner runner({{file, local_, remote_}, table, "", true, {}});
     std::int64_t compared = 0;
-    const auto walked = walks(shape.indexes, 60);
+    const auto walked = walks(shape.indexes, 40);
     if (const auto d = runner.Play(walked, compared)) {
       ADD_FAILURE() << table << ": " << runner.Report(runner.Shrink(walked, *d, std::chrono::seconds(30)), shape.fields);
     }
