@@ -197,7 +197,7 @@ class OpGenerator {
   }
 
   void writeGroup(std::vector<Op>& ops) {
-    ops.push_back(op(chance(55) ? OpKind::Append : OpKind::Edit));
+    ops.push_back(op(pick(std::vector<OpKind>{OpKind::Append, OpKind::Append, OpKind::Insert, OpKind::Edit, OpKind::Edit})));
     for (int k = between(1, 4); k > 0; --k) ops.push_back(set(randomField()));
     const int end = below(100);
     if (end < 70) ops.push_back(op(OpKind::Post));

@@ -13,7 +13,7 @@ namespace diff {
 
 enum class OpKind {
   First, Last, Next, Prior, MoveBy, MoveToRecNo,
-  Append, Edit, Set, Post, Cancel, Delete,
+  Append, Insert, Edit, Set, Post, Cancel, Delete,
   IndexName, IndexFields, Filter, Filtered, FindKey,
   SaveBookmark, GotoBookmark, Refresh, ReadRows, Reopen,
   RangeOn, RangeOff,
@@ -120,6 +120,7 @@ inline std::string Describe(const Op& op, const std::vector<ff::FieldDef>& field
     case OpKind::MoveBy: return "MoveBy(" + n + ")";
     case OpKind::MoveToRecNo: return "MoveToRecNo(" + n + ")";
     case OpKind::Append: return "Append()";
+    case OpKind::Insert: return "Insert()";
     case OpKind::Edit: return "Edit()";
     case OpKind::Set: {
       const std::string arg = op.setter == Setter::Clear      ? ""

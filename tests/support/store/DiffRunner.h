@@ -199,6 +199,7 @@ class Side {
       case OpKind::MoveBy: return std::to_string(table_.MoveBy(op.n));
       case OpKind::MoveToRecNo: return yes(table_.MoveToRecNo(op.n));
       case OpKind::Append: table_.Append(); break;
+      case OpKind::Insert: table_.Insert(); break;
       case OpKind::Edit: table_.Edit(); break;
       case OpKind::Set: set(table_.Fields(op.field), op); break;
       case OpKind::Post: table_.Post(); break;
