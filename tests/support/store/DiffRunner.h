@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <optional>
@@ -93,6 +94,13 @@ class Side {
     std::vector<Item> items;
     items.push_back({"resultat", guarded([&] { return run(op); })});
     observe(items);
+    // KV_DIFF_TRACE=1 prints every call with what it gave, for reading a replay.
+    static const bool trace = EnvironmentSays("KV_DIFF_TRACE");
+    if (trace) {
+      std::cerr << spec_.label << ": " << Describe(op, table_.Active() ? table_.FieldDefs() : std::vector<ff::FieldDef>{})
+                << " -> " << Escaped(items[0].text) << " [" << items[1].text << " " << items[2].text << " antall "
+                << items[3].text << " recno " << items[4].text << "]\n";
+    }
     return items;
   }
 
