@@ -66,14 +66,8 @@ class CreationLock {
 };
 
 std::string indexSql(const std::vector<FieldDef>& fields, const IndexDef& index, int pos) {
-  std::string keys;
-  for (const auto& name : index.fields) {
-    const int i = FieldPosition(fields, name);
-    const bool unique = (index.options & ixUnique) != 0;
-    keys += (keys.empty() ? "" : ", ") + IndexKeyPart(fields[static_cast<std::size_t>(i)], i, unique) +
-            ((index.options & ixDescending) ? " DESC" : "");
-  }
-  return std::string((index.options & ixUnique) ? "UNIQUE " : "") + "KEY `ix" + std::to_string(pos) + "` (" + keys + ")";
+  return std::string((index.options & ixUnique) ? "UNIQUE " : "") + "KEY `ix" + std::to_string(pos) + "` (" +
+         IndexKeys(fields, index) + ")";
 }
 
 }  // namespace

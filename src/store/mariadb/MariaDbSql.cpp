@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "store/Errors.h"
 #include "text/SqlQuote.h"
 
 namespace ff {
@@ -48,6 +49,20 @@ std::string IndexKeyPart(const FieldDef& field, int i, bool unique) {
   const bool whole =
       unique || storage == StorageClass::Integer || storage == StorageClass::Real || isWholeVarchar(field, true);
   return ColumnName(i) + (whole ? "" : "(" + std::to_string(kIndexedChars) + ")");
+}
+
+std::string IndexKeys(const std::vector<FieldDef>& fields, const IndexDef& index) {
+  std::vector<int> seen;
+  std::string keys;
+  for (const auto& name : index.fields) {
+    const int i = FieldPosition(fields, name);
+    if (i < 0) throw ENotFound("Feltet " + name + " finnes ikke (indeks " + index.name + ")");
+    if (std::find(seen.begin(), seen.end(), i) != seen.end()) continue;
+    seen.push_back(i);
+    keys += (keys.empty() ? "" : ", ") + IndexKeyPart(fields[static_cast<std::size_t>(i)], i, (index.options & ixUnique) != 0) +
+            ((index.options & ixDescending) ? " DESC" : "");
+  }
+  return keys;
 }
 
 std::vector<bool> BinaryColumns(const std::vector<FieldDef>& fields) {

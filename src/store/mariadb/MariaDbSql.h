@@ -19,6 +19,10 @@ std::string ColumnType(const FieldDef& field, bool indexed);
 // The column as an index key names it: a prefix for long text and bytes, except in a unique
 // index, which must compare whole values (the server then checks them by a hash).
 std::string IndexKeyPart(const FieldDef& field, int i, bool unique);
+// The key parts of an index, "`c1`, `c3` DESC": each column once, since the server refuses a
+// column twice and a field named again adds nothing to the order or to uniqueness. Throws
+// ENotFound for a field the table lacks.
+std::string IndexKeys(const std::vector<FieldDef>& fields, const IndexDef& index);
 // Which of the fields hold bytes (bound as blobs).
 std::vector<bool> BinaryColumns(const std::vector<FieldDef>& fields);
 // True when some index names the field.

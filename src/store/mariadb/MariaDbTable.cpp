@@ -1,5 +1,6 @@
 #include "store/mariadb/MariaDbTable.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "store/Errors.h"
@@ -164,18 +165,18 @@ void MariaDbTable::AddIndex(const IndexDef& index) {
     if (sameName(ix.name, index.name)) throw Error("Indeksen " + index.name + " finnes allerede");
   }
   if (index.fields.empty()) throw Error("Indeksen " + index.name + " har ingen felt");
+  const std::string keys = IndexKeys(state_->fields, index);
   std::string alter = "ALTER TABLE " + state_->RowsTable();
-  std::string keys;
+  std::vector<int> modified;
   for (const auto& name : index.fields) {
     const int i = FieldPosition(state_->fields, name);
-    if (i < 0) throw ENotFound("Feltet " + name + " finnes ikke (indeks " + index.name + ")");
     const FieldDef& field = state_->fields[static_cast<std::size_t>(i)];
     // A text field indexed for the first time becomes a column the index holds whole.
-    if (storageClassOf(field.type) == StorageClass::Text && !IsIndexed(state_->indexes, field.name)) {
+    if (storageClassOf(field.type) == StorageClass::Text && !IsIndexed(state_->indexes, field.name) &&
+        std::find(modified.begin(), modified.end(), i) == modified.end()) {
       alter += " MODIFY " + ColumnName(i) + " " + ColumnType(field, true) + ",";
+      modified.push_back(i);
     }
-    keys += (keys.empty() ? "" : ", ") + IndexKeyPart(field, i, (index.options & ixUnique) != 0) +
-            ((index.options & ixDescending) ? " DESC" : "");
   }
   const int pos = static_cast<int>(state_->indexes.size());
   alter += std::string(" ADD ") + ((index.options & ixUnique) ? "UNIQUE " : "") + "INDEX `ix" + std::to_string(pos) +
