@@ -283,11 +283,42 @@ class OpGenerator {
 
   std::vector<const ff::IndexDef*> usableIndexes() const {
     std::vector<const ff::IndexDef*> out;
-    for (const auto& ix : shape_.indexes) {
-      if ((ix.options & ff::ixCaseInsensitive) && !shape_.caseInsensitiveOrders) continue;
-      out.push_back(&ix);
+    for (const auto* list : {&shape_.indexes, &added_}) {
+      for (const auto& ix : *list) {
+        if ((ix.options & ff::ixCaseInsensitive) && !shape_.caseInsensitiveOrders) continue;
+        out.push_back(&ix);
+      }
     }
     return out;
+  }
+
+  // A field an order may name: the known faults steer clear of some on the server.
+  int sortableField() {
+    int i = randomField();
+    for (std::size_t tries = 0; tries < shape_.fields.size() && AvoidKnownFaults() && !ServerCanSortBy(def(i)); ++tries) {
+      i = (i + 1) % static_cast<int>(shape_.fields.size());
+    }
+    return i;
+  }
+
+  Op addIndex() {
+    Op o = op(OpKind::AddIndex);
+    ff::IndexDef ix;
+    ix.name = chance(5) ? "NAVN" : "IX" + std::to_string(added_.size() + 1);
+    bool onlyAsciiText = true;
+    for (int k = between(1, 2); k > 0; --k) {
+      const int i = sortableField();
+      ix.fields.push_back(def(i).name);
+      if (storage(i) == ff::StorageClass::Text && !inIndex(i, ff::ixCaseInsensitive)) onlyAsciiText = false;
+    }
+    if (chance(20)) ix.options |= ff::ixUnique;
+    if (chance(30)) ix.options |= ff::ixDescending;
+    // Case-insensitive only where the text is kept to what both back ends order alike.
+    if (chance(30) && (onlyAsciiText || shape_.norwegianInCaseInsensitive)) ix.options |= ff::ixCaseInsensitive;
+    o.text = ix.name + "=" + ff::joinFieldList(ix.fields);
+    o.n = static_cast<int>(ix.options);
+    if (ix.name != "NAVN") added_.push_back(ix);
+    return o;
   }
 
   void order(std::vector<Op>& ops) {
@@ -311,10 +342,7 @@ class OpGenerator {
     Op o = op(OpKind::IndexFields);
     orderFields_.clear();
     for (int k = between(1, 2); k > 0; --k) {
-      int i = randomField();
-      for (std::size_t tries = 0; tries < shape_.fields.size() && AvoidKnownFaults() && !ServerCanSortBy(def(i)); ++tries) {
-        i = (i + 1) % static_cast<int>(shape_.fields.size());
-      }
+      const int i = sortableField();
       o.text += (o.text.empty() ? "" : ";") + fieldNameAsWritten(i);
       orderFields_.push_back(i);
     }
@@ -393,6 +421,7 @@ class OpGenerator {
       bulkDone_ = true;  // once a sequence: a few hundred rows are slow to write
       return ops.push_back(op(OpKind::OtherBulk, between(520, 1100)));
     }
+    if (r < 92 && chance(50)) return ops.push_back(addIndex());
     if (r < 94) return ops.push_back(otherInsert());
     if (r < 97) return ops.push_back(otherEdit());
     return ops.push_back(op(OpKind::OtherDelete, between(0, 25)));
@@ -403,6 +432,7 @@ class OpGenerator {
   std::vector<std::vector<ff::Value>> history_;
   std::vector<int> orderFields_;
   bool bulkDone_ = false;
+  std::vector<ff::IndexDef> added_;  // indexes the calls add
 };
 
 }  // namespace diff

@@ -16,6 +16,8 @@ enum class OpKind {
   Append, Insert, Edit, Set, Post, Cancel, Delete,
   IndexName, IndexFields, Filter, Filtered, FindKey,
   SaveBookmark, GotoBookmark, Refresh, ReadRows, Reopen,
+  // Reopens the table exclusively, adds the index "NAME=F1;F2" with options n, reopens shared.
+  AddIndex,
   RangeOn, RangeOff,
   // The second handle on the same table: a whole insert, an edit of one field or a delete of
   // the row at a position of its own order (the row ids).
@@ -141,6 +143,11 @@ inline std::string Describe(const Op& op, const std::vector<ff::FieldDef>& field
     case OpKind::Refresh: return "Refresh()";
     case OpKind::ReadRows: return "ReadRows(" + n + ", " + std::to_string(op.field) + ")";
     case OpKind::Reopen: return "Close(); Open()";
+    case OpKind::AddIndex: {
+      const auto eq = op.text.find('=');
+      return "eksklusivt: AddIndex(\"" + Escaped(op.text.substr(0, eq)) + "\", \"" + Escaped(op.text.substr(eq + 1)) +
+             "\", " + n + "); delt igjen";
+    }
     case OpKind::RangeOn: return "master: SetMasterFields(" + quoted + "), master.MoveToRecNo(" + n + ")";
     case OpKind::RangeOff: return "SetMasterSource(nullptr)";
     case OpKind::OtherInsert: return "andre handle: Append(); " + RenderValues(op.values) + "; Post()";

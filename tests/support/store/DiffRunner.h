@@ -187,6 +187,28 @@ class Side {
     return master_.MoveToRecNo(op.n) ? "true" : "false";
   }
 
+  void addIndex(const Op& op) {
+    const auto eq = op.text.find('=');
+    table_.Close();
+    other_.Close();
+    table_.SetExclusive(true);
+    try {
+      table_.Open();
+      table_.AddIndex(op.text.substr(0, eq), op.text.substr(eq + 1), static_cast<unsigned>(op.n));
+    } catch (...) {
+      reopenShared();
+      throw;
+    }
+    reopenShared();
+  }
+
+  void reopenShared() {
+    table_.Close();
+    table_.SetExclusive(false);
+    table_.Open();
+    other_.Open();
+  }
+
   void bulk(int rows) {
     for (int k = 0; k < rows; ++k) {
       other_.Append();
@@ -227,6 +249,7 @@ class Side {
         table_.Close();
         table_.Open();
         break;
+      case OpKind::AddIndex: addIndex(op); break;
       case OpKind::RangeOn: return rangeOn(op);
       case OpKind::RangeOff: table_.SetMasterSource(nullptr); break;
       case OpKind::OtherInsert:
