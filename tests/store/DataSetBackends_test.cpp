@@ -633,6 +633,24 @@ TEST_P(DataSetBackendTest, AnAddedCaseInsensitiveIndexOrdersTheRowsAlreadyThere)
   EXPECT_EQ(render(t, {"STED"}), "(Arendal)(bergen)(Zaragoza)(Ørsta)(Ålesund)");
 }
 
+TEST_P(DataSetBackendTest, AnIndexNamingAFieldTwiceOrdersAsByItOnce) {
+  session().CreateTable(alias_, "TO",
+                        {field("PROSJEKTNR", FieldType::Integer), field("NAVN", FieldType::String, 30),
+                         field("PRIS", FieldType::Float)},
+                        {{"NRNR", {"PROSJEKTNR", "prosjektnr"}, ixUnique}});
+  TffTable t;
+  open(t, "TO", true);
+  t.AddIndex("NAVNNAVN", "NAVN;NAVN;PROSJEKTNR", ixDescending);
+  addProject(t, 2, "b");
+  addProject(t, 1, "a");
+  addProject(t, 3, "b");
+  t.SetIndexName("NRNR");
+  EXPECT_EQ(render(t, {"PROSJEKTNR"}), "(1)(2)(3)");
+  t.SetIndexName("NAVNNAVN");
+  EXPECT_EQ(render(t, {"PROSJEKTNR"}), "(3)(2)(1)");
+  EXPECT_THROW(addProject(t, 1, "c"), EKeyViolation);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, DataSetBackendTest, ::testing::Values(Backend::Sqlite, Backend::MariaDb),
                          [](const ::testing::TestParamInfo<Backend>& info) {
                            return info.param == Backend::Sqlite ? std::string("Sqlite") : std::string("MariaDb");

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "store/Errors.h"
 #include "text/SqlQuote.h"
 
 namespace ff {
@@ -80,10 +81,14 @@ std::string SortKeyIndexPart(const FieldDef& field, int i, bool unique) {
 
 std::string IndexKeyParts(const std::vector<FieldDef>& fields, const IndexDef& index) {
   const bool unique = (index.options & ixUnique) != 0;
+  std::vector<int> seen;
   std::string keys;
   for (const auto& name : index.fields) {
     const int i = FieldPosition(fields, name);
-    const FieldDef& field = fields.at(static_cast<std::size_t>(i));
+    if (i < 0) throw ENotFound("Feltet " + name + " finnes ikke (indeks " + index.name + ")");
+    if (std::find(seen.begin(), seen.end(), i) != seen.end()) continue;
+    seen.push_back(i);
+    const FieldDef& field = fields[static_cast<std::size_t>(i)];
     const bool bySortKey = (index.options & ixCaseInsensitive) && storageClassOf(field.type) == StorageClass::Text;
     keys += (keys.empty() ? "" : ", ") + (bySortKey ? SortKeyIndexPart(field, i, unique) : IndexKeyPart(field, i, unique)) +
             ((index.options & ixDescending) ? " DESC" : "");

@@ -24,8 +24,10 @@ std::string IndexKeyPart(const FieldDef& field, int i, bool unique);
 std::string SortKeyColumnName(int i);
 std::string SortKeyColumnType(const FieldDef& field);
 std::string SortKeyIndexPart(const FieldDef& field, int i, bool unique);
-// The key parts of an index, each field's column or, for text without regard to case, its
-// sort key column.
+// The key parts of an index, "`c1`, `k3` DESC": each field's column or, for text without
+// regard to case, its sort key column; each once, since the server refuses a column twice and
+// a field named again adds nothing to the order or to uniqueness. Throws ENotFound for a
+// field the table lacks.
 std::string IndexKeyParts(const std::vector<FieldDef>& fields, const IndexDef& index);
 // Which of the fields hold bytes (bound as blobs).
 std::vector<bool> BinaryColumns(const std::vector<FieldDef>& fields);

@@ -174,14 +174,17 @@ void MariaDbTable::AddIndex(const IndexDef& index) {
     if (sameName(ix.name, index.name)) throw Error("Indeksen " + index.name + " finnes allerede");
   }
   if (index.fields.empty()) throw Error("Indeksen " + index.name + " har ingen felt");
+  const std::string keys = IndexKeyParts(state_->fields, index);
   std::string alter = "ALTER TABLE " + state_->RowsTable();
+  std::vector<int> modified;
   for (const auto& name : index.fields) {
     const int i = FieldPosition(state_->fields, name);
-    if (i < 0) throw ENotFound("Feltet " + name + " finnes ikke (indeks " + index.name + ")");
     const FieldDef& field = state_->fields[static_cast<std::size_t>(i)];
     // A text field indexed for the first time becomes a column the index holds whole.
-    if (storageClassOf(field.type) == StorageClass::Text && !IsIndexed(state_->indexes, field.name)) {
+    if (storageClassOf(field.type) == StorageClass::Text && !IsIndexed(state_->indexes, field.name) &&
+        std::find(modified.begin(), modified.end(), i) == modified.end()) {
       alter += " MODIFY " + ColumnName(i) + " " + ColumnType(field, true) + ",";
+      modified.push_back(i);
     }
   }
   std::vector<IndexDef> withNew = state_->indexes;
@@ -200,7 +203,7 @@ void MariaDbTable::AddIndex(const IndexDef& index) {
   }
   const int pos = static_cast<int>(state_->indexes.size());
   alter += std::string(" ADD ") + ((index.options & ixUnique) ? "UNIQUE " : "") + "INDEX `ix" + std::to_string(pos) +
-           "` (" + IndexKeyParts(state_->fields, index) + ")";
+           "` (" + keys + ")";
   state_->Connection().Execute(alter);
   state_->Connection()
       .Prepare("INSERT INTO " + state_->Dictionary("_ff_indexes") + " (tbl, pos, name, fields, options) VALUES (?, ?, ?, ?, ?)")
