@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+
+#include "settings/SettingsError.h"
 
 #include "support/SqlTestSupport.h"
 #include "settings/SettingsTestSupport.h"
@@ -54,6 +57,43 @@ TEST_F(SqlAliasesTest, WrittenAliasReadsBackAndSitsInTheSettingsFolder) {
   EXPECT_EQ(read->user, "kvist");
   EXPECT_EQ(read->password, "hemmelig");
   EXPECT_TRUE(read->socket.empty());
+}
+
+TEST_F(SqlAliasesTest, TlsSettingsReadBackAndAPasswordMakesTheFilePrivate) {
+  SqlAliasSettings web;
+  web.host = "db.example";
+  web.user = "kvist";
+  web.password = "hemmelig";
+  web.tlsCa = "/etc/kvist/ca.pem";
+  web.tlsVerifyServer = false;
+  WriteSqlAlias("Nettbutikk", web);
+  const auto read = ReadSqlAlias("Nettbutikk");
+  ASSERT_TRUE(read.has_value());
+  EXPECT_EQ(*read, web);
+  const auto perms = std::filesystem::status(SqlAliasFileName()).permissions();
+  EXPECT_EQ(perms & (std::filesystem::perms::group_all | std::filesystem::perms::others_all),
+            std::filesystem::perms::none);
+  const sql::SqlEndpoint endpoint = SqlAliasEndpoint("Nettbutikk", *read);
+  EXPECT_TRUE(endpoint.TlsRequired()) << "TCP/IP is encrypted unless the alias says otherwise";
+  EXPECT_FALSE(endpoint.VerifiesServerName());
+  EXPECT_EQ(endpoint.tls.ca, "/etc/kvist/ca.pem");
+}
+
+TEST_F(SqlAliasesTest, AnAliasPasswordOthersCanReadIsRefused) {
+  std::ofstream(settings.folder() + "SQLALIAS.INI") << "[Nett]\nHost=db.example\nUser=kvist\nPassword=hemmelig\n"
+                                                       "[Lokal]\nSocket=/tmp/x.sock\nUser=kvist\n";
+  std::filesystem::permissions(SqlAliasFileName(), std::filesystem::perms::owner_read |
+                                                       std::filesystem::perms::owner_write |
+                                                       std::filesystem::perms::others_read);
+  try {
+    ReadSqlAlias("Nett");
+    FAIL() << "a password that others can read was used";
+  } catch (const SettingsError& e) {
+    EXPECT_NE(std::string(e.what()).find("chmod 600"), std::string::npos) << e.what();
+  }
+  EXPECT_TRUE(ReadSqlAlias("Lokal").has_value()) << "an alias without a password is no secret";
+  std::ofstream(settings.folder() + "SQLALIAS.INI") << "[Nett]\nHost=db.example\nTlsRequired=tja\n";
+  EXPECT_THROW(ReadSqlAlias("Nett"), SettingsError);
 }
 
 TEST_F(SqlAliasesTest, HandWrittenSectionWithoutDriverUsesMariaDb) {
