@@ -1,5 +1,8 @@
 #include "settings/SqlAliases.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <map>
 
@@ -26,6 +29,12 @@ std::string privateServerFolder() {
   if (const char* dir = std::getenv("KV_MYSQL_DIR"); dir && *dir) return dir;
   const std::string state = envOr("XDG_STATE_HOME", envOr("HOME", ".") + "/.local/state");
   return state + "/kvistmerket/mysql";
+}
+
+// The private server's administrator: the system user, signed on through the socket.
+std::string systemUser() {
+  const passwd* entry = ::getpwuid(::geteuid());
+  return entry ? entry->pw_name : "root";
 }
 
 int portNumber(const std::string& text) {
@@ -87,7 +96,7 @@ SqlAliasSettings PrivateServerAlias() {
   SqlAliasSettings settings;
   settings.socket = privateServerFolder() + "/mysqld.sock";
   settings.database = "kvist";
-  settings.user = "root";
+  settings.user = systemUser();
   return settings;
 }
 

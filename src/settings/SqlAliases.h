@@ -41,7 +41,7 @@ std::string SqlAliasFileName();
 
 // The private MariaDB that scripts/mysql-local.sh runs: its socket in $KV_MYSQL_DIR, else
 // $XDG_STATE_HOME/kvistmerket/mysql, else ~/.local/state/kvistmerket/mysql; database "kvist",
-// user "root" without a password.
+// the system user (its administrator there, known by the socket) without a password.
 SqlAliasSettings PrivateServerAlias();
 
 // Returns the alias's section of the alias file (names match without regard to case). Without

@@ -114,8 +114,8 @@ std::string refusalCause(const SqlEndpoint& endpoint, unsigned code) {
     case CR_SERVER_LOST:
     case CR_SERVER_LOST_EXTENDED:
     case CR_SERVER_GONE_ERROR:
-      return server + " svarer ikke (ventet " + std::to_string(TimeoutSeconds(endpoint.connectSeconds)) +
-             " sekunder)";
+      return "Serveren " + endpoint.name + " svarer ikke (ventet " +
+             std::to_string(TimeoutSeconds(endpoint.connectSeconds)) + " sekunder)";
     case CR_SSL_CONNECTION_ERROR:
       return "Kryptert forbindelse (TLS) til " + server +
              " kunne ikke settes opp: serverens sertifikat ble ikke godtatt, eller serveren har ikke TLS";
@@ -175,9 +175,17 @@ MYSQL* SqlConnection::Handle() {
 
 void SqlConnection::Raise(unsigned code, const std::string& serverText, const std::string& doing) {
   switch (const SqlErrorKind kind = KindOfCode(code)) {
-    case SqlErrorKind::Lost:
+    case SqlErrorKind::Lost: {
       lost_ = true;
-      throw SqlError(kind, "Forbindelsen til serveren " + endpoint_.name + " er brutt", serverText, code);
+      const bool silent = serverText.find("timed out") != std::string::npos ||
+                          serverText.find("timeout") != std::string::npos;
+      throw SqlError(kind,
+                     "Forbindelsen til serveren " + endpoint_.name + " er brutt" +
+                         (silent ? ": serveren svarte ikke på " + std::to_string(TimeoutSeconds(endpoint_.answerSeconds)) +
+                                       " sekunder"
+                                 : ""),
+                     serverText, code);
+    }
     case SqlErrorKind::DuplicateKey:
       throw SqlError(kind, "Nøkkelbrudd", serverText, code);
     default:

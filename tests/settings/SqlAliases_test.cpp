@@ -2,6 +2,8 @@
 #include "settings/SqlAliases.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -9,6 +11,7 @@
 #include "settings/SettingsError.h"
 
 #include "support/SqlTestSupport.h"
+#include "support/TcpServer.h"
 #include "settings/SettingsTestSupport.h"
 
 using sql_test::PrivateDatabase;
@@ -27,7 +30,7 @@ TEST_F(SqlAliasesTest, MySQLwebWithoutAnEntryIsThePrivateServer) {
   ASSERT_TRUE(alias.has_value());
   EXPECT_EQ(alias->socket, "/srv/egen/mysqld.sock");
   EXPECT_EQ(alias->database, "kvist");
-  EXPECT_EQ(alias->user, "root");
+  EXPECT_EQ(alias->user, ::getpwuid(::geteuid())->pw_name) << "the server's administrator is the system user";
   EXPECT_EQ(alias->driver, "QMARIADB");
   EXPECT_FALSE(ReadSqlAlias("DefaultDD").has_value()) << "other aliases have no default";
 }
@@ -94,6 +97,30 @@ TEST_F(SqlAliasesTest, AnAliasPasswordOthersCanReadIsRefused) {
   EXPECT_TRUE(ReadSqlAlias("Lokal").has_value()) << "an alias without a password is no secret";
   std::ofstream(settings.folder() + "SQLALIAS.INI") << "[Nett]\nHost=db.example\nTlsRequired=tja\n";
   EXPECT_THROW(ReadSqlAlias("Nett"), SettingsError);
+}
+
+TEST_F(SqlAliasesTest, AnAliasOverTcpIsEncryptedAndChecksTheServerAgainstItsCa) {
+  const auto server = server_test::FindTcpServer();
+  if (!server) GTEST_SKIP() << "the private MariaDB has no TCP port";
+  SqlAliasSettings tcp;
+  tcp.host = "127.0.0.1";
+  tcp.port = std::stoi(server->port);
+  tcp.user = server->user;
+  tcp.password = server->password;
+  tcp.tlsCa = server->ca;
+  WriteSqlAlias("Server", tcp);
+  const auto cipher = SqlTextFirstResult("Server", "SHOW SESSION STATUS LIKE 'Ssl_cipher'");
+  ASSERT_TRUE(cipher && !cipher->rows.empty());
+  EXPECT_NE(cipher->rows[0].at(1).value_or(""), "");
+  tcp.tlsCa = settings.folder() + "finnes-ikke.pem";
+  WriteSqlAlias("Server", tcp);
+  try {
+    RunSqlText("Server", "SELECT 1");
+    FAIL() << "connected without the CA";
+  } catch (const ESqlError& e) {
+    EXPECT_NE(std::string(e.what()).find("Kan ikke koble til SQL-databasen for databasealiaset Server"),
+              std::string::npos) << e.what();
+  }
 }
 
 TEST_F(SqlAliasesTest, HandWrittenSectionWithoutDriverUsesMariaDb) {
