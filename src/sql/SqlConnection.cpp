@@ -99,9 +99,9 @@ std::string refusalCause(const SqlEndpoint& endpoint, unsigned code) {
   switch (code) {
     case ER_ACCESS_DENIED_ERROR:
     case ER_ACCESS_DENIED_NO_PASSWORD_ERROR:
-      return "Innloggingen til " + server + " ble avvist for brukeren " + endpoint.user +
-             ": feil brukernavn eller passord, eller brukeren kan ikke logge inn herfra" +
-             (endpoint.TlsRequired() ? "" : " (eller serveren krever kryptert forbindelse, TLS)");
+      return "Serveren " + endpoint.name + " avviste innloggingen til " + endpoint.user +
+             ": feil brukernavn eller passord" +
+             (endpoint.TlsRequired() ? "" : ", eller serveren krever kryptert forbindelse (TLS)");
     case ER_DBACCESS_DENIED_ERROR:
       return "Brukeren " + endpoint.user + " har ikke tilgang til databasen " + endpoint.database + " på " + server;
     case ER_BAD_DB_ERROR:
@@ -124,38 +124,43 @@ std::string refusalCause(const SqlEndpoint& endpoint, unsigned code) {
   }
 }
 
+// Connects and signs on; throws SqlError with the cause, also for a session left unencrypted
+// where TLS is required. With no user the library would sign on as the system user.
+void signOn(MYSQL* mysql, const SqlEndpoint& endpoint) {
+  if (endpoint.user.empty()) {
+    throw SqlError(SqlErrorKind::Refused, "Ingen bruker er oppgitt for innlogging til serveren " + endpoint.name);
+  }
+  setOptions(mysql, endpoint);
+  if (!mysql_real_connect(mysql, orNull(endpoint.host), endpoint.user.c_str(), endpoint.password.c_str(),
+                          orNull(endpoint.database), endpoint.port, orNull(endpoint.socket), CLIENT_MULTI_STATEMENTS)) {
+    const unsigned code = mysql_errno(mysql);
+    const SqlErrorKind kind = code == ER_BAD_DB_ERROR ? SqlErrorKind::NotFound : SqlErrorKind::Refused;
+    throw SqlError(kind, refusalCause(endpoint, code), mysql_error(mysql), code);
+  }
+  if (endpoint.TlsRequired() && !mysql_get_ssl_cipher(mysql)) {
+    throw SqlError(SqlErrorKind::Refused,
+                   "Forbindelsen til serveren " + endpoint.name + " er ikke kryptert (TLS), men kryptering er påkrevd");
+  }
+}
+
 }  // namespace
 
 SqlConnection::SqlConnection(const SqlEndpoint& endpoint) : endpoint_(endpoint), mysql_(mysql_init(nullptr)) {
   if (!mysql_) throw SqlError(SqlErrorKind::Refused, "Tom for minne ved tilkobling til " + endpoint_.name);
-  if (endpoint_.user.empty()) {
+  try {
+    signOn(mysql_, endpoint_);
+  } catch (...) {
     mysql_close(mysql_);
-    throw SqlError(SqlErrorKind::Refused, "Ingen bruker er oppgitt for innlogging til serveren " + endpoint_.name);
-  }
-  setOptions(mysql_, endpoint_);
-  if (!mysql_real_connect(mysql_, orNull(endpoint_.host), endpoint_.user.c_str(), endpoint_.password.c_str(),
-                          orNull(endpoint_.database), endpoint_.port, orNull(endpoint_.socket),
-                          CLIENT_MULTI_STATEMENTS)) {
-    const unsigned code = mysql_errno(mysql_);
-    const std::string text = mysql_error(mysql_);
-    mysql_close(mysql_);
-    const SqlErrorKind kind = code == ER_BAD_DB_ERROR ? SqlErrorKind::NotFound : SqlErrorKind::Refused;
-    throw SqlError(kind, refusalCause(endpoint_, code), text, code);
-  }
-  if (endpoint_.TlsRequired() && !mysql_get_ssl_cipher(mysql_)) {
-    mysql_close(mysql_);
-    throw SqlError(SqlErrorKind::Refused,
-                   "Forbindelsen til serveren " + endpoint_.name + " er ikke kryptert (TLS), men kryptering er påkrevd");
+    throw;
   }
   if (endpoint_.OverTcp()) keepAlive(mysql_);
   mysql_set_local_infile_handler(mysql_, loadInit, loadRead, loadEnd, loadError, &load_);
-  if (endpoint_.idleSeconds > 0) {
-    try {
-      Execute("SET SESSION wait_timeout = " + std::to_string(endpoint_.idleSeconds));
-    } catch (...) {
-      mysql_close(mysql_);
-      throw;
-    }
+  if (endpoint_.idleSeconds == 0) return;
+  try {
+    Execute("SET SESSION wait_timeout = " + std::to_string(endpoint_.idleSeconds));
+  } catch (...) {
+    mysql_close(mysql_);
+    throw;
   }
 }
 
