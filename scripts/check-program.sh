@@ -100,12 +100,12 @@ server -e "DROP DATABASE IF EXISTS FIRMA"
   export FF_CONFIG_DIR=$root/var/check-server
   rm -rf "$FF_CONFIG_DIR" && mkdir -p "$FF_CONFIG_DIR"
   build/kvist-ff alias add KVIST "$root/var/demo/data"
-  tcp=$(scripts/mysql-local.sh tcp-config)
-  build/kvist-ff login ff_server@127.0.0.1:33306 "$(sed -n 's/^user=//p' <<<"$tcp")" \
-    --ca "$(sed -n 's/^ca=//p' <<<"$tcp")" <<<"$(sed -n 's/^password=//p' <<<"$tcp")"
+  scripts/mysql-local.sh firm FIRMA --owner --login >/dev/null
   build/kvist-ff alias add FIRMA --server ff_server@127.0.0.1:33306 --database FIRMA
   build/kvist-ff copy-alias KVIST FIRMA
+  scripts/mysql-local.sh firm FIRMA --login >/dev/null
   [ "$(build/kvist-ff tables FIRMA | wc -l)" = 32 ] || { echo "check-program.sh: FIRMA lacks tables" >&2; exit 1; }
+  ! build/kvist-ff create FIRMA NY NR:Integer 2>/dev/null || { echo "check-program.sh: the daily account made a table" >&2; exit 1; }
 )
 server -e "DROP DATABASE IF EXISTS FIRMA"
 
