@@ -60,6 +60,9 @@ class CApi {
     const unsigned tcp = MYSQL_PROTOCOL_TCP;
     mysql_optionsv(mysql_, MYSQL_OPT_PROTOCOL, &tcp);
     mysql_optionsv(mysql_, MYSQL_SET_CHARSET_NAME, "utf8mb4");
+    mysql_ssl_set(mysql_, nullptr, nullptr, server.ca.c_str(), nullptr, nullptr);
+    const my_bool enforce = 1;
+    mysql_optionsv(mysql_, MYSQL_OPT_SSL_ENFORCE, &enforce);
     if (!mysql_real_connect(mysql_, "127.0.0.1", server.user.c_str(), server.password.c_str(), kDatabase,
                             static_cast<unsigned>(std::stoul(server.port)), nullptr, 0)) {
       std::fprintf(stderr, "C API: %s\n", mysql_error(mysql_));
@@ -136,6 +139,7 @@ int main(int argc, char** argv) {
   }
   setenv("FF_CONFIG_DIR", (root + "/server-config").c_str(), 1);
   ff::FFClientConfigWriteServerLogin(server->user, server->password);
+  ff::FFClientConfigWriteServerTls({server->ca, {}, {}});
   ff::AddServerAlias(kAlias, {server->serverName(), kDatabase});
   {
     std::vector<std::string> names;

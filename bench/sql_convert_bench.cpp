@@ -63,7 +63,7 @@ void ensureTimeTable(const std::string& alias, const std::string& folder, int ro
 }
 
 std::string client() {
-  return "mariadb --no-defaults --local-infile=1 --user=root --socket=" +
+  return "mariadb --no-defaults --local-infile=1 --user=" + PrivateServerAlias().user + " --socket=" +
          PrivateServerAlias().socket + " kvist";
 }
 

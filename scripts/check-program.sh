@@ -27,7 +27,7 @@ port=${KV_MYSQL_PORT:-33306}
 export KV_MYSQL_DIR=${KV_MYSQL_DIR:-${XDG_STATE_HOME:-$HOME/.local/state}/kvistmerket/mysql}
 scripts/mysql-local.sh start --port "$port"
 socket=$KV_MYSQL_DIR/mysqld.sock
-server() { mariadb --no-defaults --socket="$socket" --user=root "$@"; }
+server() { mariadb --no-defaults --socket="$socket" --user="$(id -un)" "$@"; }
 server -e "DROP TABLE IF EXISTS kvist.PROSJEKT"
 
 (cd "$check" && KV_SCREENSHOT="$root/docs/whole-program.png" KV_SCREENSHOT_TABLE=PROSJEKT KV_SCREENSHOT_RUN=1 \
@@ -100,12 +100,12 @@ server -e "DROP DATABASE IF EXISTS FIRMA"
   export FF_CONFIG_DIR=$root/var/check-server
   rm -rf "$FF_CONFIG_DIR" && mkdir -p "$FF_CONFIG_DIR"
   build/kvist-ff alias add KVIST "$root/var/demo/data"
-  tcp=$(scripts/mysql-local.sh tcp-config)
-  (umask 077 && printf 'User=%s\nPassword=%s\n' "$(sed -n 's/^user=//p' <<<"$tcp")" \
-     "$(sed -n 's/^password=//p' <<<"$tcp")" >"$FF_CONFIG_DIR/client.cfg")
+  scripts/mysql-local.sh firm FIRMA --owner --login >/dev/null
   build/kvist-ff alias add FIRMA --server ff_server@127.0.0.1:33306 --database FIRMA
   build/kvist-ff copy-alias KVIST FIRMA
+  scripts/mysql-local.sh firm FIRMA --login >/dev/null
   [ "$(build/kvist-ff tables FIRMA | wc -l)" = 32 ] || { echo "check-program.sh: FIRMA lacks tables" >&2; exit 1; }
+  ! build/kvist-ff create FIRMA NY NR:Integer 2>/dev/null || { echo "check-program.sh: the daily account made a table" >&2; exit 1; }
 )
 server -e "DROP DATABASE IF EXISTS FIRMA"
 

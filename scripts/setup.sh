@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(g++ cmake make pkg-config qt6-base-dev libsqlite3-dev sqlite3
-          libgtest-dev libbenchmark-dev libicu-dev libmariadb-dev mariadb-server mariadb-client xvfb xauth
+          libgtest-dev libbenchmark-dev libicu-dev libmariadb-dev mariadb-server mariadb-client openssl xvfb xauth
           fonts-dejavu-core qt6-translations-l10n xdotool imagemagick
           clang libclang-rt-dev)
 missing=()

@@ -98,9 +98,9 @@ fs::path WriteTarget(const std::string& path) {
 
 class TempFile {
  public:
-  explicit TempFile(const fs::path& target)
+  TempFile(const fs::path& target, mode_t mode)
       : path_(target.string() + ".tmp" + std::to_string(getpid())),
-        fd_(::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666)),
+        fd_(::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode)),
         openError_(fd_ >= 0 ? 0 : errno) {}
   ~TempFile() {
     if (fd_ >= 0) ::close(fd_);
@@ -125,6 +125,7 @@ class TempFile {
     if (::stat(original.c_str(), &st) != 0) return 0;  // new file: the umask decides
     return ::fchmod(fd_, st.st_mode & 07777) == 0 ? 0 : errno;
   }
+  int OwnerOnly() const { return ::fchmod(fd_, 0600) == 0 ? 0 : errno; }
   int CommitAs(const fs::path& target) {
     const int synced = ::fsync(fd_) == 0 ? 0 : errno;
     const int closed = ::close(fd_) == 0 ? 0 : errno;
@@ -144,15 +145,16 @@ class TempFile {
 
 // Writes bytes to a temporary file beside path and renames it over path, so a failure half-way
 // (disk full, no rights) leaves the old file as it was.
-void ReplaceFile(const std::string& path, std::string_view bytes) {
+void ReplaceFile(const std::string& path, std::string_view bytes, bool ownerOnly) {
   const fs::path target = WriteTarget(path);
   if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
     throw SettingsError(FileError("Kan ikke skrive innstillingsfilen", path, errno));
   }
-  TempFile temp(target);
+  TempFile temp(target, ownerOnly ? 0600 : 0666);
   int error = temp.Open();
+  if (error == 0) error = ownerOnly ? temp.OwnerOnly() : 0;
   if (error == 0) error = temp.WriteAll(bytes);
-  if (error == 0) error = temp.CopyModeOf(target);
+  if (error == 0 && !ownerOnly) error = temp.CopyModeOf(target);
   if (error == 0) error = temp.CommitAs(target);
   if (error != 0) throw SettingsError(FileError("Kan ikke skrive innstillingsfilen", path, error));
 }
@@ -316,7 +318,7 @@ std::string IniFile::Serialize() const {
   return bytes;
 }
 
-void IniFile::Save() const {
+void IniFile::Save(bool ownerOnly) const {
   if (path_.empty()) throw SettingsError("Ingen innstillingsfil er åpnet");
-  ReplaceFile(path_, Serialize());
+  ReplaceFile(path_, Serialize(), ownerOnly);
 }

@@ -45,8 +45,10 @@ class IniFile {
   // character that Windows-1252 lacks is written as "?". A Windows-1252 file whose bytes would
   // read as UTF-8 gets a comment line naming its encoding in letters UTF-8 cannot hold. The old file is replaced only once
   // the new one is completely on disk. Throws SettingsError when it cannot be written, or when
-  // the store is bound to no file; the store itself is unchanged either way.
-  void Save() const;
+  // the store is bound to no file; the store itself is unchanged either way. The file keeps
+  // its access rights, or with ownerOnly becomes readable by its owner only (it holds a
+  // password).
+  void Save(bool ownerOnly = false) const;
 
  private:
   enum class LineKind { Section, Key, Other };

@@ -1,16 +1,22 @@
 #include "settings/SqlAliases.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <map>
 
 #include "settings/Felles.h"
 #include "settings/IniFile.h"
+#include "settings/SettingsError.h"
+#include "sql/SecretFile.h"
 #include "sql/SqlError.h"
 #include "text/Utf8Text.h"
 
 namespace {
 
-constexpr const char* kKeys[] = {"Driver", "Host", "Socket", "Port", "Database", "User", "Password"};
+constexpr const char* kKeys[] = {"Driver", "Host",     "Socket", "Port",        "Database",
+                                 "User",   "Password", "TlsCa",  "TlsRequired", "TlsVerifyServer"};
 // Bulk loads, index builds on millions of rows and the user's own statements may take long.
 constexpr unsigned kAnswerSeconds = 3600;
 
@@ -25,12 +31,31 @@ std::string privateServerFolder() {
   return state + "/kvistmerket/mysql";
 }
 
+// The private server's administrator: the system user, signed on through the socket.
+std::string systemUser() {
+  const passwd* entry = ::getpwuid(::geteuid());
+  return entry ? entry->pw_name : "root";
+}
+
 int portNumber(const std::string& text) {
   try {
     return std::stoi(text);
   } catch (const std::logic_error&) {
     return 0;  // no number: the default port
   }
+}
+
+std::optional<bool> tlsSwitch(const std::string& key, const std::string& text) {
+  try {
+    return sql::ParseTlsSwitch(key, text);
+  } catch (const sql::SqlError& e) {
+    throw SettingsError(std::string(e.what()) + " i " + SqlAliasFileName());
+  }
+}
+
+std::string switchText(const std::optional<bool>& value) {
+  if (!value) return {};
+  return *value ? "1" : "0";
 }
 
 bool mariaDbDriver(const std::string& driver) {
@@ -71,7 +96,7 @@ SqlAliasSettings PrivateServerAlias() {
   SqlAliasSettings settings;
   settings.socket = privateServerFolder() + "/mysqld.sock";
   settings.database = "kvist";
-  settings.user = "root";
+  settings.user = systemUser();
   return settings;
 }
 
@@ -92,16 +117,25 @@ std::optional<SqlAliasSettings> ReadSqlAlias(const std::string& alias) {
   settings.database = text("Database");
   settings.user = text("User");
   settings.password = text("Password");
+  settings.tlsCa = text("TlsCa");
+  settings.tlsRequired = tlsSwitch("TlsRequired", text("TlsRequired"));
+  settings.tlsVerifyServer = tlsSwitch("TlsVerifyServer", text("TlsVerifyServer"));
+  if (!settings.password.empty() && sql::OthersCanRead(SqlAliasFileName())) {
+    throw SettingsError(sql::OthersCanReadMessage(SqlAliasFileName()));
+  }
   return settings;
 }
 
 void WriteSqlAlias(const std::string& alias, const SqlAliasSettings& settings) {
   IniFile file = IniFile::Load(SqlAliasFileName());
   const std::string port = settings.port > 0 ? std::to_string(settings.port) : std::string();
-  const std::string values[] = {settings.driver,   settings.host, settings.socket,  port,
-                                settings.database, settings.user, settings.password};
+  const std::string values[] = {settings.driver,   settings.host,     settings.socket,
+                                port,              settings.database, settings.user,
+                                settings.password, settings.tlsCa,    switchText(settings.tlsRequired),
+                                switchText(settings.tlsVerifyServer)};
+  static_assert(std::size(values) == std::size(kKeys));
   for (std::size_t i = 0; i < std::size(kKeys); ++i) file.Write(alias, kKeys[i], values[i]);
-  file.Save();
+  file.Save(!settings.password.empty());
 }
 
 SqlAliasSettings RequireSqlAlias(const std::string& alias) {
@@ -119,6 +153,7 @@ sql::SqlEndpoint SqlAliasEndpoint(const std::string& alias, const SqlAliasSettin
   endpoint.database = settings.database;
   endpoint.user = settings.user;
   endpoint.password = settings.password;
+  endpoint.tls = {settings.tlsCa, settings.tlsRequired, settings.tlsVerifyServer};
   endpoint.answerSeconds = kAnswerSeconds;
   return endpoint;
 }

@@ -25,6 +25,10 @@ struct SqlAliasSettings {
   std::string database;
   std::string user;
   std::string password;
+  // TLS over TCP/IP (TlsCa=, TlsRequired=, TlsVerifyServer=); see sql::SqlTls.
+  std::string tlsCa;
+  std::optional<bool> tlsRequired;
+  std::optional<bool> tlsVerifyServer;
 
   bool operator==(const SqlAliasSettings&) const = default;
 };
@@ -37,15 +41,17 @@ std::string SqlAliasFileName();
 
 // The private MariaDB that scripts/mysql-local.sh runs: its socket in $KV_MYSQL_DIR, else
 // $XDG_STATE_HOME/kvistmerket/mysql, else ~/.local/state/kvistmerket/mysql; database "kvist",
-// user "root" without a password.
+// the system user (its administrator there, known by the socket) without a password.
 SqlAliasSettings PrivateServerAlias();
 
 // Returns the alias's section of the alias file (names match without regard to case). Without
 // a section, "MySQLweb" is PrivateServerAlias() and any other alias is nullopt.
-// Throws SettingsError when the file exists but cannot be read.
+// Throws SettingsError when the file exists but cannot be read, when a TLS switch is not a
+// yes or no, and when the section has a password while others than the owner can read the file.
 std::optional<SqlAliasSettings> ReadSqlAlias(const std::string& alias);
 
-// Writes (or replaces) the alias's section in the alias file.
+// Writes (or replaces) the alias's section in the alias file; with a password the file becomes
+// readable by its owner only.
 // Throws SettingsError when the file cannot be written.
 void WriteSqlAlias(const std::string& alias, const SqlAliasSettings& settings);
 

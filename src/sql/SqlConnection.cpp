@@ -3,6 +3,9 @@
 #include <errmsg.h>
 #include <mysql.h>
 #include <mysqld_error.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 #include <cstring>
 #include <exception>
@@ -50,35 +53,107 @@ int loadError(void* ptr, char* message, unsigned int size) {
   return CR_UNKNOWN_ERROR;
 }
 
+const char* orNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
+
+// TLS as the endpoint asks; the CA also makes the library check the server's certificate.
+void setTlsOptions(MYSQL* mysql, const SqlEndpoint& endpoint) {
+  if (!endpoint.TlsRequired() && endpoint.tls.ca.empty()) return;
+  mysql_ssl_set(mysql, nullptr, nullptr, orNull(endpoint.tls.ca), nullptr, nullptr);
+  const my_bool enforce = endpoint.TlsRequired();
+  mysql_optionsv(mysql, MYSQL_OPT_SSL_ENFORCE, &enforce);
+  const my_bool verify = endpoint.VerifiesServerName();
+  mysql_optionsv(mysql, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &verify);
+}
+
 void setOptions(MYSQL* mysql, const SqlEndpoint& endpoint) {
   const unsigned localInfile = 1;
+  const unsigned connectSeconds = TimeoutSeconds(endpoint.connectSeconds);
+  const unsigned answerSeconds = TimeoutSeconds(endpoint.answerSeconds);
   mysql_optionsv(mysql, MYSQL_OPT_LOCAL_INFILE, &localInfile);
-  mysql_optionsv(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &endpoint.connectSeconds);
-  mysql_optionsv(mysql, MYSQL_OPT_READ_TIMEOUT, &endpoint.answerSeconds);
-  mysql_optionsv(mysql, MYSQL_OPT_WRITE_TIMEOUT, &endpoint.answerSeconds);
+  mysql_optionsv(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &connectSeconds);
+  mysql_optionsv(mysql, MYSQL_OPT_READ_TIMEOUT, &answerSeconds);
+  mysql_optionsv(mysql, MYSQL_OPT_WRITE_TIMEOUT, &answerSeconds);
   mysql_optionsv(mysql, MYSQL_SET_CHARSET_NAME, "utf8mb4");
-  if (!endpoint.host.empty()) {
+  if (endpoint.OverTcp()) {
     const unsigned tcp = MYSQL_PROTOCOL_TCP;  // "localhost" too goes over TCP/IP
     mysql_optionsv(mysql, MYSQL_OPT_PROTOCOL, &tcp);
   }
+  setTlsOptions(mysql, endpoint);
 }
 
-const char* orNull(const std::string& s) { return s.empty() ? nullptr : s.c_str(); }
+// Probes on an idle TCP/IP connection, so that a server whose machine is gone is noticed
+// while waiting for it.
+void keepAlive(MYSQL* mysql) {
+  const int fd = static_cast<int>(mysql_get_socket(mysql));
+  const int on = 1, idle = 10, interval = 5, probes = 3;
+  setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+  setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+  setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+  setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &probes, sizeof probes);
+}
+
+// The true cause of a refused connection, in the user's words; the library's or server's own
+// text goes with it.
+std::string refusalCause(const SqlEndpoint& endpoint, unsigned code) {
+  const std::string server = "serveren " + endpoint.name;
+  switch (code) {
+    case ER_ACCESS_DENIED_ERROR:
+    case ER_ACCESS_DENIED_NO_PASSWORD_ERROR:
+      return "Serveren " + endpoint.name + " avviste innloggingen til " + endpoint.user +
+             ": feil brukernavn eller passord" +
+             (endpoint.TlsRequired() ? "" : ", eller serveren krever kryptert forbindelse (TLS)");
+    case ER_DBACCESS_DENIED_ERROR:
+      return "Brukeren " + endpoint.user + " har ikke tilgang til databasen " + endpoint.database + " på " + server;
+    case ER_BAD_DB_ERROR:
+      return "Databasen " + endpoint.database + " finnes ikke på " + server;
+    case CR_CONNECTION_ERROR:
+    case CR_CONN_HOST_ERROR:
+      return "Får ikke kontakt med " + server + ": ingen server svarer på adressen";
+    case CR_UNKNOWN_HOST:
+      return "Finner ikke adressen til " + server;
+    case CR_SERVER_LOST:
+    case CR_SERVER_LOST_EXTENDED:
+    case CR_SERVER_GONE_ERROR:
+      return "Serveren " + endpoint.name + " svarer ikke (ventet " +
+             std::to_string(TimeoutSeconds(endpoint.connectSeconds)) + " sekunder)";
+    case CR_SSL_CONNECTION_ERROR:
+      return "Kryptert forbindelse (TLS) til " + server +
+             " kunne ikke settes opp: serverens sertifikat ble ikke godtatt, eller serveren har ikke TLS";
+    default:
+      return "Kan ikke koble til " + server;
+  }
+}
+
+// Connects and signs on; throws SqlError with the cause, also for a session left unencrypted
+// where TLS is required. With no user the library would sign on as the system user.
+void signOn(MYSQL* mysql, const SqlEndpoint& endpoint) {
+  if (endpoint.user.empty()) {
+    throw SqlError(SqlErrorKind::Refused, "Ingen bruker er oppgitt for innlogging til serveren " + endpoint.name);
+  }
+  setOptions(mysql, endpoint);
+  if (!mysql_real_connect(mysql, orNull(endpoint.host), endpoint.user.c_str(), endpoint.password.c_str(),
+                          orNull(endpoint.database), endpoint.port, orNull(endpoint.socket), CLIENT_MULTI_STATEMENTS)) {
+    const unsigned code = mysql_errno(mysql);
+    const SqlErrorKind kind = code == ER_BAD_DB_ERROR ? SqlErrorKind::NotFound : SqlErrorKind::Refused;
+    throw SqlError(kind, refusalCause(endpoint, code), mysql_error(mysql), code);
+  }
+  if (endpoint.TlsRequired() && !mysql_get_ssl_cipher(mysql)) {
+    throw SqlError(SqlErrorKind::Refused,
+                   "Forbindelsen til serveren " + endpoint.name + " er ikke kryptert (TLS), men kryptering er påkrevd");
+  }
+}
 
 }  // namespace
 
 SqlConnection::SqlConnection(const SqlEndpoint& endpoint) : endpoint_(endpoint), mysql_(mysql_init(nullptr)) {
   if (!mysql_) throw SqlError(SqlErrorKind::Refused, "Tom for minne ved tilkobling til " + endpoint_.name);
-  setOptions(mysql_, endpoint_);
-  if (!mysql_real_connect(mysql_, orNull(endpoint_.host), endpoint_.user.c_str(), endpoint_.password.c_str(),
-                          orNull(endpoint_.database), endpoint_.port, orNull(endpoint_.socket),
-                          CLIENT_MULTI_STATEMENTS)) {
-    const unsigned code = mysql_errno(mysql_);
-    const std::string text = mysql_error(mysql_);
+  try {
+    signOn(mysql_, endpoint_);
+  } catch (...) {
     mysql_close(mysql_);
-    const SqlErrorKind kind = code == ER_BAD_DB_ERROR ? SqlErrorKind::NotFound : SqlErrorKind::Refused;
-    throw SqlError(kind, "Kan ikke koble til server " + endpoint_.name, text, code);
+    throw;
   }
+  if (endpoint_.OverTcp()) keepAlive(mysql_);
   mysql_set_local_infile_handler(mysql_, loadInit, loadRead, loadEnd, loadError, &load_);
 }
 
@@ -98,9 +173,17 @@ MYSQL* SqlConnection::Handle() {
 
 void SqlConnection::Raise(unsigned code, const std::string& serverText, const std::string& doing) {
   switch (const SqlErrorKind kind = KindOfCode(code)) {
-    case SqlErrorKind::Lost:
+    case SqlErrorKind::Lost: {
       lost_ = true;
-      throw SqlError(kind, "Forbindelsen til serveren " + endpoint_.name + " er brutt", serverText, code);
+      const bool silent = serverText.find("timed out") != std::string::npos ||
+                          serverText.find("timeout") != std::string::npos;
+      throw SqlError(kind,
+                     "Forbindelsen til serveren " + endpoint_.name + " er brutt" +
+                         (silent ? ": serveren svarte ikke på " + std::to_string(TimeoutSeconds(endpoint_.answerSeconds)) +
+                                       " sekunder"
+                                 : ""),
+                     serverText, code);
+    }
     case SqlErrorKind::DuplicateKey:
       throw SqlError(kind, "Nøkkelbrudd", serverText, code);
     default:

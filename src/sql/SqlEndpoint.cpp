@@ -1,6 +1,9 @@
 #include "sql/SqlEndpoint.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
+#include <cstdlib>
 
 #include "sql/SqlError.h"
 
@@ -45,6 +48,27 @@ SqlEndpoint ParseServerName(const std::string& serverName) {
   if (portColon != std::string::npos) endpoint.port = parsePort(serverName, rest.substr(portColon + 1));
   if (endpoint.host.empty()) badName(serverName, "adressen mangler");
   return endpoint;
+}
+
+std::optional<bool> ParseTlsSwitch(const std::string& key, const std::string& text) {
+  std::string word = text;
+  std::transform(word.begin(), word.end(), word.begin(), [](unsigned char c) { return std::tolower(c); });
+  if (word.empty()) return std::nullopt;
+  for (const char* yes : {"1", "ja", "yes", "true", "on"}) {
+    if (word == yes) return true;
+  }
+  for (const char* no : {"0", "nei", "no", "false", "off"}) {
+    if (word == no) return false;
+  }
+  throw SqlError(SqlErrorKind::Refused, "Ugyldig verdi for " + key + ": '" + text + "' (bruk 1 eller 0)");
+}
+
+unsigned TimeoutSeconds(unsigned fallback) {
+  const char* text = std::getenv("KV_SQL_TIMEOUT");
+  if (!text || !*text) return fallback;
+  unsigned seconds = 0;
+  const auto result = std::from_chars(text, text + std::char_traits<char>::length(text), seconds);
+  return result.ec == std::errc() && *result.ptr == '\0' && seconds > 0 ? seconds : fallback;
 }
 
 }  // namespace sql

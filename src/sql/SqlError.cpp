@@ -13,6 +13,7 @@ SqlErrorKind KindOfCode(unsigned code) {
     case CR_CONNECTION_ERROR:
     case CR_CONN_HOST_ERROR:
     case CR_UNKNOWN_HOST:
+    case CR_SSL_CONNECTION_ERROR:  // over TLS a dropped or silent server shows as this
     case ER_CONNECTION_KILLED:
     case ER_SERVER_SHUTDOWN:
     case ER_NET_READ_ERROR:

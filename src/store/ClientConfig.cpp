@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "sql/SecretFile.h"
+#include "sql/SqlError.h"
 #include "store/Aliases.h"
 #include "store/Engine.h"
 #include "store/Errors.h"
@@ -18,13 +20,32 @@ constexpr const char* kServerNameKey = "ServerName";
 constexpr const char* kProtocolKey = "Protocol";
 constexpr const char* kUserKey = "User";
 constexpr const char* kPasswordKey = "Password";
+constexpr const char* kTlsCaKey = "TlsCa";
+constexpr const char* kTlsRequiredKey = "TlsRequired";
+constexpr const char* kTlsVerifyKey = "TlsVerifyServer";
 
 struct ClientConfig {
   std::string serverName;
   std::string protocol = ProtocolName(Protocol::SingleUser);
   std::string user;
   std::string password;
+  std::string tlsCa;
+  std::string tlsRequired;  // as written: 1 or 0, empty for the default
+  std::string tlsVerify;
 };
+
+std::string switchText(const std::optional<bool>& value) {
+  if (!value) return {};
+  return *value ? "1" : "0";
+}
+
+std::optional<bool> switchValue(const char* key, const std::string& text) {
+  try {
+    return sql::ParseTlsSwitch(key, text);
+  } catch (const sql::SqlError& e) {
+    throw Error(std::string(e.what()) + " i klientoppsettet " + FFClientConfigFile());
+  }
+}
 
 // One setting a line: KEY=VALUE. Unknown keys and lines without "=" are ignored.
 ClientConfig readConfig() {
@@ -44,7 +65,11 @@ ClientConfig readConfig() {
     if (key == kProtocolKey) config.protocol = line.substr(eq + 1);
     if (key == kUserKey) config.user = line.substr(eq + 1);
     if (key == kPasswordKey) config.password = line.substr(eq + 1);
+    if (key == kTlsCaKey) config.tlsCa = line.substr(eq + 1);
+    if (key == kTlsRequiredKey) config.tlsRequired = line.substr(eq + 1);
+    if (key == kTlsVerifyKey) config.tlsVerify = line.substr(eq + 1);
   }
+  if (!config.password.empty() && sql::OthersCanRead(path)) throw Error(sql::OthersCanReadMessage(path));
   return config;
 }
 
@@ -56,15 +81,18 @@ void writeConfig(const ClientConfig& config) {
   const std::string temp = path + ".new";
   {
     std::ofstream out(temp, std::ios::trunc);
+    // The file may hold the server password: private before anything is written.
+    fs::permissions(temp, fs::perms::owner_read | fs::perms::owner_write, ec);
     out << kServerNameKey << '=' << config.serverName << '\n'
         << kProtocolKey << '=' << config.protocol << '\n';
     if (!config.user.empty()) out << kUserKey << '=' << config.user << '\n';
     if (!config.password.empty()) out << kPasswordKey << '=' << config.password << '\n';
+    if (!config.tlsCa.empty()) out << kTlsCaKey << '=' << config.tlsCa << '\n';
+    if (!config.tlsRequired.empty()) out << kTlsRequiredKey << '=' << config.tlsRequired << '\n';
+    if (!config.tlsVerify.empty()) out << kTlsVerifyKey << '=' << config.tlsVerify << '\n';
     out.flush();
     if (!out) throw Error("Kan ikke skrive klientoppsettet " + path);
   }
-  // The file may hold the server password.
-  fs::permissions(temp, fs::perms::owner_read | fs::perms::owner_write, ec);
   fs::rename(temp, path, ec);
   if (ec) {
     fs::remove(temp, ec);
@@ -120,6 +148,20 @@ void FFClientConfigWriteServerLogin(const std::string& user, const std::string& 
   ClientConfig config = readConfig();
   config.user = user;
   config.password = password;
+  writeConfig(config);
+}
+
+sql::SqlTls FFClientConfigReadServerTls() {
+  const ClientConfig config = readConfig();
+  return {config.tlsCa, switchValue(kTlsRequiredKey, config.tlsRequired), switchValue(kTlsVerifyKey, config.tlsVerify)};
+}
+
+void FFClientConfigWriteServerTls(const sql::SqlTls& tls) {
+  checkOneLine("CA-filen", tls.ca);
+  ClientConfig config = readConfig();
+  config.tlsCa = tls.ca;
+  config.tlsRequired = switchText(tls.required);
+  config.tlsVerify = switchText(tls.verifyServer);
   writeConfig(config);
 }
 

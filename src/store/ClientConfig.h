@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "sql/SqlEndpoint.h"
+
 namespace ff {
 
 // Longest server name the configuration holds, in characters.
@@ -33,7 +35,8 @@ void FFClientConfigWriteServerName(const std::string& serverName);
 void FFClientConfigWriteProtocolName(const std::string& protocolName);
 
 // The user name and password the client signs on to a database server with (TCP/IP); empty
-// when none is stored. Throws Error when the configuration exists but cannot be read.
+// when none is stored. Throws Error when the configuration exists but cannot be read, or holds
+// a password while others than its owner can read it.
 std::string FFClientConfigReadServerUser();
 std::string FFClientConfigReadServerPassword();
 
@@ -41,6 +44,14 @@ std::string FFClientConfigReadServerPassword();
 // the stored configuration as it was, when either holds a line break or the folder cannot be
 // written. The file is readable by its owner only.
 void FFClientConfigWriteServerLogin(const std::string& user, const std::string& password);
+
+// TLS towards the server: TlsCa= (CA file), TlsRequired= and TlsVerifyServer= (1 or 0; unset
+// leaves the SQL client's default). Throws Error as the login does, and for a switch that is
+// neither yes nor no.
+sql::SqlTls FFClientConfigReadServerTls();
+
+// Stores the TLS settings, keeping the other entries. Throws Error as the login's writer does.
+void FFClientConfigWriteServerTls(const sql::SqlTls& tls);
 
 // Full path of the configuration file.
 std::string FFClientConfigFile();

@@ -4,6 +4,7 @@
 #include <functional>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -13,7 +14,11 @@
 #include "convert/ConvertReport.h"
 #include "convert/TableSql.h"
 #include "db/SuiteDatabase.h"
+#include "sql/SqlEndpoint.h"
+#include "sql/SqlError.h"
 #include "store/Aliases.h"
+#include "store/ClientConfig.h"
+#include "store/Engine.h"
 #include "store/Errors.h"
 #include "store/Session.h"
 #include "store/Table.h"
@@ -237,6 +242,41 @@ int cmdSql(Args args) {
   return 0;
 }
 
+// A yes/no option of login, unset when not given.
+std::optional<bool> switchOption(const std::multimap<std::string, std::string>& options, const std::string& name) {
+  const auto it = options.find(name);
+  if (it == options.end()) return std::nullopt;
+  try {
+    return sql::ParseTlsSwitch(name, it->second);
+  } catch (const sql::SqlError& e) {
+    throw UsageError(e.what());
+  }
+}
+
+// The workstation's login to a server goes into client.cfg; the password comes on standard
+// input, never on the command line where others could see it.
+int cmdLogin(Args args) {
+  const auto options = takeOptions(args, {"--ca", "--tls-required", "--verify-server"});
+  requireArgs(args, 2, 2);
+  try {
+    sql::ParseServerName(args[0]);
+  } catch (const sql::SqlError& e) {
+    throw UsageError(e.what());
+  }
+  const auto ca = options.find("--ca");
+  const sql::SqlTls tls{ca == options.end() ? std::string() : ca->second, switchOption(options, "--tls-required"),
+                        switchOption(options, "--verify-server")};
+  std::string password;
+  std::getline(std::cin, password);
+  ff::FFClientConfigWriteServerName(args[0]);
+  ff::FFClientConfigWriteProtocolName(ff::ProtocolName(ff::Protocol::TcpIp));
+  ff::FFClientConfigWriteServerLogin(args[1], password);
+  ff::FFClientConfigWriteServerTls(tls);
+  std::cout << "Innloggingen til " << args[0] << " som " << args[1] << " er lagret i " << ff::FFClientConfigFile()
+            << '\n';
+  return 0;
+}
+
 int cmdExecSql(Args args) {
   requireArgs(args, 1, 1);
   InitSettingsStore();
@@ -329,6 +369,12 @@ const std::vector<Command>& commands() {
          "klientoppsettet)"},
         {"list", "vis alle alias"}},
        cmdAlias},
+      {"login",
+       {{"NAVN@ADRESSE[:PORT] BRUKER [--ca FIL] [--tls-required 1|0] [--verify-server 1|0]",
+         "lagre arbeidsstasjonens innlogging til MariaDB-serveren i klientoppsettet (client.cfg,\n"
+         "bare eieren kan lese det); passordet leses fra standard inn. --ca: CA-filen serverens\n"
+         "sertifikat kontrolleres mot (da også serverens navn); kryptering (TLS) er påkrevd"}},
+       cmdLogin},
       {"create",
        {{"ALIAS TABELL FELT:TYPE[:STØRRELSE]... [--index NAVN:FELT[;FELT...]]...",
          "lag en tabell (typer: String, Smallint, Integer, Word, Boolean, Float, Currency,\n"

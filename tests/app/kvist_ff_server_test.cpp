@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/ServerTestSupport.h"
 
 namespace {
@@ -19,12 +21,14 @@ class KvistFfServerTest : public ::testing::Test {
  protected:
   void SetUp() override { REQUIRE_TCP_SERVER(db); }
 
-  ToolRun run(const QStringList& args) {
+  ToolRun run(const QStringList& args, const std::string& input = {}) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("FF_CONFIG_DIR", QString::fromStdString(db.local().root() + "/config"));
     p.setProcessEnvironment(env);
     p.start(KV_BINARY_DIR "/kvist-ff", args);
+    p.write(input.data(), static_cast<qint64>(input.size()));
+    p.closeWriteChannel();
     p.waitForFinished(120000);
     return {p.exitCode(), p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
   }
@@ -47,6 +51,25 @@ TEST_F(KvistFfServerTest, ServerAliasesAreAddedAndListed) {
   EXPECT_EQ(badDatabase.code, 1);
   EXPECT_NE(badDatabase.err.find("Ugyldig databasenavn"), std::string::npos) << badDatabase.err;
   EXPECT_EQ(run({"alias", "add", "X", "--server", server}).code, 2) << "the database is required";
+}
+
+TEST_F(KvistFfServerTest, LoginWritesTheWorkstationsLoginPrivatelyAndTheServerIsReachedWithIt) {
+  const QString server = QString::fromStdString(db.server().serverName());
+  const ToolRun bad = run({"login", server, "kvist", "--tls-required", "kanskje"}, "x\n");
+  EXPECT_EQ(bad.code, 2) << bad.err;
+  const ToolRun login = run({"login", server, QString::fromStdString(db.server().user), "--ca",
+                             QString::fromStdString(db.server().ca)},
+                            db.server().password + "\n");
+  ASSERT_EQ(login.code, 0) << login.err;
+  EXPECT_EQ(ff::FFClientConfigReadServerUser(), db.server().user);
+  EXPECT_EQ(ff::FFClientConfigReadServerPassword(), db.server().password) << "read from standard input";
+  EXPECT_EQ(ff::FFClientConfigReadServerTls().ca, db.server().ca);
+  EXPECT_EQ(ff::FFClientConfigReadServerName(), db.server().serverName());
+  EXPECT_EQ(ff::FFClientConfigReadProtocol(), "TCP/IP");
+  const auto perms = std::filesystem::status(ff::FFClientConfigFile()).permissions();
+  EXPECT_EQ(perms & (std::filesystem::perms::group_all | std::filesystem::perms::others_all),
+            std::filesystem::perms::none);
+  EXPECT_EQ(run({"tables", QString::fromStdString(db.alias())}).code, 0) << "the store signs on with it";
 }
 
 TEST_F(KvistFfServerTest, CopyAliasMovesAWholeFirmOntoTheServer) {

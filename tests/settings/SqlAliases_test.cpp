@@ -2,10 +2,16 @@
 #include "settings/SqlAliases.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 
+#include "settings/SettingsError.h"
+
 #include "support/SqlTestSupport.h"
+#include "support/TcpServer.h"
 #include "settings/SettingsTestSupport.h"
 
 using sql_test::PrivateDatabase;
@@ -24,7 +30,7 @@ TEST_F(SqlAliasesTest, MySQLwebWithoutAnEntryIsThePrivateServer) {
   ASSERT_TRUE(alias.has_value());
   EXPECT_EQ(alias->socket, "/srv/egen/mysqld.sock");
   EXPECT_EQ(alias->database, "kvist");
-  EXPECT_EQ(alias->user, "root");
+  EXPECT_EQ(alias->user, ::getpwuid(::geteuid())->pw_name) << "the server's administrator is the system user";
   EXPECT_EQ(alias->driver, "QMARIADB");
   EXPECT_FALSE(ReadSqlAlias("DefaultDD").has_value()) << "other aliases have no default";
 }
@@ -54,6 +60,67 @@ TEST_F(SqlAliasesTest, WrittenAliasReadsBackAndSitsInTheSettingsFolder) {
   EXPECT_EQ(read->user, "kvist");
   EXPECT_EQ(read->password, "hemmelig");
   EXPECT_TRUE(read->socket.empty());
+}
+
+TEST_F(SqlAliasesTest, TlsSettingsReadBackAndAPasswordMakesTheFilePrivate) {
+  SqlAliasSettings web;
+  web.host = "db.example";
+  web.user = "kvist";
+  web.password = "hemmelig";
+  web.tlsCa = "/etc/kvist/ca.pem";
+  web.tlsVerifyServer = false;
+  WriteSqlAlias("Nettbutikk", web);
+  const auto read = ReadSqlAlias("Nettbutikk");
+  ASSERT_TRUE(read.has_value());
+  EXPECT_EQ(*read, web);
+  const auto perms = std::filesystem::status(SqlAliasFileName()).permissions();
+  EXPECT_EQ(perms & (std::filesystem::perms::group_all | std::filesystem::perms::others_all),
+            std::filesystem::perms::none);
+  const sql::SqlEndpoint endpoint = SqlAliasEndpoint("Nettbutikk", *read);
+  EXPECT_TRUE(endpoint.TlsRequired()) << "TCP/IP is encrypted unless the alias says otherwise";
+  EXPECT_FALSE(endpoint.VerifiesServerName());
+  EXPECT_EQ(endpoint.tls.ca, "/etc/kvist/ca.pem");
+}
+
+TEST_F(SqlAliasesTest, AnAliasPasswordOthersCanReadIsRefused) {
+  std::ofstream(settings.folder() + "SQLALIAS.INI") << "[Nett]\nHost=db.example\nUser=kvist\nPassword=hemmelig\n"
+                                                       "[Lokal]\nSocket=/tmp/x.sock\nUser=kvist\n";
+  std::filesystem::permissions(SqlAliasFileName(), std::filesystem::perms::owner_read |
+                                                       std::filesystem::perms::owner_write |
+                                                       std::filesystem::perms::others_read);
+  try {
+    ReadSqlAlias("Nett");
+    FAIL() << "a password that others can read was used";
+  } catch (const SettingsError& e) {
+    EXPECT_NE(std::string(e.what()).find("chmod 600"), std::string::npos) << e.what();
+  }
+  EXPECT_TRUE(ReadSqlAlias("Lokal").has_value()) << "an alias without a password is no secret";
+  std::ofstream(settings.folder() + "SQLALIAS.INI") << "[Nett]\nHost=db.example\nTlsRequired=tja\n";
+  EXPECT_THROW(ReadSqlAlias("Nett"), SettingsError);
+}
+
+TEST_F(SqlAliasesTest, AnAliasOverTcpIsEncryptedAndChecksTheServerAgainstItsCa) {
+  const auto server = server_test::FindTcpServer();
+  if (!server) GTEST_SKIP() << "the private MariaDB has no TCP port";
+  SqlAliasSettings tcp;
+  tcp.host = "127.0.0.1";
+  tcp.port = std::stoi(server->port);
+  tcp.user = server->user;
+  tcp.password = server->password;
+  tcp.tlsCa = server->ca;
+  WriteSqlAlias("Server", tcp);
+  const auto cipher = SqlTextFirstResult("Server", "SHOW SESSION STATUS LIKE 'Ssl_cipher'");
+  ASSERT_TRUE(cipher && !cipher->rows.empty());
+  EXPECT_NE(cipher->rows[0].at(1).value_or(""), "");
+  tcp.tlsCa = settings.folder() + "finnes-ikke.pem";
+  WriteSqlAlias("Server", tcp);
+  try {
+    RunSqlText("Server", "SELECT 1");
+    FAIL() << "connected without the CA";
+  } catch (const ESqlError& e) {
+    EXPECT_NE(std::string(e.what()).find("Kan ikke koble til SQL-databasen for databasealiaset Server"),
+              std::string::npos) << e.what();
+  }
 }
 
 TEST_F(SqlAliasesTest, HandWrittenSectionWithoutDriverUsesMariaDb) {

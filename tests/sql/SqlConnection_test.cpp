@@ -8,7 +8,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstring>
+#include <fstream>
+#include <thread>
 
 #include "sql/SqlStatement.h"
 #include "support/SqlClientTestSupport.h"
@@ -80,6 +83,64 @@ TEST_F(SqlConnectionTest, AServerThatStopsAnsweringIsLostWithinTheAnswerTimeout)
     EXPECT_EQ(kindOf([&] { connection.Execute("SELECT SLEEP(20)"); }), SqlErrorKind::Lost);
   });
   EXPECT_LT(seconds, 10);
+}
+
+// Stops the private server's process (SIGSTOP) for the life of the object, as a server whose
+// machine hangs: its kernel still takes connections and acknowledges bytes.
+class FrozenServer {
+ public:
+  FrozenServer() {
+    std::ifstream in(server_test::privateServerFolder() + "/mysqld.pid");
+    in >> pid_;
+    if (pid_ > 0 && ::kill(pid_, SIGSTOP) != 0) pid_ = 0;
+  }
+  ~FrozenServer() {
+    if (pid_ > 0) ::kill(pid_, SIGCONT);
+  }
+  FrozenServer(const FrozenServer&) = delete;
+  FrozenServer& operator=(const FrozenServer&) = delete;
+  bool stopped() const { return pid_ > 0; }
+
+ private:
+  pid_t pid_ = 0;
+};
+
+// Sets $KV_SQL_TIMEOUT for the life of the object.
+class ShortTimeouts {
+ public:
+  explicit ShortTimeouts(const char* seconds) { ::setenv("KV_SQL_TIMEOUT", seconds, 1); }
+  ~ShortTimeouts() { ::unsetenv("KV_SQL_TIMEOUT"); }
+};
+
+TEST_F(SqlConnectionTest, AFrozenServerIsReportedAsSilentWithinTheTimeouts) {
+  const ShortTimeouts timeouts("2");
+  SqlConnection connection(endpoint);
+  double seconds = 0;
+  {
+    const FrozenServer frozen;
+    ASSERT_TRUE(frozen.stopped()) << "the private server's pid file";
+    seconds += secondsOf([&] {
+      try {
+        connection.Execute("SELECT 1");
+        ADD_FAILURE() << "a frozen server answered";
+      } catch (const SqlError& e) {
+        EXPECT_EQ(e.Kind(), SqlErrorKind::Lost);
+        EXPECT_EQ(e.Doing(), "Forbindelsen til serveren " + endpoint.name + " er brutt: serveren svarte ikke på 2 sekunder");
+      }
+    });
+    seconds += secondsOf([&] {
+      try {
+        SqlConnection{endpoint};
+        ADD_FAILURE() << "connected to a frozen server";
+      } catch (const SqlError& e) {
+        EXPECT_EQ(e.Kind(), SqlErrorKind::Refused);
+        EXPECT_EQ(e.Doing(), "Serveren " + endpoint.name + " svarer ikke (ventet 2 sekunder)");
+      }
+    });
+  }
+  RecordProperty("frozen_seconds", std::to_string(seconds));
+  EXPECT_TRUE(connection.Lost());
+  EXPECT_EQ(scalar("SELECT 1"), "1") << "the server answers again once it runs";
 }
 
 TEST_F(SqlConnectionTest, ASilentServerIsRefusedWithinTheTimeouts) {

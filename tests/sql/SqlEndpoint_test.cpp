@@ -41,4 +41,33 @@ TEST(SqlEndpointTest, ABadNameSaysWhatIsWrong) {
   }
 }
 
+TEST(SqlEndpointTest, TlsIsRequiredOverTcpAndTheNameCheckedWhenACaIsGiven) {
+  SqlEndpoint tcp = ParseServerName("ff_server@10.0.0.1");
+  EXPECT_TRUE(tcp.TlsRequired());
+  EXPECT_FALSE(tcp.VerifiesServerName()) << "without a CA there is nothing to check the name against";
+  tcp.tls.ca = "/ca.pem";
+  EXPECT_TRUE(tcp.VerifiesServerName());
+  tcp.tls.verifyServer = false;
+  tcp.tls.required = false;
+  EXPECT_FALSE(tcp.VerifiesServerName());
+  EXPECT_FALSE(tcp.TlsRequired());
+  SqlEndpoint socket;
+  socket.socket = "/run/mysqld.sock";
+  EXPECT_FALSE(socket.TlsRequired()) << "a local socket needs no TLS";
+}
+
+TEST(SqlEndpointTest, TlsSwitchesAreYesOrNo) {
+  EXPECT_EQ(ParseTlsSwitch("TlsRequired", "1"), std::optional<bool>(true));
+  EXPECT_EQ(ParseTlsSwitch("TlsRequired", "Ja"), std::optional<bool>(true));
+  EXPECT_EQ(ParseTlsSwitch("TlsRequired", "false"), std::optional<bool>(false));
+  EXPECT_EQ(ParseTlsSwitch("TlsRequired", "NEI"), std::optional<bool>(false));
+  EXPECT_EQ(ParseTlsSwitch("TlsRequired", ""), std::nullopt);
+  try {
+    ParseTlsSwitch("TlsVerifyServer", "2");
+    FAIL() << "2 was taken as a switch";
+  } catch (const SqlError& e) {
+    EXPECT_EQ(e.Described(), "Ugyldig verdi for TlsVerifyServer: '2' (bruk 1 eller 0)");
+  }
+}
+
 }  // namespace

@@ -132,4 +132,53 @@ TEST_F(ClientConfigTest, ReadsFilesWithWindowsLineEndsAndStrayLines) {
   EXPECT_EQ(ff::FFClientConfigReadProtocol(), "TCP/IP");
 }
 
+TEST_F(ClientConfigTest, TlsSettingsAreKeptBesideTheLoginAndReadBack) {
+  const sql::SqlTls none = ff::FFClientConfigReadServerTls();
+  EXPECT_EQ(none.ca, "");
+  EXPECT_FALSE(none.required.has_value()) << "unset leaves the SQL client's default";
+  EXPECT_FALSE(none.verifyServer.has_value());
+  ff::FFClientConfigWriteServerLogin("kvist", "hemmelig");
+  ff::FFClientConfigWriteServerTls({"/etc/kvist/ca.pem", true, false});
+  ff::FFClientConfigWriteServerName("ff_server@10.1.2.3:3306");
+  const sql::SqlTls tls = ff::FFClientConfigReadServerTls();
+  EXPECT_EQ(tls.ca, "/etc/kvist/ca.pem");
+  EXPECT_EQ(tls.required, std::optional<bool>(true));
+  EXPECT_EQ(tls.verifyServer, std::optional<bool>(false));
+  EXPECT_EQ(ff::FFClientConfigReadServerPassword(), "hemmelig");
+}
+
+TEST_F(ClientConfigTest, HandWrittenTlsSwitchesAreYesOrNoAndNothingElse) {
+  fs::create_directories(root_ + "/flashfiler");
+  std::ofstream(ff::FFClientConfigFile()) << "TlsCa=/ca.pem\nTlsRequired=Nei\nTlsVerifyServer=ja\n";
+  const sql::SqlTls tls = ff::FFClientConfigReadServerTls();
+  EXPECT_EQ(tls.required, std::optional<bool>(false));
+  EXPECT_EQ(tls.verifyServer, std::optional<bool>(true));
+  std::ofstream(ff::FFClientConfigFile()) << "TlsRequired=kanskje\n";
+  try {
+    ff::FFClientConfigReadServerTls();
+    FAIL() << "a switch that is neither yes nor no was taken";
+  } catch (const ff::Error& e) {
+    EXPECT_NE(std::string(e.what()).find("TlsRequired: 'kanskje'"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find(ff::FFClientConfigFile()), std::string::npos) << e.what();
+  }
+}
+
+TEST_F(ClientConfigTest, APasswordOthersCanReadIsRefusedWithTheWayToFixIt) {
+  fs::create_directories(root_ + "/flashfiler");
+  std::ofstream(ff::FFClientConfigFile()) << "ServerName=ff_server@127.0.0.1\nUser=kvist\nPassword=hemmelig\n";
+  fs::permissions(ff::FFClientConfigFile(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                                fs::perms::others_read);
+  try {
+    ff::FFClientConfigReadServerPassword();
+    FAIL() << "a password that others can read was used";
+  } catch (const ff::Error& e) {
+    EXPECT_NE(std::string(e.what()).find("chmod 600 " + ff::FFClientConfigFile()), std::string::npos) << e.what();
+  }
+  fs::permissions(ff::FFClientConfigFile(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(ff::FFClientConfigReadServerPassword(), "hemmelig");
+  std::ofstream(ff::FFClientConfigFile()) << "ServerName=ff_server@127.0.0.1\n";
+  fs::permissions(ff::FFClientConfigFile(), fs::perms::owner_read | fs::perms::others_read);
+  EXPECT_EQ(ff::FFClientConfigReadServerName(), "ff_server@127.0.0.1") << "without a password nothing is secret";
+}
+
 }  // namespace

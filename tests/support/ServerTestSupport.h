@@ -31,8 +31,10 @@ class ServerAlias {
     }
     server_ = *server;
     ff::FFClientConfigWriteServerLogin(server_.user, server_.password);
+    ff::FFClientConfigWriteServerTls({server_.ca, {}, {}});
     try {
-      admin_ = std::make_unique<ff::ServerConnection>(server_.serverName(), server_.user, server_.password);
+      admin_ = std::make_unique<ff::ServerConnection>(server_.serverName(), server_.user, server_.password,
+                                                      ff::FFClientConfigReadServerTls());
     } catch (const ff::Error& e) {
       reason_ = e.what();
       return;

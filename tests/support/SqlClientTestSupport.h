@@ -23,6 +23,7 @@ inline sql::SqlEndpoint PrivateTcpEndpoint() {
   endpoint.port = static_cast<unsigned>(std::stoul(server->port));
   endpoint.user = server->user;
   endpoint.password = server->password;
+  endpoint.tls.ca = server->ca;
   return endpoint;
 }
 

@@ -1,5 +1,5 @@
 // Where the private MariaDB listens for TCP/IP (scripts/mysql-local.sh start --port N): its
-// port and login, from tcp.cfg in its folder. For the tests and the benchmarks.
+// port, login and the CA of its certificate, from tcp.cfg in its folder. For the tests and the benchmarks.
 #pragma once
 
 #include <cstdlib>
@@ -13,6 +13,7 @@ struct TcpServer {
   std::string port;
   std::string user;
   std::string password;
+  std::string ca;  // the CA file the server's certificate comes from
   // "ff_server@127.0.0.1:PORT"
   std::string serverName() const { return "ff_server@127.0.0.1:" + port; }
 };
@@ -35,6 +36,7 @@ inline std::optional<TcpServer> FindTcpServer() {
     if (key == "port") server.port = value;
     if (key == "user") server.user = value;
     if (key == "password") server.password = value;
+    if (key == "ca") server.ca = value;
   }
   if (server.port.empty()) return std::nullopt;
   return server;

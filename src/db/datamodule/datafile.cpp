@@ -144,14 +144,16 @@ void applyFlag(FlagRule rule, const char* key, ff::TffTable& table, void (ff::Tf
   }
 }
 
-// Runs one sign-on step; a failure is shown as a FlashFiler error and ends the process.
+// Runs one sign-on step; a failure is shown as a FlashFiler error and ends the process. The
+// texts are made from the failure's own message.
 template <class Step>
-bool guarded(std::uint32_t code, Step step, const std::function<std::pair<std::string, std::string>()>& texts) {
+bool guarded(std::uint32_t code, Step step,
+             const std::function<std::pair<std::string, std::string>(const std::string& cause)>& texts) {
   try {
     step();
     return true;
-  } catch (const std::exception&) {
-    const auto [message, detail] = texts();
+  } catch (const std::exception& e) {
+    const auto [message, detail] = texts(e.what());
     CloseProgress();
     ShowTableError(code, message, detail);
     EndProcess(static_cast<int>(code));
@@ -293,7 +295,7 @@ bool TDataFiler::signOn(const QStringList& parameters) {
   SetProgressText("Kobler fra " + server);
   if (!guarded(
           4097, [&] { KvandrelEngine.SetActive(false); },
-          [&] { return std::pair{KvandrelEngine.ServerName(), server}; })) {
+          [&](const std::string&) { return std::pair{KvandrelEngine.ServerName(), server}; })) {
     return false;
   }
   SetProgressPosition(30);
@@ -318,8 +320,9 @@ bool TDataFiler::signOn(const QStringList& parameters) {
         KvandrelEngine.SetActive(true);
         SetProgressPosition(70);
       },
-      [&] {
-        return std::pair{connectionTried(protocol, KvandrelEngine.GetProtocol(), KvandrelEngine.ServerName()),
+      [&](const std::string& cause) {
+        // The true cause (a refused login, no TLS, a silent server) under what was tried.
+        return std::pair{connectionTried(protocol, KvandrelEngine.GetProtocol(), KvandrelEngine.ServerName()) + "\n" + cause,
                          KvandrelEngine.ServerName()};
       });
   if (!connected) return false;
@@ -330,7 +333,7 @@ bool TDataFiler::signOn(const QStringList& parameters) {
         Serversession.SetActive(true);
         SetProgressPosition(100);
       },
-      [&] { return std::pair{protocol, KvandrelEngine.ServerName()}; });
+      [&](const std::string&) { return std::pair{protocol, KvandrelEngine.ServerName()}; });
   if (!started) return false;
   CloseProgress();
   return true;

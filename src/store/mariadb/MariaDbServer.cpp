@@ -3,6 +3,7 @@
 #include <map>
 
 #include "store/ClientConfig.h"
+#include "store/Errors.h"
 #include "store/mariadb/MariaDbCatalog.h"
 #include "store/mariadb/ServerConnection.h"
 
@@ -10,9 +11,16 @@ namespace ff {
 
 namespace {
 
+// With no user the client library would sign on as the logged-in system user, root too.
 std::unique_ptr<MariaDbCatalog> connect(const std::string& serverName) {
+  const std::string user = FFClientConfigReadServerUser();
+  if (user.empty()) {
+    throw EConnection("Klientoppsettet " + FFClientConfigFile() + " har ingen bruker (User=) for serveren " +
+                      serverName + ". Legg inn arbeidsstasjonens innlogging med: kvist-ff login " + serverName +
+                      " BRUKER");
+  }
   return std::make_unique<MariaDbCatalog>(std::make_shared<ServerConnection>(
-      serverName, FFClientConfigReadServerUser(), FFClientConfigReadServerPassword()));
+      serverName, user, FFClientConfigReadServerPassword(), FFClientConfigReadServerTls()));
 }
 
 }  // namespace

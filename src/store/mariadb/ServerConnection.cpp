@@ -1,5 +1,7 @@
 #include "store/mariadb/ServerConnection.h"
 
+#include <algorithm>
+
 #include "sql/SqlEndpoint.h"
 #include "store/Errors.h"
 #include "store/mariadb/ServerValues.h"
@@ -19,11 +21,16 @@ class EServerDeadlock : public Error {
 };
 
 std::unique_ptr<sql::SqlConnection> connect(const std::string& serverName, const std::string& user,
-                                            const std::string& password) {
+                                            const std::string& password, const sql::SqlTls& tls) {
   sql::SqlEndpoint endpoint = sql::ParseServerName(serverName);
   endpoint.user = user;
   endpoint.password = password;
+  endpoint.tls = tls;
   auto connection = std::make_unique<sql::SqlConnection>(endpoint);
+  // A wait for another workstation's row or table lock ends with the server's own error well
+  // before the answer timeout would take it for a server that stopped.
+  const std::string lockWait = std::to_string(std::max(1u, sql::TimeoutSeconds(endpoint.answerSeconds) / 2));
+  connection->Execute("SET SESSION innodb_lock_wait_timeout = " + lockWait + ", lock_wait_timeout = " + lockWait);
   connection->Execute("SET NAMES utf8mb4 COLLATE utf8mb4_nopad_bin");
   connection->Execute("SET SESSION sql_mode = 'STRICT_ALL_TABLES,NO_ENGINE_SUBSTITUTION'");
   connection->Execute("SET SESSION TRANSACTION ISOLATION LEVEL READ COMMITTED");
@@ -51,8 +58,8 @@ void ThrowStoreError(const sql::SqlError& error) {
 }
 
 ServerConnection::ServerConnection(const std::string& serverName, const std::string& user,
-                                   const std::string& password)
-    : connection_(StoreErrors([&] { return connect(serverName, user, password); })) {}
+                                   const std::string& password, const sql::SqlTls& tls)
+    : connection_(StoreErrors([&] { return connect(serverName, user, password, tls); })) {}
 
 void ServerConnection::Execute(const std::string& sql) {
   StoreErrors([&] { connection_->Execute(sql); });

@@ -32,9 +32,11 @@ auto StoreErrors(F&& f) -> decltype(f()) {
 
 class ServerConnection {
  public:
-  // Connects to "name@address[:port]" as user/password. Throws EConnection with the
-  // server's message when the server cannot be reached or refuses the login.
-  ServerConnection(const std::string& serverName, const std::string& user, const std::string& password);
+  // Connects to "name@address[:port]" as user/password with TLS as given. Throws EConnection
+  // with the cause and the server's message when the server cannot be reached or refuses the
+  // login, or when the connection is not encrypted where TLS is required.
+  ServerConnection(const std::string& serverName, const std::string& user, const std::string& password,
+                   const sql::SqlTls& tls);
 
   const std::string& ServerName() const { return connection_->Endpoint().name; }
   bool Lost() const { return connection_->Lost(); }
