@@ -230,7 +230,13 @@ void TField::SetVisible(bool v) {
 
 bool TField::IsNull() const { return isNull(table_.CurrentValue(index_)); }
 
-Value TField::AsValue() const { return table_.CurrentValue(index_); }
+Value TField::AsValue() const {
+  Value v = table_.CurrentValue(index_);
+  // A data set holds currency as a double, as the classic framework does; the exact amount of
+  // a .ff2 file is for those who read the storage itself (a conversion).
+  if (std::holds_alternative<ScaledCurrency>(v)) return valueToDouble(v);
+  return v;
+}
 
 double TField::AsFloat() const { return valueToDouble(AsValue()); }
 
