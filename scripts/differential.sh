@@ -5,9 +5,8 @@
 # each with its seed and a shrunk replay; exits non-zero when any differed.
 #   scripts/differential.sh [SECONDS]
 # KV_DIFF_SEED sets the first seed (else the clock), KV_DIFF_OPS the calls per seed,
-# KV_DIFF_CI_ORDER=1 compares orders under case-insensitive indexes, KV_DIFF_KNOWN_FAULTS=1
-# also makes the calls that meet the faults known and left (tests/support/store/DiffTolerances.h),
-# KV_DIFF_TRACE=1 prints every call with what it gave.
+# KV_DIFF_TRACE=1 prints every call with what it gave. What the back ends may show differently
+# is listed in tests/support/store/DiffTolerances.h.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export KV_DIFF_SECONDS=${1:-60}

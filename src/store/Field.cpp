@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "store/Clock.h"
+#include "store/DataSetValue.h"
 #include "store/Errors.h"
 #include "store/Table.h"
 #include "text/Cp1252.h"
@@ -230,13 +231,7 @@ void TField::SetVisible(bool v) {
 
 bool TField::IsNull() const { return isNull(table_.CurrentValue(index_)); }
 
-Value TField::AsValue() const {
-  Value v = table_.CurrentValue(index_);
-  // A data set holds currency as a double, as the classic framework does; the exact amount of
-  // a .ff2 file is for those who read the storage itself (a conversion).
-  if (std::holds_alternative<ScaledCurrency>(v)) return valueToDouble(v);
-  return v;
-}
+Value TField::AsValue() const { return asDataSetValue(table_.CurrentValue(index_)); }
 
 double TField::AsFloat() const { return valueToDouble(AsValue()); }
 

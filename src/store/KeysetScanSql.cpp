@@ -11,6 +11,10 @@ void addCondition(std::string& where, const std::string& condition) {
   where += (where.empty() ? "" : " AND ") + condition;
 }
 
+std::string placeholder(const ScanDialect& dialect, const FieldDef& field) {
+  return storageClassOf(field.type) == StorageClass::Bytes ? dialect.bytesParam : "?";
+}
+
 }  // namespace
 
 KeysetScanSql::KeysetScanSql(const ScanDialect& dialect, std::string table, const std::vector<FieldDef>& fields,
@@ -38,7 +42,7 @@ std::string KeysetScanSql::WhereOf(const ScanDialect& dialect, const std::vector
     if (isNull(value)) {
       addCondition(where, dialect.column(field) + " IS NULL");
     } else {
-      addCondition(where, dialect.column(field) + " = ?");
+      addCondition(where, dialect.column(field) + " = " + placeholder(dialect, fields.at(static_cast<std::size_t>(field))));
       params.push_back(valueAsStored(value, fields.at(static_cast<std::size_t>(field)).type));
     }
   }
@@ -47,6 +51,10 @@ std::string KeysetScanSql::WhereOf(const ScanDialect& dialect, const std::vector
 
 bool KeysetScanSql::bySortKey(int f) const {
   return order_.caseInsensitive && storageClassOf(fields_.at(static_cast<std::size_t>(f)).type) == StorageClass::Text;
+}
+
+std::string KeysetScanSql::param(int f) const {
+  return bySortKey(f) ? "?" : placeholder(dialect_, fields_.at(static_cast<std::size_t>(f)));
 }
 
 std::string KeysetScanSql::term(int f) const { return bySortKey(f) ? dialect_.sortKey(f) : dialect_.column(f); }
@@ -62,17 +70,17 @@ std::string KeysetScanSql::beyond(int f, const Value& v, std::vector<Value>& par
   if (ascending_) {
     if (isNull(v)) return dialect_.column(f) + " IS NOT NULL";
     params.push_back(keyValue(f, v));
-    return term(f) + " > ?";
+    return term(f) + " > " + param(f);
   }
   if (isNull(v)) return "0";
   params.push_back(keyValue(f, v));
-  return "(" + term(f) + " < ? OR " + dialect_.column(f) + " IS NULL)";
+  return "(" + term(f) + " < " + param(f) + " OR " + dialect_.column(f) + " IS NULL)";
 }
 
 std::string KeysetScanSql::equal(int f, const Value& v, std::vector<Value>& params) const {
   if (isNull(v)) return dialect_.column(f) + " IS NULL";
   params.push_back(keyValue(f, v));
-  return term(f) + " = ?";
+  return term(f) + " = " + param(f);
 }
 
 // a >= ? (or a <= ?, NULL coming last backwards), so that the index is read from the key on.
@@ -81,8 +89,8 @@ std::string KeysetScanSql::leadingBound(const RowKey& key, std::vector<Value>& p
   if (!ascending_ && !dialect_.boundsBackwardSeek) return "";
   const int f = order_.fields[0];
   params.push_back(keyValue(f, key.values[0]));
-  if (ascending_) return term(f) + " >= ? AND ";
-  return "(" + term(f) + " <= ? OR " + dialect_.column(f) + " IS NULL) AND ";
+  if (ascending_) return term(f) + " >= " + param(f) + " AND ";
+  return "(" + term(f) + " <= " + param(f) + " OR " + dialect_.column(f) + " IS NULL) AND ";
 }
 
 // (a > ?) OR (a = ? AND b > ?) OR (a = ? AND b = ? AND id > ?), after the leading bound.

@@ -25,6 +25,9 @@ struct ScanDialect {
   // forward one is by "a >= ?": only a planner that reads that as an index range gains by it.
   bool boundsBackwardSeek;
   const char* noLimit;  // the LIMIT that means none, for an OFFSET alone
+  // The placeholder of a value compared with a bytes column: bound values travel as text,
+  // which SQLite orders before every blob and the server reads in the connection's charset.
+  const char* bytesParam;
   // Whether sortKey gives a sort key, compared with the keys of the texts sought, rather than
   // text under a collation of the back end's own (a table of an earlier build).
   bool comparesSortKeys = true;
@@ -56,6 +59,7 @@ class KeysetScanSql {
 
  private:
   bool bySortKey(int f) const;
+  std::string param(int f) const;
   std::string term(int f) const;
   Value keyValue(int f, const Value& v) const;
   std::string beyond(int f, const Value& v, std::vector<Value>& params) const;

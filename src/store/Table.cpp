@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "store/DataSetValue.h"
 #include "store/Errors.h"
 #include "store/Session.h"
 
@@ -529,7 +530,7 @@ TffTable::RowRun TffTable::readRun(RowCursor& cursor, std::int64_t skip, int cou
   while (static_cast<int>(run.rows.size()) < count && cursor.Next(row)) {
     std::vector<Value> values(fields_.size());
     for (std::size_t i = 0; i < fields_.size(); ++i) {
-      if (physicalIndex_[i] >= 0) values[i] = row.values.at(static_cast<std::size_t>(physicalIndex_[i]));
+      if (physicalIndex_[i] >= 0) values[i] = asDataSetValue(row.values.at(static_cast<std::size_t>(physicalIndex_[i])));
     }
     if (run.ends.size() < 2) run.ends.resize(2);
     if (run.rows.empty()) run.ends.front() = keyOf(row);

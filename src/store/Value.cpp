@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "store/Errors.h"
+
 namespace ff {
 
 namespace {
@@ -40,6 +42,15 @@ std::string shortestCurrency(ScaledCurrency c) {
   while (text.back() == '0') text.pop_back();
   if (text.back() == '.') text.pop_back();
   return text;
+}
+
+// Beyond 2^39 neighbouring doubles lie more than 1/10000 apart: such an amount would be bent.
+void refuseInexactCurrency(ScaledCurrency c) {
+  constexpr std::int64_t kLargestExact = std::int64_t{1} << 39;
+  if (c.tenThousandths / kCurrencyScale < kLargestExact && c.tenThousandths / kCurrencyScale > -kLargestExact) return;
+  throw Error("Beløpet " + currencyText(c.tenThousandths) +
+              " kan ikke lagres nøyaktig: tabellene holder beløp som flyttall, nøyaktige på fire desimaler bare "
+              "mellom -549755813888 og 549755813888");
 }
 
 }  // namespace
@@ -107,6 +118,7 @@ Value valueAsStored(const Value& v, FieldType t) {
     case StorageClass::Integer:
       return Value{valueToInt(v)};
     case StorageClass::Real:
+      if (const auto* c = std::get_if<ScaledCurrency>(&v)) refuseInexactCurrency(*c);
       return Value{valueToDouble(v)};
     case StorageClass::Text:
     case StorageClass::Bytes:

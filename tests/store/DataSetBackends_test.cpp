@@ -3,6 +3,7 @@
 // FindKey, master-detail and counts must not tell them apart.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <limits>
 #include <memory>
@@ -649,6 +650,73 @@ TEST_P(DataSetBackendTest, AnIndexNamingAFieldTwiceOrdersAsByItOnce) {
   t.SetIndexName("NAVNNAVN");
   EXPECT_EQ(render(t, {"PROSJEKTNR"}), "(3)(2)(1)");
   EXPECT_THROW(addProject(t, 1, "c"), EKeyViolation);
+}
+
+// Memos and bytes order as text and bytes do, whole up to 64 KiB, also when the table is empty.
+TEST_P(DataSetBackendTest, MemosAndBytesOrderTheRows) {
+  TffTable t;
+  open(t, "PROSJEKT");
+  t.SetIndexFieldNames("NOTAT;BILDE;NAVN");
+  t.First();
+  EXPECT_TRUE(t.Eof());
+  const std::string head(5000, 'm');
+  const auto add = [&](std::int64_t nr, const std::string& notat, const std::string& bilde) {
+    t.Append();
+    t.FieldByName("PROSJEKTNR").SetAsInteger(nr);
+    t.FieldByName("NOTAT").SetAsString(notat);
+    t.FieldByName("BILDE").SetAsString(bilde);
+    t.Post();
+  };
+  add(1, head + "b", std::string("\x02", 1));
+  add(2, head + "a", std::string("\x01\x00", 2));
+  add(3, head + "b", std::string("\x01", 1));
+  add(4, "", "");
+  EXPECT_EQ(render(t, {"PROSJEKTNR"}), "(4)(2)(3)(1)");
+  EXPECT_EQ(renderBackwards(t, "PROSJEKTNR"), "(1)(3)(2)(4)");
+}
+
+// An exact amount from a .ff2 file goes into a table as a double only where the double holds
+// it to 1/10000; a larger one is refused, naming it, and nothing is written.
+TEST_P(DataSetBackendTest, AnAmountADoubleCannotHoldExactlyIsRefusedNotBent) {
+  auto storage = session().OpenTable(alias_, "PROSJEKT", {});
+  const auto row = [](std::int64_t tenThousandths) {
+    return std::vector<Value>{Value{std::int64_t{1}}, Value{std::string("a")}, Value{ScaledCurrency{tenThousandths}}};
+  };
+  const RowId kept = storage->Insert(row(5497558138879999));
+  Row back;
+  ASSERT_TRUE(storage->Read(kept, back));
+  char text[32];
+  std::snprintf(text, sizeof text, "%.4f", valueToDouble(back.values.at(2)));
+  EXPECT_STREQ(text, "549755813887.9999");
+  try {
+    storage->Insert(row(9007199254740993));
+    FAIL() << "an amount past 2^39 was taken";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("900719925474.0993"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(storage->Count({}), 1);
+}
+
+// Seeks and lookups in an order by bytes compare bytes with bytes on both back ends.
+TEST_P(DataSetBackendTest, SeeksAndLookupsInAnOrderByBytesCompareBytes) {
+  TffTable t;
+  open(t, "PROSJEKT");
+  t.SetIndexFieldNames("BILDE;PROSJEKTNR");
+  const auto add = [&](std::int64_t nr, const std::string& bilde) {
+    t.Append();
+    t.FieldByName("PROSJEKTNR").SetAsInteger(nr);
+    t.FieldByName("BILDE").SetAsString(bilde);
+    t.Post();
+  };
+  add(1, "\x02");
+  add(2, std::string("\xff\x00", 2));
+  add(3, "\x01");
+  add(4, "b");
+  EXPECT_EQ(t.RecNo(), 2) << "the row just posted, between \\x02 and \\xff";
+  EXPECT_EQ(render(t, {"PROSJEKTNR"}), "(3)(1)(4)(2)");
+  ASSERT_TRUE(t.FindKey({Value{std::string("\xff\x00", 2)}}));
+  EXPECT_EQ(t.FieldByName("PROSJEKTNR").AsInteger(), 2);
+  EXPECT_FALSE(t.FindKey({Value{std::string("\xff")}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, DataSetBackendTest, ::testing::Values(Backend::Sqlite, Backend::MariaDb),

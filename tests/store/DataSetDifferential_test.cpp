@@ -6,8 +6,7 @@
 //
 // CI runs a few fixed seeds. KV_DIFF_SECONDS=N runs seeds from KV_DIFF_SEED (else from the
 // clock) for N seconds; KV_DIFF_SEED alone runs that one seed; KV_DIFF_OPS sets the calls per
-// seed; KV_DIFF_CI_ORDER=1 compares orders under case-insensitive indexes (see DiffRunner.h).
-// scripts/differential.sh SECONDS runs it so.
+// seed. scripts/differential.sh SECONDS runs it so.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -60,7 +59,6 @@ diff::TableShape randomTableShape() {
                    {"TEKST", {"TEKST"}, 0},
                    {"STEMPEL", {"STEMPEL"}, 0},
                    {"NAVN_DATO_UNIK", {"NAVN", "DATO"}, ixUnique}};
-  shape.norwegianInCaseInsensitive = diff::CompareCaseInsensitiveOrder();
   return shape;
 }
 
@@ -219,9 +217,7 @@ std::vector<std::vector<Value>> knownValues(const std::string& alias, const std:
 // Each order walked forwards and backwards over its first rows.
 std::vector<diff::Op> walks(const std::vector<IndexDef>& indexes, int rows) {
   std::vector<std::string> orders{""};
-  for (const auto& ix : indexes) {
-    if (!(ix.options & ixCaseInsensitive) || diff::CompareCaseInsensitiveOrder()) orders.push_back(ix.name);
-  }
+  for (const auto& ix : indexes) orders.push_back(ix.name);
   std::vector<diff::Op> ops;
   const auto add = [&](diff::OpKind kind, int times) {
     for (int k = 0; k < times; ++k) ops.push_back(diff::Op{kind, 0, 0, diff::Setter::Value, {}, {}});
@@ -279,7 +275,6 @@ TEST_F(DataSetDifferentialTest, Ff2FilesReadTheSameAsTheirCopiesOnBothBackEnds) 
     }
     shape.writable = false;
     shape.hasMaster = false;
-    shape.caseInsensitiveOrders = diff::CompareCaseInsensitiveOrder();
     shape.known = knownValues("GAMMEL", table, 40);
     const diff::Runner runner({{file, local_, remote_}, table, "", true, {}});
     std::int64_t compared = 0;

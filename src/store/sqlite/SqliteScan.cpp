@@ -12,7 +12,8 @@ std::string sortKeyComputed(int field) { return "ff_sortkey(" + SqliteColumn(fie
 // A file of an earlier build opened read-only has no sort key columns: its scans compute the
 // keys as they go, slower but in the same order.
 const ScanDialect& outdatedDialect() {
-  static const ScanDialect dialect{SqlDialect::Sqlite, &SqliteColumn, "rowid", &sortKeyComputed, false, "-1"};
+  static const ScanDialect dialect{SqlDialect::Sqlite, &SqliteColumn, "rowid", &sortKeyComputed, false, "-1",
+                                   "CAST(? AS BLOB)"};
   return dialect;
 }
 
@@ -20,7 +21,8 @@ const ScanDialect& outdatedDialect() {
 
 const ScanDialect& SqliteScanDialect() {
   // Its planner reads no "a <= ? OR a IS NULL" as an index range: backward seeks go unbounded.
-  static const ScanDialect dialect{SqlDialect::Sqlite, &SqliteColumn, "rowid", &SqliteSortKeyColumn, false, "-1"};
+  static const ScanDialect dialect{SqlDialect::Sqlite, &SqliteColumn, "rowid", &SqliteSortKeyColumn, false, "-1",
+                                   "CAST(? AS BLOB)"};
   return dialect;
 }
 

@@ -22,10 +22,6 @@ struct TableShape {
   std::vector<ff::IndexDef> indexes;
   bool writable = true;   // false: reading calls only (and a rare refused write)
   bool hasMaster = true;  // a master table with NR, NAVN and DATO gives ranges
-  // Case-insensitive orders are used; text of the fields they hold may have letters beyond
-  // A-Z (else only ASCII letters and digits, where both back ends order alike today).
-  bool caseInsensitiveOrders = true;
-  bool norwegianInCaseInsensitive = false;
   std::vector<std::vector<ff::Value>> known;  // per field: values the table holds already
 };
 
@@ -64,25 +60,21 @@ class OpGenerator {
 
   // ---- values ----
 
-  std::string word(bool asciiOnly) {
-    static const std::vector<std::string> ascii = {"alfa", "Alfa", "ALFA", "bravo", "Bravo", "charlie", "Charlie",
-                                                   "delta", "DELTA", "a", "A", "b1", "B1", "zz", "ZZ", "",
-                                                   "x y", "0", "9a"};
-    static const std::vector<std::string> norwegian = {
+  std::string word() {
+    static const std::vector<std::string> words = {
         "Ærlig", "ærlig", "Øst", "øst", "Åsen", "åsen", "Ål", "Aal", "æøå", "ÆØÅ", "Ø", "alfa", "Alfa",
-        "ALFA", "bravo", "Zulu", "zulu", "", " ", "a ", "O'Brien", "50%", "x_y", "sitat «»", "😀", "tab\there",
-        "Ä", "é", "AE", "ae"};
-    return pick(asciiOnly ? ascii : norwegian);
+        "ALFA", "bravo", "Bravo", "DELTA", "Zulu", "zulu", "", " ", "a ", "O'Brien", "50%", "x_y", "sitat «»", "😀",
+        "tab\there", "Ä", "é", "AE", "ae", "b1", "B1", "9a"};
+    return pick(words);
   }
 
-  std::string text(int i) {
-    const bool asciiOnly = inIndex(i, ff::ixCaseInsensitive) && !shape_.norwegianInCaseInsensitive;
-    std::string s = word(asciiOnly);
-    if (chance(30)) s += (asciiOnly ? " " : pick(std::vector<std::string>{" ", "-", "æ", ""})) + word(asciiOnly);
+  std::string text() {
+    std::string s = word();
+    if (chance(30)) s += pick(std::vector<std::string>{" ", "-", "æ", ""}) + word();
     if (chance(15)) {
       // Longer than 300 characters, sharing a long start with others.
-      std::string head = asciiOnly ? "Lang tekst" : "Lang tekst på norsk: æøå ÆØÅ ";
-      while (head.size() < 310) head += asciiOnly ? " lang" : " blåbærsyltetøy";
+      std::string head = "Lang tekst på norsk: æøå ÆØÅ ";
+      while (head.size() < 310) head += " blåbærsyltetøy";
       s = head + s;
     }
     return s;
@@ -135,7 +127,7 @@ class OpGenerator {
   ff::Value fresh(int i) {
     if (chance(8)) return {};
     switch (storage(i)) {
-      case ff::StorageClass::Text: return text(i);
+      case ff::StorageClass::Text: return text();
       case ff::StorageClass::Bytes: return bytes();
       case ff::StorageClass::Integer: return integer(i);
       case ff::StorageClass::Real: return real(i);
@@ -285,36 +277,23 @@ class OpGenerator {
     std::vector<const ff::IndexDef*> out;
     for (const auto* list : {&shape_.indexes, &added_}) {
       for (const auto& ix : *list) {
-        if ((ix.options & ff::ixCaseInsensitive) && !shape_.caseInsensitiveOrders) continue;
         out.push_back(&ix);
       }
     }
     return out;
   }
 
-  // A field an order may name: the known faults steer clear of some on the server.
-  int sortableField() {
-    int i = randomField();
-    for (std::size_t tries = 0; tries < shape_.fields.size() && AvoidKnownFaults() && !ServerCanSortBy(def(i)); ++tries) {
-      i = (i + 1) % static_cast<int>(shape_.fields.size());
-    }
-    return i;
-  }
-
   Op addIndex() {
     Op o = op(OpKind::AddIndex);
     ff::IndexDef ix;
     ix.name = chance(5) ? "NAVN" : "IX" + std::to_string(added_.size() + 1);
-    bool onlyAsciiText = true;
     for (int k = between(1, 2); k > 0; --k) {
-      const int i = sortableField();
+      const int i = randomField();
       ix.fields.push_back(def(i).name);
-      if (storage(i) == ff::StorageClass::Text && !inIndex(i, ff::ixCaseInsensitive)) onlyAsciiText = false;
     }
     if (chance(20)) ix.options |= ff::ixUnique;
     if (chance(30)) ix.options |= ff::ixDescending;
-    // Case-insensitive only where the text is kept to what both back ends order alike.
-    if (chance(30) && (onlyAsciiText || shape_.norwegianInCaseInsensitive)) ix.options |= ff::ixCaseInsensitive;
+    if (chance(30)) ix.options |= ff::ixCaseInsensitive;
     o.text = ix.name + "=" + ff::joinFieldList(ix.fields);
     o.n = static_cast<int>(ix.options);
     if (ix.name != "NAVN") added_.push_back(ix);
@@ -342,7 +321,7 @@ class OpGenerator {
     Op o = op(OpKind::IndexFields);
     orderFields_.clear();
     for (int k = between(1, 2); k > 0; --k) {
-      const int i = sortableField();
+      const int i = randomField();
       o.text += (o.text.empty() ? "" : ";") + fieldNameAsWritten(i);
       orderFields_.push_back(i);
     }

@@ -85,6 +85,7 @@ inline std::string RenderValue(const ff::Value& v, bool whole = true) {
     std::snprintf(buf, sizeof buf, "double %.17g (%a)", *d, *d);
     return buf;
   }
+  if (const auto* c = std::get_if<ff::ScaledCurrency>(&v)) return "currency " + ff::currencyText(c->tenThousandths);
   return "text \"" + Escaped(std::get<std::string>(v), whole) + "\"";
 }
 

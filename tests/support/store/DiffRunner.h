@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <iostream>
 #include <map>
@@ -95,7 +96,10 @@ class Side {
     items.push_back({"resultat", guarded([&] { return run(op); })});
     observe(items);
     // KV_DIFF_TRACE=1 prints every call with what it gave, for reading a replay.
-    static const bool trace = EnvironmentSays("KV_DIFF_TRACE");
+    static const bool trace = [] {
+      const char* env = std::getenv("KV_DIFF_TRACE");
+      return env && std::string(env) == "1";
+    }();
     if (trace) {
       std::cerr << spec_.label << ": " << Describe(op, table_.Active() ? table_.FieldDefs() : std::vector<ff::FieldDef>{})
                 << " -> " << Escaped(items[0].text) << " [" << items[1].text << " " << items[2].text << " antall "
