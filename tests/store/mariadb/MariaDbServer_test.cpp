@@ -19,28 +19,11 @@
 #include "store/mariadb/MariaDbTableState.h"
 #include "store/mariadb/ServerConnection.h"
 #include "support/ServerTestSupport.h"
+#include "support/store/Workstation.h"
 
 using namespace ff;
 
 namespace {
-
-// An engine and session of their own over TCP/IP: another workstation, as the server sees it.
-class Workstation {
- public:
-  explicit Workstation(const std::string& serverName) : session_("Arbeidsstasjon") {
-    engine_.SetProtocol(Protocol::TcpIp);
-    engine_.SetServerName(serverName);
-    engine_.SetActive(true);
-    session_.SetEngine(&engine_);
-    session_.SetActive(true);
-  }
-  TffSession& session() { return session_; }
-  const std::string& sessionName() const { return session_.SessionName(); }
-
- private:
-  TffCommsEngine engine_{"Arbeidsstasjonsmotor"};
-  TffSession session_;
-};
 
 // A pipe to say "done" between a parent and its forked child.
 class Signal {

@@ -21,6 +21,7 @@
 #include "store/Table.h"
 #include "support/TcpServer.h"
 #include "support/TempAlias.h"
+#include "support/store/Workstation.h"
 
 using namespace ff;
 
@@ -42,24 +43,6 @@ Login runScript(const std::string& arguments) {
   }
   return ::pclose(out) == 0 ? login : Login{};
 }
-
-// An engine and session of their own over TCP/IP, signing on with the client configuration
-// as it is now.
-class Workstation {
- public:
-  explicit Workstation(const std::string& serverName) : session_("Arbeidsstasjon") {
-    engine_.SetProtocol(Protocol::TcpIp);
-    engine_.SetServerName(serverName);
-    engine_.SetActive(true);
-    session_.SetEngine(&engine_);
-    session_.SetActive(true);
-  }
-  TffSession& session() { return session_; }
-
- private:
-  TffCommsEngine engine_{"Arbeidsstasjonsmotor"};
-  TffSession session_;
-};
 
 class ServerAccountsTest : public ::testing::Test {
  protected:
