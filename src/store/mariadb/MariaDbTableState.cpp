@@ -197,7 +197,10 @@ void MariaDbTableState::lockShared(int firstSlot) {
     if (!isOne(rows, 1)) inUse();
     return;
   }
-  inUse();
+  if (!isOne(connection_->Prepare("SELECT IS_FREE_LOCK(?)").Query({Value{exclusiveLock(lockBase_)}}))) inUse();
+  throw ECannotOpen("Tabellen " + name_ + " er åpen på " + std::to_string(kSharedSlots) +
+                    " arbeidsstasjoner, så mange som den kan deles av (" + database_ +
+                    "); prøv igjen når en av dem har lukket den");
 }
 
 void MariaDbTableState::lockExclusive() {

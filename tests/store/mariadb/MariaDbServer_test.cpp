@@ -16,6 +16,7 @@
 #include "store/NorwegianOrder.h"
 #include "store/Session.h"
 #include "store/Table.h"
+#include "store/mariadb/MariaDbSql.h"
 #include "store/mariadb/MariaDbTableState.h"
 #include "store/mariadb/ServerConnection.h"
 #include "support/ServerTestSupport.h"
@@ -219,6 +220,25 @@ TEST_F(MariaDbServerTest, ACaseInsensitiveIndexOfAnEarlierBuildIsMadeAgainOnAnEx
   EXPECT_EQ(places(false), "bergen;Bø;Ærø;Ørsta;Ålesund;");
   const auto options = db.admin().Prepare("SELECT options FROM `" + db.database() + "`.`_ff_indexes` WHERE tbl = 2").Query({});
   EXPECT_NE(valueToInt(options.at(0).at(0)) & kSortKeyedIndex, 0);
+}
+
+// A table is shared by at most 64 workstations; the next one is told so, not that the table
+// is in use by someone holding it alone.
+TEST_F(MariaDbServerTest, TheWorkstationPastTheLastSharedSlotIsToldHowManyHaveItOpen) {
+  const std::string base = MariaDbTableState::LockBase(db.database(), NameKey("KUNDE"));
+  for (int slot = 0; slot < 64; ++slot) {
+    db.admin().Prepare("SELECT GET_LOCK(?, 0)").Query({Value{base + ":s" + std::to_string(slot)}});
+  }
+  TffTable t;
+  try {
+    open(t, TffSession::DefaultSession());
+    FAIL() << "a 65th shared open was let in";
+  } catch (const ECannotOpen& e) {
+    EXPECT_NE(std::string(e.what()).find("åpen på 64 arbeidsstasjoner"), std::string::npos) << e.what();
+  }
+  db.admin().Prepare("SELECT RELEASE_LOCK(?)").Query({Value{base + ":s17"}});
+  open(t, TffSession::DefaultSession());
+  EXPECT_TRUE(t.Active());
 }
 
 TEST_F(MariaDbServerTest, DroppedConnectionIsAConnectionErrorAndLosesNothingPosted) {
