@@ -96,6 +96,13 @@ class DataSetBackendTest : public ::testing::TestWithParam<Backend> {
     t.Post();
   }
 
+  // Appends and posts one row, each field set from its text.
+  static void appendRow(TffTable& t, const std::vector<std::pair<std::string, std::string>>& fields) {
+    t.Append();
+    for (const auto& [name, text] : fields) t.FieldByName(name).SetAsString(text);
+    t.Post();
+  }
+
   // Five projects with names in mixed case and one without a price.
   void fillProjects(TffTable& t) {
     addProject(t, 3, "delta", 30);
@@ -579,10 +586,7 @@ TEST_P(DataSetBackendTest, UniqueCaseInsensitiveIndexRefusesTheSameTextInOtherCa
   TffTable t;
   open(t, "KUNDE");
   const auto add = [&](std::int64_t nr, const std::string& navn) {
-    t.Append();
-    t.FieldByName("NR").SetAsInteger(nr);
-    t.FieldByName("NAVN").SetAsString(navn);
-    t.Post();
+    appendRow(t, {{"NR", std::to_string(nr)}, {"NAVN", navn}});
   };
   add(1, "Åsen Bygg");
   add(2, "Asen Bygg");
@@ -618,19 +622,11 @@ TEST_P(DataSetBackendTest, AnAddedCaseInsensitiveIndexOrdersTheRowsAlreadyThere)
   TffTable t;
   open(t, "STED", true);
   std::int64_t nr = 0;
-  for (const char* sted : {"Ørsta", "bergen", "Ålesund", "Arendal"}) {
-    t.Append();
-    t.FieldByName("NR").SetAsInteger(++nr);
-    t.FieldByName("STED").SetAsString(sted);
-    t.Post();
-  }
+  for (const char* sted : {"Ørsta", "bergen", "Ålesund", "Arendal"}) appendRow(t, {{"NR", std::to_string(++nr)}, {"STED", sted}});
   t.AddIndex("STED", "STED", ixCaseInsensitive);
   t.SetIndexName("STED");
   EXPECT_EQ(render(t, {"STED"}), "(Arendal)(bergen)(Ørsta)(Ålesund)");
-  t.Append();
-  t.FieldByName("NR").SetAsInteger(5);
-  t.FieldByName("STED").SetAsString("Zaragoza");
-  t.Post();
+  appendRow(t, {{"NR", "5"}, {"STED", "Zaragoza"}});
   EXPECT_EQ(render(t, {"STED"}), "(Arendal)(bergen)(Zaragoza)(Ørsta)(Ålesund)");
 }
 
@@ -661,11 +657,7 @@ TEST_P(DataSetBackendTest, MemosAndBytesOrderTheRows) {
   EXPECT_TRUE(t.Eof());
   const std::string head(5000, 'm');
   const auto add = [&](std::int64_t nr, const std::string& notat, const std::string& bilde) {
-    t.Append();
-    t.FieldByName("PROSJEKTNR").SetAsInteger(nr);
-    t.FieldByName("NOTAT").SetAsString(notat);
-    t.FieldByName("BILDE").SetAsString(bilde);
-    t.Post();
+    appendRow(t, {{"PROSJEKTNR", std::to_string(nr)}, {"NOTAT", notat}, {"BILDE", bilde}});
   };
   add(1, head + "b", std::string("\x02", 1));
   add(2, head + "a", std::string("\x01\x00", 2));
@@ -703,10 +695,7 @@ TEST_P(DataSetBackendTest, SeeksAndLookupsInAnOrderByBytesCompareBytes) {
   open(t, "PROSJEKT");
   t.SetIndexFieldNames("BILDE;PROSJEKTNR");
   const auto add = [&](std::int64_t nr, const std::string& bilde) {
-    t.Append();
-    t.FieldByName("PROSJEKTNR").SetAsInteger(nr);
-    t.FieldByName("BILDE").SetAsString(bilde);
-    t.Post();
+    appendRow(t, {{"PROSJEKTNR", std::to_string(nr)}, {"BILDE", bilde}});
   };
   add(1, "\x02");
   add(2, std::string("\xff\x00", 2));

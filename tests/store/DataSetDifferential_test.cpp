@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -155,36 +156,40 @@ class DataSetDifferentialTest : public ::testing::Test {
     remote_ = {"server", server_.alias(), {server_.database(), server_.server().serverName()}};
   }
 
+  // A runner over both back ends that makes the table afresh in the shape before each play;
+  // `then` may change it further on a side.
+  diff::Runner freshTables(const diff::TableShape& shape, std::function<void(const diff::BackEnd&)> then = {}) {
+    for (const auto* side : {&local_, &remote_}) makeMaster(side->alias);
+    return diff::Runner({{local_, remote_}, kTable, kMaster, false, [shape, then](const diff::BackEnd& side) {
+                           session().DropTable(side.alias, kTable);
+                           session().CreateTable(side.alias, kTable, shape.fields, shape.indexes);
+                           if (then) then(side);
+                         }});
+  }
+
   server_test::ServerAlias server_{"DIFFSRV"};
-  diff::SideSpec local_, remote_;
+  diff::BackEnd local_, remote_;
 };
 
 TEST_F(DataSetDifferentialTest, RandomCallsShowTheSameOnBothBackEnds) {
   const diff::TableShape shape = randomTableShape();
-  for (const auto* side : {&local_, &remote_}) makeMaster(side->alias);
-  const diff::Runner runner({{local_, remote_}, kTable, kMaster, false, [&](const diff::SideSpec& side) {
-                               session().DropTable(side.alias, kTable);
-                               session().CreateTable(side.alias, kTable, shape.fields, shape.indexes);
-                             }});
+  const diff::Runner runner = freshTables(shape);
   EXPECT_EQ(playSeeds(runner, shape, Budget::FromEnvironment(), "Tilfeldige kall"), 0);
 }
 
 // The harness itself: a table that holds one row more on one side is found and shrunk.
 TEST_F(DataSetDifferentialTest, AnExtraRowOnOneSideIsFoundAndShrunkToAFewCalls) {
   const diff::TableShape shape = randomTableShape();
-  for (const auto* side : {&local_, &remote_}) makeMaster(side->alias);
-  const diff::Runner runner({{local_, remote_}, kTable, kMaster, false, [&](const diff::SideSpec& side) {
-                               session().DropTable(side.alias, kTable);
-                               session().CreateTable(side.alias, kTable, shape.fields, shape.indexes);
-                               if (side.label != "server") return;
-                               TffTable t;
-                               t.SetDatabaseName(side.alias);
-                               t.SetTableName(kTable);
-                               t.Open();
-                               t.Append();
-                               t.FieldByName("NR").SetAsInteger(99);
-                               t.Post();
-                             }});
+  const diff::Runner runner = freshTables(shape, [](const diff::BackEnd& side) {
+    if (side.label != "server") return;
+    TffTable t;
+    t.SetDatabaseName(side.alias);
+    t.SetTableName(kTable);
+    t.Open();
+    t.Append();
+    t.FieldByName("NR").SetAsInteger(99);
+    t.Post();
+  });
   const auto ops = diff::OpGenerator(shape, 7).Generate(60);
   std::int64_t compared = 0;
   const auto found = runner.Play(ops, compared);
@@ -236,7 +241,7 @@ TEST_F(DataSetDifferentialTest, Ff2FilesReadTheSameAsTheirCopiesOnBothBackEnds) 
   const std::string legacy = server_.local().root() + "/gammel/";
   std::filesystem::create_directories(legacy);
   AddAlias("GAMMEL", legacy);
-  const diff::SideSpec file{"ff2", "GAMMEL", {legacy}};
+  const diff::BackEnd file{"ff2", "GAMMEL", {legacy}};
   const std::filesystem::path samples = KV_SOURCE_DIR "/tests/store/ff2/samples";
   std::vector<std::string> tables;
   for (const auto& entry : std::filesystem::directory_iterator(samples)) {

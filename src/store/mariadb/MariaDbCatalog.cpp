@@ -66,11 +66,6 @@ class CreationLock {
   Value name_;
 };
 
-std::string indexSql(const std::vector<FieldDef>& fields, const IndexDef& index, int pos) {
-  return std::string((index.options & ixUnique) ? "UNIQUE " : "") + "KEY `ix" + std::to_string(pos) + "` (" +
-         IndexKeyParts(fields, index) + ")";
-}
-
 }  // namespace
 
 MariaDbCatalog::MariaDbCatalog(std::shared_ptr<ServerConnection> connection) : connection_(std::move(connection)) {}
@@ -169,11 +164,9 @@ void MariaDbCatalog::createRowsTable(const std::string& database, int id, const 
   for (std::size_t i = 0; i < fields.size(); ++i) {
     sql += ", " + ColumnName(static_cast<int>(i)) + " " + ColumnType(fields[i], IsIndexed(indexes, fields[i].name)) + " NULL";
   }
-  for (int f : SortKeyFields(fields, indexes)) {
-    sql += ", " + SortKeyColumnName(f) + " " + SortKeyColumnType(fields[static_cast<std::size_t>(f)]) + " NULL";
-  }
+  for (int f : SortKeyFields(fields, indexes)) sql += ", " + SortKeyColumnDefinition(fields[static_cast<std::size_t>(f)], f);
   sql += ", PRIMARY KEY (_ff_id)";
-  for (std::size_t i = 0; i < indexes.size(); ++i) sql += ", " + indexSql(fields, indexes[i], static_cast<int>(i));
+  for (std::size_t i = 0; i < indexes.size(); ++i) sql += ", " + IndexDefinition(fields, indexes[i], static_cast<int>(i));
   connection_->Execute(sql + ")" + kTableOptions);
   // The kept row count changes in the same transaction as the rows, whoever writes them.
   const std::string counter = "UPDATE " + dictionary(database, "_ff_tables") + " SET row_count = row_count ";

@@ -96,6 +96,15 @@ std::string IndexKeyParts(const std::vector<FieldDef>& fields, const IndexDef& i
   return keys;
 }
 
+std::string SortKeyColumnDefinition(const FieldDef& field, int i) {
+  return SortKeyColumnName(i) + " " + SortKeyColumnType(field) + " NULL";
+}
+
+std::string IndexDefinition(const std::vector<FieldDef>& fields, const IndexDef& index, int pos) {
+  return std::string((index.options & ixUnique) ? "UNIQUE " : "") + "INDEX `ix" + std::to_string(pos) + "` (" +
+         IndexKeyParts(fields, index) + ")";
+}
+
 std::vector<bool> BinaryColumns(const std::vector<FieldDef>& fields) {
   std::vector<bool> binary;
   for (const FieldDef& f : fields) binary.push_back(storageClassOf(f.type) == StorageClass::Bytes);

@@ -24,11 +24,17 @@ std::string IndexKeyPart(const FieldDef& field, int i, bool unique);
 std::string SortKeyColumnName(int i);
 std::string SortKeyColumnType(const FieldDef& field);
 std::string SortKeyIndexPart(const FieldDef& field, int i, bool unique);
+// "`k3` VARCHAR(…) … NULL": the sort key column of the text field at position i, as a table
+// definition names it.
+std::string SortKeyColumnDefinition(const FieldDef& field, int i);
 // The key parts of an index, "`c1`, `k3` DESC": each field's column or, for text without
 // regard to case, its sort key column; each once, since the server refuses a column twice and
 // a field named again adds nothing to the order or to uniqueness. Throws ENotFound for a
 // field the table lacks.
 std::string IndexKeyParts(const std::vector<FieldDef>& fields, const IndexDef& index);
+// "UNIQUE INDEX `ix2` (…)": the index at position pos, as CREATE TABLE and ALTER TABLE … ADD
+// name it.
+std::string IndexDefinition(const std::vector<FieldDef>& fields, const IndexDef& index, int pos);
 // Which of the fields hold bytes (bound as blobs).
 std::vector<bool> BinaryColumns(const std::vector<FieldDef>& fields);
 // True when some index names the field.

@@ -174,11 +174,11 @@ void MariaDbTable::AddIndex(const IndexDef& index) {
     if (sameName(ix.name, index.name)) throw Error("Indeksen " + index.name + " finnes allerede");
   }
   if (index.fields.empty()) throw Error("Indeksen " + index.name + " har ingen felt");
-  const std::string keys = IndexKeyParts(state_->fields, index);
   std::string alter = "ALTER TABLE " + state_->RowsTable();
   std::vector<int> modified;
   for (const auto& name : index.fields) {
     const int i = FieldPosition(state_->fields, name);
+    if (i < 0) throw ENotFound("Feltet " + name + " finnes ikke (indeks " + index.name + ")");
     const FieldDef& field = state_->fields[static_cast<std::size_t>(i)];
     // A text field indexed for the first time becomes a column the index holds whole.
     if (storageClassOf(field.type) == StorageClass::Text && !IsIndexed(state_->indexes, field.name) &&
@@ -193,18 +193,9 @@ void MariaDbTable::AddIndex(const IndexDef& index) {
   std::vector<int> newKeys;
   std::set_difference(keyFields.begin(), keyFields.end(), state_->sortKeyFields.begin(), state_->sortKeyFields.end(),
                       std::back_inserter(newKeys));
-  for (int f : newKeys) {
-    alter += " ADD COLUMN " + SortKeyColumnName(f) + " " + SortKeyColumnType(state_->fields[static_cast<std::size_t>(f)]) + " NULL,";
-  }
-  if (!newKeys.empty()) {
-    state_->Connection().Execute(alter.substr(0, alter.size() - 1));
-    alter = "ALTER TABLE " + state_->RowsTable();
-    state_->FillSortKeys(newKeys);
-  }
+  if (!newKeys.empty()) state_->AddSortKeyColumns(newKeys);
   const int pos = static_cast<int>(state_->indexes.size());
-  alter += std::string(" ADD ") + ((index.options & ixUnique) ? "UNIQUE " : "") + "INDEX `ix" + std::to_string(pos) +
-           "` (" + keys + ")";
-  state_->Connection().Execute(alter);
+  state_->Connection().Execute(alter + " ADD " + IndexDefinition(state_->fields, index, pos));
   state_->Connection()
       .Prepare("INSERT INTO " + state_->Dictionary("_ff_indexes") + " (tbl, pos, name, fields, options) VALUES (?, ?, ?, ?, ?)")
       .Execute({Value{std::int64_t{state_->Id()}}, Value{std::int64_t{pos}}, Value{index.name},

@@ -130,21 +130,14 @@ void MariaDbTableState::readDictionary(const std::string& table, const std::stri
 // the server's order.
 void MariaDbTableState::renewSortKeys() {
   const std::vector<int> keyFields = SortKeyFields(fields, indexes);
-  std::string alter = "ALTER TABLE " + RowsTable();
-  for (int f : keyFields) {
-    alter += " ADD COLUMN IF NOT EXISTS " + SortKeyColumnName(f) + " " +
-             SortKeyColumnType(fields[static_cast<std::size_t>(f)]) + " NULL,";
-  }
-  connection_->Execute(alter.substr(0, alter.size() - 1));
-  FillSortKeys(keyFields);
   // Each step may be done again: a stop half-way leaves the table as usable as before.
+  AddSortKeyColumns(keyFields);
   for (std::size_t pos = 0; pos < indexes.size(); ++pos) {
     const IndexDef& index = indexes[pos];
     if (!OrdersBySortKey(index, fields)) continue;
     const std::string name = "`ix" + std::to_string(pos) + "`";
     connection_->Execute("ALTER TABLE " + RowsTable() + " DROP INDEX " + name + ", ADD " +
-                         ((index.options & ixUnique) ? "UNIQUE " : "") + "INDEX " + name + " (" +
-                         IndexKeyParts(fields, index) + ")");
+                         IndexDefinition(fields, index, static_cast<int>(pos)));
     connection_->Prepare("UPDATE " + Dictionary("_ff_indexes") + " SET options = ? WHERE tbl = ? AND pos = ?")
         .Execute({Value{std::int64_t{StoredIndexOptions(index, fields)}}, Value{std::int64_t{id_}},
                   Value{static_cast<std::int64_t>(pos)}});
@@ -153,7 +146,17 @@ void MariaDbTableState::renewSortKeys() {
   sortKeysOutdated = false;
 }
 
-void MariaDbTableState::FillSortKeys(const std::vector<int>& keyFields) {
+void MariaDbTableState::AddSortKeyColumns(const std::vector<int>& keyFields) {
+  std::string columns;
+  for (int f : keyFields) {
+    columns += std::string(columns.empty() ? "" : ",") + " ADD COLUMN IF NOT EXISTS " +
+               SortKeyColumnDefinition(fields[static_cast<std::size_t>(f)], f);
+  }
+  connection_->Execute("ALTER TABLE " + RowsTable() + columns);
+  fillSortKeys(keyFields);
+}
+
+void MariaDbTableState::fillSortKeys(const std::vector<int>& keyFields) {
   std::string select = "SELECT _ff_id";
   std::string sets;
   for (int f : keyFields) {

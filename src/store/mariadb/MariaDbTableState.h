@@ -39,8 +39,9 @@ class MariaDbTableState {
   std::string Dictionary(const char* table) const;
   bool Exclusive() const { return exclusive_; }
 
-  // Writes the sort keys of keyFields into every row.
-  void FillSortKeys(const std::vector<int>& keyFields);
+  // Gives the text fields keyFields their sort key columns (those they lack), filled for every
+  // row.
+  void AddSortKeyColumns(const std::vector<int>& keyFields);
 
   std::vector<FieldDef> fields;
   std::vector<IndexDef> indexes;
@@ -67,6 +68,7 @@ class MariaDbTableState {
   void releaseLock(const std::string& name);
   [[noreturn]] void inUse() const;
   void renewSortKeys();
+  void fillSortKeys(const std::vector<int>& keyFields);
 
   std::shared_ptr<ServerConnection> connection_;
   std::string database_;

@@ -27,7 +27,7 @@ namespace diff {
 
 // One alias the calls run on. `local` lists texts that only this alias has (its folder, its
 // database): messages are compared with them blotted out.
-struct SideSpec {
+struct BackEnd {
   std::string label;
   std::string alias;
   std::vector<std::string> local;
@@ -72,8 +72,8 @@ inline const char* StateName(ff::DataSetState s) {
 // (when there is one) whose current row gives the range.
 class Side {
  public:
-  Side(const SideSpec& spec, const std::string& table, const std::string& masterTable, bool readOnly)
-      : spec_(spec) {
+  Side(const BackEnd& backEnd, const std::string& table, const std::string& masterTable, bool readOnly)
+      : backEnd_(backEnd) {
     if (!masterTable.empty()) {
       setUp(master_, masterTable, true);
       master_.Open();
@@ -87,7 +87,6 @@ class Side {
   Side(const Side&) = delete;
   Side& operator=(const Side&) = delete;
 
-  const SideSpec& Spec() const { return spec_; }
   ff::TffTable& Table() { return table_; }
 
   // Runs op and returns what a caller sees afterwards.
@@ -101,7 +100,7 @@ class Side {
       return env && std::string(env) == "1";
     }();
     if (trace) {
-      std::cerr << spec_.label << ": " << Describe(op, table_.Active() ? table_.FieldDefs() : std::vector<ff::FieldDef>{})
+      std::cerr << backEnd_.label << ": " << Describe(op, table_.Active() ? table_.FieldDefs() : std::vector<ff::FieldDef>{})
                 << " -> " << Escaped(items[0].text) << " [" << items[1].text << " " << items[2].text << " antall "
                 << items[3].text << " recno " << items[4].text << "]\n";
     }
@@ -110,13 +109,13 @@ class Side {
 
  private:
   void setUp(ff::TffTable& t, const std::string& name, bool readOnly) {
-    t.SetDatabaseName(spec_.alias);
+    t.SetDatabaseName(backEnd_.alias);
     t.SetTableName(name);
     t.SetReadOnly(readOnly);
   }
 
   std::string blotted(std::string text) const {
-    for (const auto& s : spec_.local) {
+    for (const auto& s : backEnd_.local) {
       if (s.empty()) continue;
       for (auto at = text.find(s); at != std::string::npos; at = text.find(s, at)) text.replace(at, s.size(), "<lokal>");
     }
@@ -280,7 +279,7 @@ class Side {
     return "";
   }
 
-  SideSpec spec_;
+  BackEnd backEnd_;
   ff::TffTable master_;
   ff::TDataSource source_;
   ff::TffTable table_;
@@ -296,12 +295,12 @@ struct Difference {
 };
 
 struct RunSetup {
-  std::vector<SideSpec> sides;
+  std::vector<BackEnd> sides;
   std::string table;
   std::string masterTable;  // empty: no ranges
   bool readOnly = false;
   // Makes the table afresh on a side before a run (empty: the tables stay as they are).
-  std::function<void(const SideSpec&)> prepare;
+  std::function<void(const BackEnd&)> prepare;
 };
 
 class Runner {
@@ -311,9 +310,9 @@ class Runner {
   // Plays ops on every side, comparing after each call; counts the calls compared.
   std::optional<Difference> Play(const std::vector<Op>& ops, std::int64_t& compared) const {
     std::vector<std::unique_ptr<Side>> sides;
-    for (const auto& spec : setup_.sides) {
-      if (setup_.prepare) setup_.prepare(spec);
-      sides.push_back(std::make_unique<Side>(spec, setup_.table, setup_.masterTable, setup_.readOnly));
+    for (const auto& backEnd : setup_.sides) {
+      if (setup_.prepare) setup_.prepare(backEnd);
+      sides.push_back(std::make_unique<Side>(backEnd, setup_.table, setup_.masterTable, setup_.readOnly));
     }
     for (std::size_t step = 0; step < ops.size(); ++step) {
       std::vector<std::vector<Item>> seen;
