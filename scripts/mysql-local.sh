@@ -3,6 +3,7 @@
 # live in one folder of ours that only we can open. The administrator is our own system user
 # (root when we are root), signing on through the socket only (unix_socket, no password); no
 # root over TCP/IP.
+# It logs binary, as a firm's server often does, so nothing the store does may need SUPER.
 #   scripts/mysql-local.sh start [--port PORT]|stop|status|tcp-config|firm DATABASE [--owner] [--login]
 # Folder: $KV_MYSQL_DIR, else ${XDG_STATE_HOME:-~/.local/state}/kvistmerket/mysql (the program's
 # default "MySQLweb" alias looks for the socket in the same place). Start and stop are idempotent.
@@ -121,6 +122,7 @@ start() {
   setsid mariadbd --no-defaults --datadir="$dir/data" --socket="$socket" --pid-file="$pidfile" \
     "${network[@]}" --user="$user" --log-error="$dir/error.log" \
     --ssl-ca="$tls/ca.pem" --ssl-cert="$tls/server.pem" --ssl-key="$tls/server.key" \
+    --log-bin="$dir/binlog" --server-id=1 --expire-logs-days=1 \
     --innodb-buffer-pool-size=64M --max-connections=50 </dev/null >/dev/null 2>&1 &
   for _ in $(seq 1 150); do
     if running; then
@@ -182,6 +184,7 @@ firm() {
   local file="$dir/firm-$db.login" daily owner
   daily=$(firm_password "$file" daily)
   owner=$(firm_password "$file" owner)
+  # The owner's TRIGGER right serves only to remove the counting triggers of earlier builds.
   as_admin -e "
     CREATE DATABASE IF NOT EXISTS \`$db\` CHARACTER SET utf8mb4 COLLATE utf8mb4_nopad_bin;
     CREATE USER IF NOT EXISTS '${db}_bruk'@'127.0.0.1' IDENTIFIED BY '$daily';

@@ -2,6 +2,7 @@
 // store's server back end, and throw-away databases on it behind a server alias.
 #pragma once
 
+#include <pwd.h>
 #include <unistd.h>
 
 #include <memory>
@@ -10,11 +11,21 @@
 #include "store/Aliases.h"
 #include "store/ClientConfig.h"
 #include "store/Errors.h"
+#include "sql/SqlEndpoint.h"
 #include "store/mariadb/ServerConnection.h"
 #include "support/TcpServer.h"
 #include "support/TempAlias.h"
 
 namespace server_test {
+
+// The private server's administrator: our own system user, through the socket only.
+inline sql::SqlEndpoint SocketAdministrator() {
+  sql::SqlEndpoint admin;
+  admin.name = "admin";
+  admin.socket = privateServerFolder() + "/mysqld.sock";
+  admin.user = ::getpwuid(::geteuid())->pw_name;
+  return admin;
+}
 
 // A temporary FlashFiler configuration holding the server login, and an alias naming a fresh
 // database on the private server, dropped at the end. available() is false (with the reason)

@@ -168,13 +168,6 @@ void MariaDbCatalog::createRowsTable(const std::string& database, int id, const 
   sql += ", PRIMARY KEY (_ff_id)";
   for (std::size_t i = 0; i < indexes.size(); ++i) sql += ", " + IndexDefinition(fields, indexes[i], static_cast<int>(i));
   connection_->Execute(sql + ")" + kTableOptions);
-  // The kept row count changes in the same transaction as the rows, whoever writes them.
-  const std::string counter = "UPDATE " + dictionary(database, "_ff_tables") + " SET row_count = row_count ";
-  const std::string where = " WHERE id = " + std::to_string(id);
-  connection_->Execute("CREATE TRIGGER " + QuoteIdentifier(database) + ".`t" + std::to_string(id) +
-                       "_counted_insert` AFTER INSERT ON " + rowsTable(database, id) + " FOR EACH ROW " + counter + "+ 1" + where);
-  connection_->Execute("CREATE TRIGGER " + QuoteIdentifier(database) + ".`t" + std::to_string(id) +
-                       "_counted_delete` AFTER DELETE ON " + rowsTable(database, id) + " FOR EACH ROW " + counter + "- 1" + where);
 }
 
 void MariaDbCatalog::writeDictionary(const std::string& database, int id, const std::vector<FieldDef>& fields,

@@ -46,7 +46,8 @@ std::int64_t MariaDbTable::Count(const RowSelection& sel) {
   const std::string where = MariaDbScan::WhereOf(*state_, sel, params);
   if (where.empty()) {
     return countOne("SELECT row_count FROM " + state_->Dictionary("_ff_tables") + " WHERE id = ?",
-                    {Value{std::int64_t{state_->Id()}}});
+                    {Value{std::int64_t{state_->Id()}}}) +
+           state_->bulkCountChange;
   }
   return countOne("SELECT COUNT(*) FROM " + state_->RowsTable() + " WHERE " + where, params);
 }
@@ -114,9 +115,8 @@ RowId MariaDbTable::Insert(const std::vector<Value>& values) {
     marks += ", ?";
   }
   std::vector<Value> params = columnValues(values);
-  const auto result = state_->Connection().Write(
-      "INSERT INTO " + state_->RowsTable() + " (" + columns + ") VALUES (" + marks + ")", params,
-      BinaryColumns(state_->fields));
+  const auto result = writeCounted("INSERT INTO " + state_->RowsTable() + " (" + columns + ") VALUES (" + marks + ")",
+                                   params, +1, state_->insertsCountedByTrigger, BinaryColumns(state_->fields));
   const RowId id = static_cast<RowId>(result.insertId);
   wrote();
   params.resize(state_->fields.size());
@@ -161,7 +161,7 @@ void MariaDbTable::Remove(RowId id) {
   checkWritable();
   std::vector<Value> params{Value{id}};
   const std::string sql = "DELETE FROM " + state_->RowsTable() + " WHERE _ff_id = ?" + versionCheck(id, params);
-  const auto result = state_->Connection().Write(sql, params);
+  const auto result = writeCounted(sql, params, -1, state_->deletesCountedByTrigger);
   wrote();
   if (result.changed == 0) explainMissedWrite(id);
   versions_.Forget(id);
@@ -205,8 +205,35 @@ void MariaDbTable::AddIndex(const IndexDef& index) {
   wrote();
 }
 
-void MariaDbTable::BeginBulk() { state_->Connection().BeginTransaction(); }
+ServerConnection::WriteResult MariaDbTable::writeCounted(const std::string& sql, const std::vector<Value>& params,
+                                                         std::int64_t changePerRow, bool countedByTrigger,
+                                                         const std::vector<bool>& binary) {
+  ServerConnection& connection = state_->Connection();
+  if (countedByTrigger) return connection.Write(sql, params, binary);
+  if (state_->bulkLoads > 0) {
+    const auto result = connection.Write(sql, params, binary);
+    state_->bulkCountChange += changePerRow * static_cast<std::int64_t>(result.changed);
+    return result;
+  }
+  ServerConnection::WriteResult result;
+  connection.InTransaction([&] {
+    result = connection.Write(sql, params, binary);
+    if (result.changed > 0) state_->AddToRowCount(changePerRow * static_cast<std::int64_t>(result.changed));
+  });
+  return result;
+}
 
-void MariaDbTable::EndBulk() { state_->Connection().CommitTransaction(); }
+void MariaDbTable::BeginBulk() {
+  state_->Connection().BeginTransaction();
+  ++state_->bulkLoads;
+}
+
+void MariaDbTable::EndBulk() {
+  if (--state_->bulkLoads == 0 && state_->bulkCountChange != 0) {
+    const std::int64_t change = std::exchange(state_->bulkCountChange, 0);
+    state_->AddToRowCount(change);
+  }
+  state_->Connection().CommitTransaction();
+}
 
 }  // namespace ff

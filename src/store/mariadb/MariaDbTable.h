@@ -1,7 +1,7 @@
 // A handle on a store table kept on a MariaDB server. Every write is its own transaction
-// (joined into an open bulk load); triggers keep the row count in the dictionary in the same
-// transaction, whoever writes the rows, so counting a whole table reads one row. An update of a row read through
-// Read checks that no other workstation changed or deleted it since.
+// (joined into an open bulk load) that also keeps the row count in the dictionary, so
+// counting a whole table reads one row. An update of a row read through Read checks that no
+// other workstation changed or deleted it since.
 #pragma once
 
 #include <memory>
@@ -10,6 +10,7 @@
 #include "store/RowVersions.h"
 #include "store/Storage.h"
 #include "store/mariadb/MariaDbTableState.h"
+#include "store/mariadb/ServerConnection.h"
 
 namespace ff {
 
@@ -46,6 +47,11 @@ class MariaDbTable : public TableStorage {
   [[noreturn]] void explainMissedWrite(RowId id);
   // The condition that the row is still at the version read here, its value added to params.
   std::string versionCheck(RowId id, std::vector<Value>& params) const;
+  // Runs a statement that adds or removes rows, keeping the row count in the same transaction
+  // (at the end of an open bulk load), unless a trigger of an earlier build counts them.
+  ServerConnection::WriteResult writeCounted(const std::string& sql, const std::vector<Value>& params,
+                                             std::int64_t changePerRow, bool countedByTrigger,
+                                             const std::vector<bool>& binary = {});
   std::int64_t countOne(const std::string& sql, const std::vector<Value>& params);
   void wrote();
   std::unique_ptr<RowCursor> scan(const RowSelection& sel, const RowOrder& order, const std::optional<RowKey>& from,

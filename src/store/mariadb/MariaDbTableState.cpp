@@ -51,9 +51,11 @@ std::shared_ptr<MariaDbTableState> MariaDbTableState::Open(std::shared_ptr<Serve
   std::shared_ptr<MariaDbTableState> state(new MariaDbTableState(std::move(connection), database, NameKey(table), exclusive));
   const int firstSlot = static_cast<int>(std::random_device{}() % kSharedSlots);
   state->readDictionary(table, exclusive ? std::string() : slotLock(state->lockBase_, firstSlot));
+  state->readCountingTriggers();
   if (exclusive) {
     state->lockExclusive();
     if (state->sortKeysOutdated) state->renewSortKeys();
+    if (state->insertsCountedByTrigger || state->deletesCountedByTrigger) state->dropCountingTriggers();
   } else if (state->heldLock_.empty()) {
     state->lockShared(firstSlot + 1);
   }
@@ -144,6 +146,45 @@ void MariaDbTableState::renewSortKeys() {
   }
   sortKeyFields = keyFields;
   sortKeysOutdated = false;
+}
+
+void MariaDbTableState::AddToRowCount(std::int64_t change) {
+  connection_->Prepare("UPDATE " + Dictionary("_ff_tables") + " SET row_count = row_count + ? WHERE id = ?")
+      .Execute({Value{change}, Value{std::int64_t{id_}}});
+}
+
+std::string MariaDbTableState::countingTrigger(const char* event) const {
+  return "t" + std::to_string(id_) + "_counted_" + event;
+}
+
+void MariaDbTableState::readCountingTriggers() {
+  insertsCountedByTrigger = deletesCountedByTrigger = false;
+  for (const auto& row : connection_->Prepare("SELECT TRIGGER_NAME FROM information_schema.TRIGGERS"
+                                              " WHERE TRIGGER_SCHEMA = ? AND EVENT_OBJECT_TABLE = ?")
+                             .Query({Value{database_}, Value{"t" + std::to_string(id_)}})) {
+    const std::string name = valueToString(row[0]);
+    insertsCountedByTrigger |= name == countingTrigger("insert");
+    deletesCountedByTrigger |= name == countingTrigger("delete");
+  }
+}
+
+// Held exclusively, nobody else writes while the count moves from the triggers to the store;
+// the count is taken afresh in case a trigger was dropped by hand. An account without the
+// right to drop triggers keeps them counting.
+void MariaDbTableState::dropCountingTriggers() {
+  try {
+    for (const char* event : {"insert", "delete"}) {
+      connection_->Execute("DROP TRIGGER IF EXISTS " + QuoteIdentifier(database_) + "." +
+                           QuoteIdentifier(countingTrigger(event)));
+    }
+    insertsCountedByTrigger = deletesCountedByTrigger = false;
+    connection_->Execute("UPDATE " + Dictionary("_ff_tables") + " SET row_count = (SELECT COUNT(*) FROM " +
+                         RowsTable() + ") WHERE id = " + std::to_string(id_));
+  } catch (const EConnection&) {
+    throw;
+  } catch (const Error&) {
+    readCountingTriggers();
+  }
 }
 
 void MariaDbTableState::AddSortKeyColumns(const std::vector<int>& keyFields) {

@@ -1,6 +1,9 @@
 // One store table on a MariaDB server as one connection holds it open: its dictionary, the
 // server-side lock that keeps other workstations to the open mode, and what every handle of
 // this process shares (exclusive flag, change counter, rows counted in an open bulk load).
+// The store keeps the row count itself, in the same transaction as the rows; tables of
+// earlier builds counted by triggers, which need rights a firm's server may not give and
+// break when the account that made them goes, so an exclusive open removes them.
 #pragma once
 
 #include <chrono>
@@ -49,6 +52,14 @@ class MariaDbTableState {
   bool sortKeysOutdated = false;   // an index made by an earlier build orders by the server's collation
   int handles = 0;
   std::uint64_t generation = 1;
+  // Triggers of an earlier build that still count inserted or deleted rows.
+  bool insertsCountedByTrigger = false;
+  bool deletesCountedByTrigger = false;
+  int bulkLoads = 0;
+  std::int64_t bulkCountChange = 0;  // rows added by the open bulk load, counted at its end
+
+  // Adds change to the kept row count.
+  void AddToRowCount(std::int64_t change);
 
   // How long rows read ahead from the server count as current, so that changes of other
   // workstations show on the next scroll.
@@ -68,6 +79,9 @@ class MariaDbTableState {
   void releaseLock(const std::string& name);
   [[noreturn]] void inUse() const;
   void renewSortKeys();
+  void readCountingTriggers();
+  void dropCountingTriggers();
+  std::string countingTrigger(const char* event) const;
   void fillSortKeys(const std::vector<int>& keyFields);
 
   std::shared_ptr<ServerConnection> connection_;

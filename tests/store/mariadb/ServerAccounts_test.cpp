@@ -2,7 +2,6 @@
 // owner makes tables, the daily account works in them and can do nothing else; a client
 // configuration without a user signs on as nobody.
 #include <gtest/gtest.h>
-#include <pwd.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -19,7 +18,7 @@
 #include "store/Errors.h"
 #include "store/Session.h"
 #include "store/Table.h"
-#include "support/TcpServer.h"
+#include "support/ServerTestSupport.h"
 #include "support/TempAlias.h"
 #include "support/store/Workstation.h"
 
@@ -56,11 +55,7 @@ class ServerAccountsTest : public ::testing::Test {
   }
   void TearDown() override {
     if (database_.empty()) return;
-    sql::SqlEndpoint admin;
-    admin.name = "admin";
-    admin.socket = server_test::privateServerFolder() + "/mysqld.sock";
-    admin.user = ::getpwuid(::geteuid())->pw_name;  // the administrator signs on as the system user
-    sql::SqlConnection(admin).Execute("DROP DATABASE IF EXISTS `" + database_ + "`; DROP USER IF EXISTS '" +
+    sql::SqlConnection(server_test::SocketAdministrator()).Execute("DROP DATABASE IF EXISTS `" + database_ + "`; DROP USER IF EXISTS '" +
                                       database_ + "_bruk'@'127.0.0.1', '" + database_ + "_eier'@'127.0.0.1'");
     std::filesystem::remove(server_test::privateServerFolder() + "/firm-" + database_ + ".login");
   }
@@ -94,7 +89,11 @@ class ServerAccountsTest : public ::testing::Test {
   Login daily_, owner_;
 };
 
+// The private server logs binary, as a firm's server often does: making tables and posting
+// must then need no SUPER right.
 TEST_F(ServerAccountsTest, TheOwnerMakesTablesTheDailyAccountWorksInThemAndCannotMakeOrDropThem) {
+  const auto logBin = sql::SqlConnection(endpointOf(daily_)).FirstResultSet("SELECT @@log_bin");
+  ASSERT_EQ(logBin->rows.at(0).at(0).value_or(""), "1") << "binary logging is on";
   signOnAs(owner_);
   TffSession::DefaultSession().CreateTable("FIRMA", "KUNDE",
                                            {{"NR", FieldType::Integer, 0, false}, {"NAVN", FieldType::String, 40, false}},
