@@ -51,6 +51,7 @@ TargetColumn columnFor(const ff::FieldDef& f, int& rowBytes) {
     case FieldType::Integer: return {f.name, ColumnKind::Integer, "INT"};
     case FieldType::Word: return {f.name, ColumnKind::Integer, "SMALLINT UNSIGNED"};
     case FieldType::LongWord: return {f.name, ColumnKind::Integer, "INT UNSIGNED"};
+    case FieldType::Largeint: return {f.name, ColumnKind::Integer, "BIGINT"};
     // Both the store's signed counters and the unsigned 32-bit ones of .ff2 tables.
     case FieldType::AutoInc: return {f.name, ColumnKind::Integer, "BIGINT"};
     case FieldType::Boolean: return {f.name, ColumnKind::Boolean, "BOOLEAN"};
@@ -130,11 +131,14 @@ std::string SqlTablePlan::LoadSql(const std::string& table) const {
   return sql + ")";
 }
 
-std::string SqlTablePlan::SelectSql(const std::string& table) const {
-  std::string sql = "SELECT " + MySqlName(keyName_);
+std::string SqlTablePlan::SelectSql(const std::string& table, std::int64_t first, std::int64_t last) const {
+  const std::string key = MySqlName(keyName_);
+  std::string sql = "SELECT " + key;
   for (const auto& c : columns_) {
     const std::string name = MySqlName(c.name);
     sql += c.byDigest ? ", LENGTH(" + name + "), MD5(" + name + ")" : ", " + name;
   }
-  return sql + " FROM " + MySqlName(table) + " ORDER BY " + MySqlName(keyName_);
+  sql += " FROM " + MySqlName(table);
+  if (last != 0) sql += " WHERE " + key + " BETWEEN " + std::to_string(first) + " AND " + std::to_string(last);
+  return sql + " ORDER BY " + key;
 }

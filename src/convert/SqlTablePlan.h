@@ -2,6 +2,7 @@
 // one lossless column per field, and the source's indexes.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -33,8 +34,9 @@ class SqlTablePlan {
   std::string IndexSql(const std::string& table) const;
   // LOAD DATA LOCAL of tab-separated lines: the key, then the fields in order.
   std::string LoadSql(const std::string& table) const;
-  // The key and the columns in key order, long values as LENGTH and MD5.
-  std::string SelectSql(const std::string& table) const;
+  // The key and the columns in key order, long values as LENGTH and MD5; only the keys
+  // first..last when last is not 0.
+  std::string SelectSql(const std::string& table, std::int64_t first = 1, std::int64_t last = 0) const;
 
  private:
   std::string indexPart(const std::string& field, int share, bool descending) const;

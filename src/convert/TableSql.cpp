@@ -83,6 +83,8 @@ const char* sqlTypeText(ff::FieldType t) {
       return "INT";
     case FieldType::LongWord:
       return "INT UNSIGNED";
+    case FieldType::Largeint:
+      return "BIGINT";
     case FieldType::Boolean:
       return "CHAR(1)";
     case FieldType::Float:

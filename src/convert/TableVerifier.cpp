@@ -1,6 +1,7 @@
 #include "convert/TableVerifier.h"
 
 #include <charconv>
+#include <limits>
 #include <string_view>
 
 #include "convert/TableLoader.h"
@@ -72,23 +73,95 @@ std::string TableVerifier::compareRow(const ff::Row& row, std::int64_t number, c
   return "";
 }
 
-VerifyResult TableVerifier::Verify(sql::SqlConnection& db, const std::string& table) {
-  VerifyResult result;
-  auto rows = source_.Scan({}, {}, std::nullopt, ff::ScanDirection::Forward);
+bool TableVerifier::hasDoubles() const {
+  for (const auto& column : plan_.Columns()) {
+    if (column.kind == ColumnKind::Double) return true;
+  }
+  return false;
+}
+
+void TableVerifier::compareValues(sql::SqlConnection& db, const std::string& table, std::int64_t first,
+                                  std::int64_t last, VerifyResult& result) {
+  auto rows = source_.ScanAt({}, {}, first - 1, ff::ScanDirection::Forward);
   ff::Row row;
-  db.ForEachRow(plan_.SelectSql(table), [&](const char* const* values, const unsigned long* lengths) {
+  std::int64_t number = first - 1;
+  db.ForEachRow(plan_.SelectSql(table, first, last), [&](const char* const* values, const unsigned long* lengths) {
     if (stop_) throw EInterrupted();
     ++result.serverRows;
-    if (!rows->Next(row)) return;
+    if ((last != 0 && number >= last) || !rows->Next(row)) return;
     ++result.sourceRows;
-    const std::string difference = compareRow(row, result.sourceRows, values, lengths);
+    const std::string difference = compareRow(row, ++number, values, lengths);
     if (difference.empty()) {
       ++result.identical;
     } else if (result.firstDifference.empty()) {
       result.firstDifference = difference;
     }
   });
-  while (rows->Next(row)) ++result.sourceRows;
+  while ((last == 0 || number < last) && rows->Next(row)) {
+    ++number;
+    ++result.sourceRows;
+  }
+}
+
+VerifyResult TableVerifier::verifyBySums(sql::SqlConnection& db, const std::string& table) {
+  VerifyResult result;
+  ChunkChecksum checksum(plan_, nullForBadDates_);
+  const auto serverChunks = checksum.ServerSums(db, table);
+  std::vector<std::int64_t> differing;
+  auto next = serverChunks.begin();
+  // Chunks before `chunk` that only the server has differ.
+  const auto passServerChunksBefore = [&](std::int64_t chunk) {
+    for (; next != serverChunks.end() && next->first < chunk; ++next) {
+      result.serverRows += next->second.rows;
+      differing.push_back(next->first);
+    }
+  };
+  const auto finishChunk = [&](std::int64_t chunk, const ChunkSum& sum) {
+    passServerChunksBefore(chunk);
+    const bool onServer = next != serverChunks.end() && next->first == chunk;
+    if (onServer) result.serverRows += next->second.rows;
+    if (onServer && next->second == sum) {
+      result.identical += sum.rows;
+    } else {
+      differing.push_back(chunk);
+    }
+    if (onServer) ++next;
+  };
+  auto rows = source_.Scan({}, {}, std::nullopt, ff::ScanDirection::Forward);
+  ff::Row row;
+  ChunkSum sum;
+  std::int64_t chunk = 0;
+  while (rows->Next(row)) {
+    if (stop_) throw EInterrupted();
+    const std::int64_t number = ++result.sourceRows;
+    if ((number - 1) / ChunkChecksum::kChunkRows != chunk) {
+      finishChunk(chunk, sum);
+      chunk = (number - 1) / ChunkChecksum::kChunkRows;
+      sum = {};
+    }
+    checksum.AddRow(sum, number, row);
+  }
+  if (sum.rows > 0) finishChunk(chunk, sum);
+  passServerChunksBefore(std::numeric_limits<std::int64_t>::max());
+  for (std::int64_t c : differing) {
+    VerifyResult values;
+    const std::int64_t first = c * ChunkChecksum::kChunkRows + 1;
+    compareValues(db, table, first, first + ChunkChecksum::kChunkRows - 1, values);
+    result.identical += values.identical;
+    if (result.firstDifference.empty()) result.firstDifference = values.firstDifference;
+  }
+  result.chunksComparedByValue = static_cast<std::int64_t>(differing.size());
+  return result;
+}
+
+VerifyResult TableVerifier::Verify(sql::SqlConnection& db, const std::string& table) {
+  VerifyResult result;
+  if (!hasDoubles() || ChunkChecksum::ServerShowsDoublesAlike(db)) {
+    result = verifyBySums(db, table);
+  } else {
+    compareValues(db, table, 1, 0, result);
+    result.chunksComparedByValue = 1;
+  }
   if (result.firstDifference.empty() && result.serverRows != result.sourceRows) {
     result.firstDifference = "kilden har " + std::to_string(result.sourceRows) + " rader, tjeneren " +
                              std::to_string(result.serverRows);

@@ -99,6 +99,7 @@ bool isIntegerType(FieldType t) {
     case FieldType::Integer:
     case FieldType::Word:
     case FieldType::LongWord:
+    case FieldType::Largeint:
     case FieldType::AutoInc:
       return true;
     default:
@@ -117,6 +118,8 @@ std::pair<double, double> integerRange(FieldType t) {
     case FieldType::Word: return {0.0, 65535.0};
     case FieldType::LongWord: return {0.0, kUint32Max};
     case FieldType::AutoInc: return {kInt32Min, kUint32Max};
+    // The last double below 2^63: every whole double up to it converts to 64 bits.
+    case FieldType::Largeint: return {-0x1p63, 0x1.fffffffffffffp62};
     default: return {kInt32Min, kInt32Max};
   }
 }
@@ -268,6 +271,8 @@ Value TField::coerce(const Value& v) const {
   switch (storageClassOf(decl_.type)) {
     case StorageClass::Integer: {
       if (decl_.type == FieldType::Boolean) return Value{std::int64_t{valueToDouble(v) != 0.0}};
+      // A 64-bit whole number is taken as it is, not through a double that would round it.
+      if (decl_.type == FieldType::Largeint && std::holds_alternative<std::int64_t>(v)) return v;
       const double r = std::nearbyint(finiteNumber(v));
       const auto [lo, hi] = integerRange(decl_.type);
       if (r < lo || r > hi) {

@@ -14,7 +14,7 @@ struct TypeInfo {
   bool hasSize;
 };
 
-constexpr std::array<TypeInfo, 23> kTypes{{
+constexpr std::array<TypeInfo, 24> kTypes{{
     {FieldType::Unknown, "Unknown", StorageClass::Bytes, false},
     {FieldType::String, "String", StorageClass::Text, true},
     {FieldType::Smallint, "Smallint", StorageClass::Integer, false},
@@ -37,6 +37,7 @@ constexpr std::array<TypeInfo, 23> kTypes{{
     {FieldType::ParadoxOle, "ParadoxOle", StorageClass::Bytes, true},
     {FieldType::DBaseOle, "DBaseOle", StorageClass::Bytes, true},
     {FieldType::TypedBinary, "TypedBinary", StorageClass::Bytes, true},
+    {FieldType::Largeint, "Largeint", StorageClass::Integer, false},
     {FieldType::LongWord, "LongWord", StorageClass::Integer, false},
 }};
 

@@ -30,7 +30,9 @@ enum class FieldType : int {
   ParadoxOle = 19,
   DBaseOle = 20,
   TypedBinary = 21,
-  // Unsigned 32-bit (a FlashFiler Word32), numbered as later framework versions number it.
+  // Signed 64-bit (a FlashFiler Comp) and unsigned 32-bit (a FlashFiler Word32), numbered as
+  // later framework versions number them.
+  Largeint = 25,
   LongWord = 38,
 };
 

@@ -162,7 +162,7 @@ TEST_F(ConvertCommandTest, Ff2ValuesAtTheirLimitsArriveExactly) {
                      field("Tid", FfType::DateTime, 8), field("Navn", FfType::ShortString, 11, 10),
                      field("Nul", FfType::NullString, 6, 5), field("Tegn", FfType::Char, 1, 1),
                      field("Byt", FfType::ByteArray, 3, 3), field("Notat", FfType::BlobMemo, 8),
-                     field("Data", FfType::Blob, 8)});
+                     field("Data", FfType::Blob, 8), field("Stor", FfType::Comp, 8)});
   std::string large;
   for (int i = 0; i < 9000; ++i) large += static_cast<char>(i * 13 % 256);
   const std::uint64_t memo = t.addBlob("\xD8l\r\n\x80\t\\");
@@ -172,12 +172,13 @@ TEST_F(ConvertCommandTest, Ff2ValuesAtTheirLimitsArriveExactly) {
                le32(4294967295u), le64(0x7FFFFFFFFFFFFFFFull), le64(0x8000000000000000ull), f32(FLT_MAX),
                f64(DBL_MAX), f64(std::numeric_limits<double>::denorm_min()), le32(0), le32(86399), f64(lastMoment),
                "\x0A\xC6\xD8\xC5\xE6\xF8\xE5\x80\x8A\x9F\xFF", std::string("\xE6\xF8\xE5\x80\xFF\0", 6), "\xFF",
-               std::string("\0\xFF\x80", 3), le64(memo), le64(data)});
+               std::string("\0\xFF\x80", 3), le64(memo), le64(data), le64(0x7FFFFFFFFFFFFFFFull)});
   t.addRecord({"\x00", "\x00", le16(0), le32(4294967280u), "\x7F", le16(0x7FFF), le32(0x7FFFFFFFu), le32(1),
                le64(9007199254740993ull), le64(0xFFFFFFFFFFFFFFFFull), f32(std::numeric_limits<float>::denorm_min()),
                f64(-DBL_MAX), f64(DBL_MIN), le32(876581), le32(0), f64(ff::encodeDate(1000, 1, 1) + kShift),
-               std::string(1, '\0'), std::string(6, '\0'), std::string(1, '\0'), std::string(3, '\0'), le64(0), le64(0)});
-  t.addRecord(RawRecord(22));
+               std::string(1, '\0'), std::string(6, '\0'), std::string(1, '\0'), std::string(3, '\0'), le64(0), le64(0),
+               le64(0x8000000000000001ull)});
+  t.addRecord(RawRecord(23));
   std::ofstream(firm.folder() + "GRENSER.ff2", std::ios::binary) << t.build();
 
   const ToolRun r = run({"convert", "FIRMA", "--to", "MySQLweb", "GRENSER", "--quiet"});
@@ -190,27 +191,29 @@ TEST_F(ConvertCommandTest, Ff2ValuesAtTheirLimitsArriveExactly) {
                    std::string hex;
                    for (unsigned char c : large) hex += std::string{digits[c >> 4], digits[c & 15]};
                    return hex;
-                 }() + "')), S, D, D2 FROM GRENSER ORDER BY id");
+                 }() + "')), Stor, S, D, D2 FROM GRENSER ORDER BY id");
   ASSERT_EQ(rows.size(), 3u);
   const std::vector<std::string> firstExact = {"1", "255", "65535", "4294967295", "-128", "-32768", "-2147483648",
                                                "4294967295", "922337203685477.5807", "-922337203685477.5808",
                                                "1600-01-01", "23:59:59.000", "9999-12-31 23:59:59.999",
-                                               "ÆØÅæøå€ŠŸÿ", "æøå€ÿ", "ÿ", "00FF80", "Øl\r\n€\t\\", "9000", "1"};
+                                               "ÆØÅæøå€ŠŸÿ", "æøå€ÿ", "ÿ", "00FF80", "Øl\r\n€\t\\", "9000", "1",
+                                               "9223372036854775807"};
   const std::vector<std::string> secondExact = {"0", "0", "0", "4294967280", "127", "32767", "2147483647", "1",
                                                 "900719925474.0993", "-0.0001", "3999-12-31", "00:00:00.000",
-                                                "1000-01-01 00:00:00.000", "", "", "", "000000", "", "0", "0"};
+                                                "1000-01-01 00:00:00.000", "", "", "", "000000", "", "0", "0",
+                                                "-9223372036854775807"};
   for (std::size_t i = 0; i < firstExact.size(); ++i) {
     EXPECT_EQ(rows[0][i], firstExact[i]) << "column " << i;
     EXPECT_EQ(rows[1][i], secondExact[i]) << "column " << i;
   }
   // Doubles as the server writes them, read back to the same bits.
-  EXPECT_EQ(number(rows[0][20]), static_cast<double>(FLT_MAX)) << rows[0][20];
-  EXPECT_EQ(number(rows[0][21]), DBL_MAX) << rows[0][21];
-  EXPECT_EQ(number(rows[0][22]), std::numeric_limits<double>::denorm_min()) << rows[0][22];
-  EXPECT_EQ(number(rows[1][20]), static_cast<double>(std::numeric_limits<float>::denorm_min())) << rows[1][20];
-  EXPECT_EQ(number(rows[1][21]), -DBL_MAX) << rows[1][21];
-  EXPECT_EQ(number(rows[1][22]), DBL_MIN) << rows[1][22];
-  EXPECT_EQ(rows[2], std::vector<std::string>(23, "NULL"));
+  EXPECT_EQ(number(rows[0][21]), static_cast<double>(FLT_MAX)) << rows[0][21];
+  EXPECT_EQ(number(rows[0][22]), DBL_MAX) << rows[0][22];
+  EXPECT_EQ(number(rows[0][23]), std::numeric_limits<double>::denorm_min()) << rows[0][23];
+  EXPECT_EQ(number(rows[1][21]), static_cast<double>(std::numeric_limits<float>::denorm_min())) << rows[1][21];
+  EXPECT_EQ(number(rows[1][22]), -DBL_MAX) << rows[1][22];
+  EXPECT_EQ(number(rows[1][23]), DBL_MIN) << rows[1][23];
+  EXPECT_EQ(rows[2], std::vector<std::string>(24, "NULL"));
 }
 
 }  // namespace

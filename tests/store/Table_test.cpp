@@ -637,4 +637,25 @@ TEST_F(TableTest, UnsignedThirtyTwoBitFieldsHoldTheirWholeRange) {
   EXPECT_EQ(t.FieldByName("LOPENR").AsInteger(), 4294967280);
 }
 
+// A .ff2 Comp value keeps all 64 bits in a table of the store; a number beyond them is refused.
+TEST_F(TableTest, SixtyFourBitWholeNumbersStayExact) {
+  session().CreateTable(db.alias(), "STORT", {field("VERDI", FieldType::Largeint)}, {});
+  TffTable t;
+  openTable(t, "STORT");
+  for (std::int64_t v : {std::numeric_limits<std::int64_t>::max(), std::int64_t{9007199254740993},
+                         std::numeric_limits<std::int64_t>::min()}) {
+    t.Append();
+    t.FieldByName("VERDI").SetAsInteger(v);
+    t.Post();
+  }
+  EXPECT_THROW(t.FieldByName("VERDI").SetAsFloat(0x1p63), Error);
+  t.Close();
+  openTable(t, "STORT");
+  EXPECT_EQ(t.FieldByName("VERDI").DataType(), FieldType::Largeint);
+  std::vector<std::int64_t> read;
+  for (t.First(); !t.Eof(); t.Next()) read.push_back(t.FieldByName("VERDI").AsInteger());
+  EXPECT_EQ(read, (std::vector<std::int64_t>{std::numeric_limits<std::int64_t>::max(), 9007199254740993,
+                                             std::numeric_limits<std::int64_t>::min()}));
+}
+
 }  // namespace

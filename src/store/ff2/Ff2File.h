@@ -5,8 +5,10 @@
 //   - NULL (the record's null bit set) is std::monostate.
 //   - Boolean: int64 0/1. Byte, Word16, Int8, Int16, Int32: int64. Word32 and AutoInc: int64
 //     holding the stored unsigned 32-bit number (their fields are LongWord/AutoInc).
-//   - Single, Double, Extended, Comp: double. Currency: ScaledCurrency, the stored 64-bit
-//     integer (the amount times 10000) unchanged, never through a double.
+//   - Comp: int64, the stored 64-bit whole number (its field is Largeint), never through a
+//     double.
+//   - Single, Double, Extended: double. Currency: ScaledCurrency, the stored 64-bit integer
+//     (the amount times 10000) unchanged, never through a double.
 //   - DateTime, StDate, StTime: double, days since 30 December 1899 with the time of day as
 //     the fraction. Values that are no valid date or time (DateTime below 0001-01-01,
 //     StDate/StTime out of range such as the -1 "invalid" marker) arrive as NULL.

@@ -28,7 +28,7 @@ std::optional<TypeInfo> infoOf(FfType type) {
     case FfType::Single: return TypeInfo{"fftSingle", 4, FieldType::Float};
     case FfType::Double: return TypeInfo{"fftDouble", 8, FieldType::Float};
     case FfType::Extended: return TypeInfo{"fftExtended", 10, FieldType::Float};
-    case FfType::Comp: return TypeInfo{"fftComp", 8, FieldType::Float};
+    case FfType::Comp: return TypeInfo{"fftComp", 8, FieldType::Largeint};
     case FfType::Currency: return TypeInfo{"fftCurrency", 8, FieldType::Currency};
     case FfType::StDate: return TypeInfo{"fftStDate", 4, FieldType::Date};
     case FfType::StTime: return TypeInfo{"fftStTime", 4, FieldType::Time};

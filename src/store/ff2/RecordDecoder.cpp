@@ -104,7 +104,7 @@ Value RecordDecoder::decodeField(const FieldLayout& field, const std::uint8_t* p
     case FfType::Single: return static_cast<double>(readF32(p));
     case FfType::Double: return readF64(p);
     case FfType::Extended: return extended(p);
-    case FfType::Comp: return static_cast<double>(readI64(p));
+    case FfType::Comp: return std::int64_t{readI64(p)};
     case FfType::Currency: return ScaledCurrency{readI64(p)};
     case FfType::StDate: return stDate(readI32(p));
     case FfType::StTime: return stTime(readI32(p));

@@ -172,8 +172,7 @@ std::string renderExpected(const QJsonValue& v, const FieldLayout& f) {
     return "hex:" + o["bytes_hex"].toString().toStdString();
   }
   if (f.type == FfType::Single) return number(static_cast<float>(v.toDouble()));
-  const bool isFloat = f.type == FfType::Double || f.type == FfType::Extended || f.type == FfType::Comp ||
-                       f.type == FfType::Currency;
+  const bool isFloat = f.type == FfType::Double || f.type == FfType::Extended || f.type == FfType::Currency;
   if (isFloat) return number(v.toDouble());
   return std::to_string(v.toInteger());
 }
@@ -506,7 +505,7 @@ TEST(Ff2Built, EveryFieldTypeDecodes) {
   const std::vector<Value> want = {std::int64_t{1}, std::string("é"), std::string("€"), std::int64_t{200},
                                    std::int64_t{65000}, std::int64_t{4294967295}, std::int64_t{-5}, std::int64_t{-30000},
                                    std::int64_t{-2000000000}, std::int64_t{7}, 1.5, -2.25, -3.5,
-                                   123456789012.0, ff::ScaledCurrency{249500}, 36526.0, 45296.0 / 86400, 36969.5,
+                                   std::int64_t{123456789012}, ff::ScaledCurrency{249500}, 36526.0, 45296.0 / 86400, 36969.5,
                                    std::string("\x01\x00\xFF", 3), std::string("Blåbær"), std::string("Øl €"),
                                    std::string("😀")};
   EXPECT_EQ(records[0].values, want);

@@ -78,8 +78,11 @@ TEST(RecordDecoderLimits, EveryIntegerWidthAtItsMinimumAndMaximum) {
       {field("Int32", FfType::Int32, 4), le32(0xFFFFFFFFu), std::int64_t{-1}},
       {field("AutoInc", FfType::AutoInc, 4), le32(1), std::int64_t{1}},
       {field("AutoInc", FfType::AutoInc, 4), le32(4294967295u), std::int64_t{4294967295}},
-      {field("Comp", FfType::Comp, 8), i64(-(std::int64_t{1} << 53)), -9007199254740992.0},
-      {field("Comp", FfType::Comp, 8), i64(std::numeric_limits<std::int64_t>::min()), -9223372036854775808.0},
+      {field("Comp", FfType::Comp, 8), i64(std::numeric_limits<std::int64_t>::min()),
+       std::int64_t{std::numeric_limits<std::int64_t>::min()}},
+      {field("Comp", FfType::Comp, 8), i64(9007199254740993), std::int64_t{9007199254740993}},
+      {field("Comp", FfType::Comp, 8), i64(std::numeric_limits<std::int64_t>::max()),
+       std::int64_t{std::numeric_limits<std::int64_t>::max()}},
   });
 }
 
