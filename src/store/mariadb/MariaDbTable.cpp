@@ -209,4 +209,9 @@ void MariaDbTable::BeginBulk() { state_->Connection().BeginTransaction(); }
 
 void MariaDbTable::EndBulk() { state_->Connection().CommitTransaction(); }
 
+void MariaDbTable::AbortBulk() noexcept {
+  state_->Connection().RollbackTransaction();
+  wrote();
+}
+
 }  // namespace ff
