@@ -13,6 +13,7 @@
 
 #include "store/Errors.h"
 #include "store/Session.h"
+#include "support/store/NumberedRows.h"
 #include "support/TempAlias.h"
 
 using namespace ff;
@@ -541,22 +542,6 @@ TEST_F(TableTest, KilledWriterLeavesWholeRows) {
 }
 
 // --- Bulk loads ---
-
-// Hands out rows (NR, NAVN) numbered from 0; throws once it has handed out failAfter rows.
-class NumberedRows : public RowCursor {
- public:
-  NumberedRows(int rows, int failAfter = -1) : rows_(rows), failAfter_(failAfter) {}
-  bool Next(Row& row) override {
-    if (given_ == failAfter_) throw ECannotOpen("kilden er skadet");
-    if (given_ == rows_) return false;
-    row.values = {Value{std::int64_t{given_}}, Value{"Navn " + std::to_string(given_ % 10)}};
-    ++given_;
-    return true;
-  }
-
- private:
-  int rows_, failAfter_, given_ = 0;
-};
 
 TEST_F(TableTest, AFilledTableAppearsWholeOrNotAtAll) {
   const std::vector<FieldDef> fields{field("NR", FieldType::Integer), field("NAVN", FieldType::String, 10)};
