@@ -543,6 +543,25 @@ TEST_F(TableTest, KilledWriterLeavesWholeRows) {
 
 // --- Bulk loads ---
 
+TEST_F(TableTest, AFailedBulkLoadWritesNoneOfItsRowsAndTheNextLoadIsCommitted) {
+  const std::vector<FieldDef> fields{field("NR", FieldType::Integer), field("NAVN", FieldType::String, 10)};
+  session().CreateTable(db.alias(), "LAST", fields, {});
+  auto storage = session().OpenTable(db.alias(), "LAST", {false, true});
+  NumberedRows failing(100, 40);
+  EXPECT_THROW(BulkInsert(*storage, failing), ECannotOpen);
+  EXPECT_EQ(storage->Count({}), 0);
+  NumberedRows whole(10);
+  EXPECT_EQ(BulkInsert(*storage, whole), 10);
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open_v2((db.folder() + "LAST.ffdb").c_str(), &other, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  sqlite3_stmt* count = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(other, "SELECT COUNT(*) FROM rows", -1, &count, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_step(count), SQLITE_ROW);
+  EXPECT_EQ(sqlite3_column_int(count, 0), 10) << "committed, seen by another connection";
+  sqlite3_finalize(count);
+  sqlite3_close_v2(other);
+}
+
 TEST_F(TableTest, AFilledTableAppearsWholeOrNotAtAll) {
   const std::vector<FieldDef> fields{field("NR", FieldType::Integer), field("NAVN", FieldType::String, 10)};
   const std::vector<IndexDef> indexes{{"NAVN", {"NAVN"}, 0}};
