@@ -267,6 +267,7 @@ std::int64_t MariaDbCatalog::CreateFilledTable(const std::string& database, cons
       DropTable(database, table);
     } catch (const Error&) {
       // The connection is gone: the table stays hidden until its name is created again.
+      hidden_.erase(tableKey(database, table));
     }
     throw;
   }
@@ -293,8 +294,9 @@ void MariaDbCatalog::DropTable(const std::string& database, const std::string& t
   if (!entry) return;
   const std::string key = tableKey(database, table);
   if (const auto made = hidden_.find(key); made != hidden_.end()) {
-    removeTable(database, entry->id);
+    const auto held = std::move(made->second);  // kept from others until it is gone
     hidden_.erase(made);
+    removeTable(database, entry->id);
     return;
   }
   if (!entry->ready) {
