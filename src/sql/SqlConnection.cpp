@@ -328,6 +328,10 @@ void SqlConnection::CommitTransaction() {
   Execute("COMMIT");
 }
 
+void SqlConnection::RollbackTransaction() {
+  if (depth_ > 0) leaveFailed(depth_ == 1);
+}
+
 SqlConnection::WriteResult SqlConnection::Write(const std::string& sql, const std::vector<SqlValue>& params) {
   for (int attempt = 0;; ++attempt) {
     try {

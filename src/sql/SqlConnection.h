@@ -90,6 +90,10 @@ class SqlConnection {
   // made the server roll the transaction back.
   void BeginTransaction();
   void CommitTransaction();
+  // Ends a transaction that failed: the outermost is rolled back on the server, an inner one
+  // is left to the outer one's failure. Throws SqlError only when the rollback cannot reach
+  // the server (which then drops the transaction with the connection).
+  void RollbackTransaction();
   int TransactionDepth() const { return depth_; }
 
   // --- For SqlStatement. ---

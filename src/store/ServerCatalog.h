@@ -31,7 +31,18 @@ class ServerCatalog {
   // all. Throws Error when it exists or the definition is bad, EConnection.
   virtual void CreateTable(const std::string& database, const std::string& table,
                            const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes) = 0;
-  // Removes a table with its rows; nothing happens when there is none. Throws ECannotOpen
+  // Creates the table as CreateTable does, holding the rows `rows` hands out, and returns how
+  // many it wrote. The table stays hidden (not listed, not to be opened) until PublishTables;
+  // a failure removes it, and one left behind by a killed process is cleared away by the next
+  // creation of its name. Throws as CreateTable does, and passes on what `rows` throws.
+  virtual std::int64_t CreateFilledTable(const std::string& database, const std::string& table,
+                                         const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes,
+                                         RowCursor& rows) = 0;
+  // Shows hidden tables that CreateFilledTable made here, all of them at once. Throws Error for
+  // a table that is not such a table, EConnection.
+  virtual void PublishTables(const std::string& database, const std::vector<std::string>& tables) = 0;
+  // Removes a table with its rows (a hidden one of CreateFilledTable, too); nothing happens
+  // when there is none. Throws ECannotOpen
   // when it is open, EConnection.
   virtual void DropTable(const std::string& database, const std::string& table) = 0;
 };

@@ -214,32 +214,18 @@ void TffSession::CreateTable(const std::string& alias, const std::string& table,
 
 std::int64_t TffSession::CreateFilledTable(const std::string& alias, const std::string& table,
                                            const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes,
-                                           RowCursor& rows) const {
+                                           RowCursor& rows, bool publish) const {
   checkTableName(table);
-  if (serverPlaceOf(*this, alias)) return fillServerTable(alias, table, fields, indexes, rows);
+  if (const auto place = serverPlaceOf(*this, alias)) {
+    const std::int64_t written = place->server->CreateFilledTable(place->database, table, fields, indexes, rows);
+    if (publish) place->server->PublishTables(place->database, {table});
+    return written;
+  }
   return StorageProviders().front()->CreateFilled(newTablePath(alias, table), fields, indexes, rows);
 }
 
-// A server table is created, then filled in one transaction; a failure drops it again.
-std::int64_t TffSession::fillServerTable(const std::string& alias, const std::string& table,
-                                         const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes,
-                                         RowCursor& rows) const {
-  CreateTable(alias, table, fields, indexes);
-  std::int64_t copied = 0;
-  try {
-    auto target = OpenTable(alias, table, {false, true});
-    target->BeginBulk();
-    Row row;
-    while (rows.Next(row)) {
-      target->Insert(row.values);
-      ++copied;
-    }
-    target->EndBulk();
-  } catch (...) {
-    DropTable(alias, table);
-    throw;
-  }
-  return copied;
+void TffSession::PublishTables(const std::string& alias, const std::vector<std::string>& tables) const {
+  if (const auto place = serverPlaceOf(*this, alias)) place->server->PublishTables(place->database, tables);
 }
 
 void TffSession::DropTable(const std::string& alias, const std::string& table) const {

@@ -54,10 +54,15 @@ class TffSession {
   void CreateTable(const std::string& alias, const std::string& table,
                    const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes) const;
   // Creates a table as CreateTable does, holding the rows `rows` hands out, and returns how
-  // many it wrote. The table appears whole or not at all (see StorageProvider::CreateFilled).
+  // many it wrote. The table appears whole or not at all, even when the process is killed
+  // midway (see StorageProvider::CreateFilled and ServerCatalog::CreateFilledTable). With
+  // publish false a table on a server stays hidden until PublishTables; in a folder it
+  // appears as soon as it is whole.
   std::int64_t CreateFilledTable(const std::string& alias, const std::string& table,
                                  const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes,
-                                 RowCursor& rows) const;
+                                 RowCursor& rows, bool publish = true) const;
+  // Shows the tables that CreateFilledTable left hidden on a server, all at once.
+  void PublishTables(const std::string& alias, const std::vector<std::string>& tables) const;
 
   // The session marked default; when none is, a built-in session over a built-in
   // single-user engine, activated on first use.
@@ -68,8 +73,6 @@ class TffSession {
  private:
   // The file a new table of the alias gets; throws Error when the table exists.
   std::string newTablePath(const std::string& alias, const std::string& table) const;
-  std::int64_t fillServerTable(const std::string& alias, const std::string& table, const std::vector<FieldDef>& fields,
-                               const std::vector<IndexDef>& indexes, RowCursor& rows) const;
 
   std::string name_;
   std::string clientName_;

@@ -26,19 +26,27 @@ std::vector<RowKey> TableStorage::SampleKeys(const RowSelection& sel, const RowO
   return keys;
 }
 
+std::int64_t BulkInsert(TableStorage& table, RowCursor& rows) {
+  std::int64_t written = 0;
+  table.BeginBulk();
+  try {
+    Row row;
+    while (rows.Next(row)) {
+      table.Insert(row.values);
+      ++written;
+    }
+    table.EndBulk();
+  } catch (...) {
+    table.AbortBulk();
+    throw;
+  }
+  return written;
+}
+
 std::int64_t StorageProvider::CreateFilled(const std::string& path, const std::vector<FieldDef>& fields,
                                            const std::vector<IndexDef>& indexes, RowCursor& rows) {
   Create(path, fields, indexes);
-  auto table = Open(path, {false, true});
-  std::int64_t written = 0;
-  table->BeginBulk();
-  Row row;
-  while (rows.Next(row)) {
-    table->Insert(row.values);
-    ++written;
-  }
-  table->EndBulk();
-  return written;
+  return BulkInsert(*Open(path, {false, true}), rows);
 }
 
 }  // namespace ff

@@ -57,6 +57,13 @@ class RowCursor {
   virtual bool Next(Row& row) = 0;
 };
 
+class TableStorage;
+
+// Inserts every row `rows` hands out into table as one bulk unit and returns how many. A
+// failure (of a row, or what `rows` throws) aborts the unit, writing none of them, and is
+// passed on.
+std::int64_t BulkInsert(TableStorage& table, RowCursor& rows);
+
 class TableStorage {
  public:
   virtual ~TableStorage() = default;
@@ -93,6 +100,9 @@ class TableStorage {
   // Runs many writes as one durable unit (bulk loads); nested calls join the outer one.
   virtual void BeginBulk() = 0;
   virtual void EndBulk() = 0;
+  // Ends a bulk unit that failed, in place of EndBulk: the outermost undoes its writes, and the
+  // table's connection is out of any transaction afterwards. Never throws.
+  virtual void AbortBulk() noexcept = 0;
   // Changes whenever the table's rows change through any handle of this process.
   virtual std::uint64_t Generation() const = 0;
   // True when a cursor of this table may be stepped on another thread while the caller works

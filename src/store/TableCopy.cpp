@@ -33,13 +33,13 @@ std::string properName(TffSession& session, const std::string& alias, const std:
 }
 
 std::int64_t copyOne(TffSession& session, const std::string& fromAlias, const std::string& name,
-                     const std::string& toAlias, bool keepUnique) {
+                     const std::string& toAlias, bool keepUnique, bool publish) {
   auto source = session.OpenTable(fromAlias, name, {true, false});
   std::unique_ptr<RowCursor> rows = source->Scan({}, {}, std::nullopt, ScanDirection::Forward);
   // Reading the source on a thread of its own overlaps it with writing the copy.
   if (source->ScansOnAnyThread()) rows = std::make_unique<PrefetchCursor>(std::move(rows));
   return session.CreateFilledTable(toAlias, name, source->Fields(), indexesForCopy(source->Indexes(), keepUnique),
-                                   *rows);
+                                   *rows, publish);
 }
 
 bool isLegacyFile(const std::string& file) {
@@ -58,11 +58,22 @@ std::string withoutExtension(const std::string& file) {
   return file;
 }
 
+// Removes the tables of a copy that failed; one on a server that cannot be removed now stays
+// hidden until its name is created again.
+void dropQuietly(TffSession& session, const std::string& alias, const std::vector<std::string>& tables) {
+  for (const std::string& table : tables) {
+    try {
+      session.DropTable(alias, table);
+    } catch (const Error&) {
+    }
+  }
+}
+
 }  // namespace
 
 std::int64_t CopyTable(TffSession& session, const std::string& fromAlias, const std::string& table,
                        const std::string& toAlias) {
-  return copyOne(session, fromAlias, properName(session, fromAlias, table), toAlias, false);
+  return copyOne(session, fromAlias, properName(session, fromAlias, table), toAlias, false, true);
 }
 
 void CopyAlias(TffSession& session, const std::string& fromAlias, const std::string& toAlias,
@@ -78,9 +89,18 @@ void CopyAlias(TffSession& session, const std::string& fromAlias, const std::str
     }
   }
   if (!clashes.empty()) throw Error("Tabellene finnes allerede i " + toAlias + ": " + clashes);
-  for (const std::string& file : files) {
-    const std::string name = withoutExtension(file);
-    copied(name, copyOne(session, fromAlias, name, toAlias, !isLegacyFile(file)));
+  std::vector<std::string> made;
+  try {
+    for (const std::string& file : files) {
+      const std::string name = withoutExtension(file);
+      const std::int64_t rows = copyOne(session, fromAlias, name, toAlias, !isLegacyFile(file), false);
+      made.push_back(name);
+      copied(name, rows);
+    }
+    session.PublishTables(toAlias, made);
+  } catch (...) {
+    dropQuietly(session, toAlias, made);
+    throw;
   }
 }
 

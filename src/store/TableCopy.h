@@ -22,8 +22,9 @@ std::int64_t CopyTable(TffSession& session, const std::string& fromAlias, const 
 
 // Copies every table of fromAlias into toAlias, calling copied(table, rows) after each. Unique
 // indexes stay unique, but for legacy .ff2 files (as CopyTable). Throws Error, copying nothing,
-// when toAlias already holds a table of the same name; a table that fails leaves no trace and
-// ends the copy (the tables copied before it stay).
+// when toAlias already holds a table of the same name; a table that fails ends the copy and
+// the tables copied before it are removed again. On a server the tables appear all at once
+// when the last is copied: a process killed before leaves none, so the copy runs again.
 void CopyAlias(TffSession& session, const std::string& fromAlias, const std::string& toAlias,
                const std::function<void(const std::string& table, std::int64_t rows)>& copied);
 

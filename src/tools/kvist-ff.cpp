@@ -340,7 +340,7 @@ int cmdConvert(Args args) {
 int cmdCopyAlias(Args args) {
   requireArgs(args, 2, 2);
   ff::CopyAlias(ff::TffSession::DefaultSession(), args[0], args[1], [](const std::string& table, std::int64_t rows) {
-    std::cout << table << '\t' << rowsCopied(rows) << '\n';
+    std::cout << table << '\t' << rowsCopied(rows) << std::endl;
   });
   return 0;
 }

@@ -1,36 +1,20 @@
 // kvist-ff with a database on the private MariaDB: a server alias, and a whole firm copied
 // from a folder onto the server in one command.
-#include <QProcess>
-#include <QProcessEnvironment>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "support/KvistFfTool.h"
 #include "support/ServerTestSupport.h"
 
 namespace {
-
-struct ToolRun {
-  int code;
-  std::string out;
-  std::string err;
-};
 
 class KvistFfServerTest : public ::testing::Test {
  protected:
   void SetUp() override { REQUIRE_TCP_SERVER(db); }
 
   ToolRun run(const QStringList& args, const std::string& input = {}) {
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("FF_CONFIG_DIR", QString::fromStdString(db.local().root() + "/config"));
-    p.setProcessEnvironment(env);
-    p.start(KV_BINARY_DIR "/kvist-ff", args);
-    p.write(input.data(), static_cast<qint64>(input.size()));
-    p.closeWriteChannel();
-    p.waitForFinished(120000);
-    return {p.exitCode(), p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
+    return RunKvistFf(db.local().root() + "/config", args, input);
   }
 
   QString local() const { return QString::fromStdString(db.local().alias()); }

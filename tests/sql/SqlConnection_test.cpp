@@ -241,4 +241,28 @@ TEST_F(SqlConnectionTest, NestedTransactionsCommitOnceAndRollBackWhole) {
   EXPECT_EQ(SqlConnection(endpoint).FirstResultSet("SELECT COUNT(*) FROM t")->rows[0][0], "3");
 }
 
+TEST_F(SqlConnectionTest, ARolledBackLoadUndoesItsRowsAndTheNextWritesCommitOnTheirOwn) {
+  db->Execute("CREATE TABLE b (n INT) ENGINE=InnoDB");
+  const auto insert = [&](int n) { db->Write("INSERT INTO b VALUES (?)", {std::int64_t{n}}); };
+  const auto seenByOthers = [&] { return SqlConnection(endpoint).FirstResultSet("SELECT COUNT(*) FROM b")->rows[0][0]; };
+  db->BeginTransaction();
+  insert(1);
+  db->BeginTransaction();
+  insert(2);
+  db->RollbackTransaction();
+  EXPECT_EQ(db->TransactionDepth(), 1) << "an inner one leaves the outer one open";
+  db->RollbackTransaction();
+  EXPECT_EQ(db->TransactionDepth(), 0);
+  EXPECT_EQ(scalar("SELECT COUNT(*) FROM b"), "0") << "rolled back whole";
+  db->RollbackTransaction();
+  EXPECT_EQ(db->TransactionDepth(), 0) << "nothing to end";
+  insert(3);
+  EXPECT_EQ(seenByOthers(), "1") << "a write after it is a transaction of its own";
+  db->BeginTransaction();
+  insert(4);
+  EXPECT_EQ(seenByOthers(), "1") << "and a new load is one transaction again";
+  db->CommitTransaction();
+  EXPECT_EQ(seenByOthers(), "2");
+}
+
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "store/Errors.h"
 #include "store/Session.h"
+#include "support/store/NumberedRows.h"
 #include "support/TempAlias.h"
 
 using namespace ff;
@@ -542,21 +543,24 @@ TEST_F(TableTest, KilledWriterLeavesWholeRows) {
 
 // --- Bulk loads ---
 
-// Hands out rows (NR, NAVN) numbered from 0; throws once it has handed out failAfter rows.
-class NumberedRows : public RowCursor {
- public:
-  NumberedRows(int rows, int failAfter = -1) : rows_(rows), failAfter_(failAfter) {}
-  bool Next(Row& row) override {
-    if (given_ == failAfter_) throw ECannotOpen("kilden er skadet");
-    if (given_ == rows_) return false;
-    row.values = {Value{std::int64_t{given_}}, Value{"Navn " + std::to_string(given_ % 10)}};
-    ++given_;
-    return true;
-  }
-
- private:
-  int rows_, failAfter_, given_ = 0;
-};
+TEST_F(TableTest, AFailedBulkLoadWritesNoneOfItsRowsAndTheNextLoadIsCommitted) {
+  const std::vector<FieldDef> fields{field("NR", FieldType::Integer), field("NAVN", FieldType::String, 10)};
+  session().CreateTable(db.alias(), "LAST", fields, {});
+  auto storage = session().OpenTable(db.alias(), "LAST", {false, true});
+  NumberedRows failing(100, 40);
+  EXPECT_THROW(BulkInsert(*storage, failing), ECannotOpen);
+  EXPECT_EQ(storage->Count({}), 0);
+  NumberedRows whole(10);
+  EXPECT_EQ(BulkInsert(*storage, whole), 10);
+  sqlite3* other = nullptr;
+  ASSERT_EQ(sqlite3_open_v2((db.folder() + "LAST.ffdb").c_str(), &other, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+  sqlite3_stmt* count = nullptr;
+  ASSERT_EQ(sqlite3_prepare_v2(other, "SELECT COUNT(*) FROM rows", -1, &count, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_step(count), SQLITE_ROW);
+  EXPECT_EQ(sqlite3_column_int(count, 0), 10) << "committed, seen by another connection";
+  sqlite3_finalize(count);
+  sqlite3_close_v2(other);
+}
 
 TEST_F(TableTest, AFilledTableAppearsWholeOrNotAtAll) {
   const std::vector<FieldDef> fields{field("NR", FieldType::Integer), field("NAVN", FieldType::String, 10)};

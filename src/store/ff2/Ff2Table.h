@@ -43,6 +43,7 @@ class Ff2Table : public TableStorage {
   void AddIndex(const IndexDef& index) override;
   void BeginBulk() override {}
   void EndBulk() override {}
+  void AbortBulk() noexcept override {}
   std::uint64_t Generation() const override { return 1; }
   // Each open of a .ff2 table reads the file through a handle of its own.
   bool ScansOnAnyThread() const override { return true; }

@@ -142,7 +142,7 @@ std::optional<MariaDbCatalog::TableEntry> MariaDbCatalog::findTable(const std::s
 std::shared_ptr<MariaDbTableState> MariaDbCatalog::openState(const std::string& database, const std::string& table,
                                                              bool exclusive) {
   std::erase_if(open_, [](const auto& e) { return e.second.expired(); });
-  const std::string key = database + "/" + NameKey(table);
+  const std::string key = tableKey(database, table);
   if (auto held = open_[key].lock()) {
     if (held->Exclusive() || exclusive) throw ECannotOpen("Tabellen er i bruk: " + held->Name() + " (" + database + ")");
     return held;
@@ -189,7 +189,6 @@ void MariaDbCatalog::writeDictionary(const std::string& database, int id, const 
           .Execute({tbl, Value{static_cast<std::int64_t>(i)}, Value{indexes[i].name},
                     Value{joinFieldList(indexes[i].fields)}, Value{std::int64_t{StoredIndexOptions(indexes[i], fields)}}});
     }
-    connection_->Prepare("UPDATE " + dictionary(database, "_ff_tables") + " SET ready = 1 WHERE id = ?").Execute({tbl});
   });
 }
 
@@ -203,16 +202,28 @@ void MariaDbCatalog::removeTable(const std::string& database, int id) {
   });
 }
 
-void MariaDbCatalog::CreateTable(const std::string& database, const std::string& table,
-                                 const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes) {
+std::string MariaDbCatalog::tableKey(const std::string& database, const std::string& table) {
+  return database + "/" + NameKey(table);
+}
+
+void MariaDbCatalog::clearLeftover(const std::string& database, const TableEntry& entry) {
+  if (!open_[tableKey(database, entry.name)].expired()) {
+    throw ECannotOpen("Tabellen er i bruk: " + entry.name + " (" + database + ")");
+  }
+  // Its maker holds it exclusively until it is ready; a killed maker has let go.
+  const auto held = MariaDbTableState::OpenUnfinished(connection_, database, entry.name);
+  removeTable(database, entry.id);
+}
+
+void MariaDbCatalog::createHidden(const std::string& database, const std::string& table,
+                                  const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes) {
   checkDefinition(fields, indexes);
   ensureDatabase(database);
-  // One workstation at a time creates tables in a database, so that an unfinished table
-  // found here was left by one that stopped half-way.
+  // One workstation at a time creates tables in a database.
   CreationLock lock(*connection_, database);
   if (const auto existing = findTable(database, table)) {
     if (existing->ready) throw Error("Tabellen " + table + " finnes allerede i " + database);
-    removeTable(database, existing->id);
+    clearLeftover(database, *existing);
   }
   ServerStatement insert = connection_->Prepare(
       "INSERT INTO " + dictionary(database, "_ff_tables") + " (name, name_key, ready, row_count) VALUES (?, ?, 0, 0)");
@@ -225,20 +236,68 @@ void MariaDbCatalog::CreateTable(const std::string& database, const std::string&
     removeTable(database, id);
     throw;
   }
+  // Held before the creation lock goes, so that no other workstation takes it for a leftover.
+  const auto state = MariaDbTableState::OpenUnfinished(connection_, database, table);
+  open_[tableKey(database, table)] = state;
+  hidden_[tableKey(database, table)] = state;
+}
+
+void MariaDbCatalog::CreateTable(const std::string& database, const std::string& table,
+                                 const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes) {
+  createHidden(database, table, fields, indexes);
+  PublishTables(database, {table});
+}
+
+std::int64_t MariaDbCatalog::CreateFilledTable(const std::string& database, const std::string& table,
+                                               const std::vector<FieldDef>& fields,
+                                               const std::vector<IndexDef>& indexes, RowCursor& rows) {
+  createHidden(database, table, fields, indexes);
+  try {
+    MariaDbTable target(hidden_.at(tableKey(database, table)), false);
+    return BulkInsert(target, rows);
+  } catch (...) {
+    try {
+      DropTable(database, table);
+    } catch (const Error&) {
+      // The connection is gone: the table stays hidden until its name is created again.
+      hidden_.erase(tableKey(database, table));
+    }
+    throw;
+  }
+}
+
+void MariaDbCatalog::PublishTables(const std::string& database, const std::vector<std::string>& tables) {
+  std::vector<Value> ids;
+  for (const auto& table : tables) {
+    const auto it = hidden_.find(tableKey(database, table));
+    if (it == hidden_.end()) throw Error("Tabellen " + table + " lages ikke her (" + database + ")");
+    ids.emplace_back(std::int64_t{it->second->Id()});
+  }
+  connection_->InTransaction([&] {
+    for (const Value& id : ids) {
+      connection_->Prepare("UPDATE " + dictionary(database, "_ff_tables") + " SET ready = 1 WHERE id = ?").Execute({id});
+    }
+  });
+  for (const auto& table : tables) hidden_.erase(tableKey(database, table));
 }
 
 void MariaDbCatalog::DropTable(const std::string& database, const std::string& table) {
   if (!hasDictionary(database)) return;  // no table was ever made there
   const auto entry = findTable(database, table);
   if (!entry) return;
-  if (!open_[database + "/" + NameKey(table)].expired()) {
-    throw ECannotOpen("Tabellen er i bruk: " + entry->name + " (" + database + ")");
-  }
-  if (!entry->ready) {
-    CreationLock lock(*connection_, database);
+  const std::string key = tableKey(database, table);
+  if (const auto made = hidden_.find(key); made != hidden_.end()) {
+    const auto held = std::move(made->second);  // kept from others until it is gone
+    hidden_.erase(made);
     removeTable(database, entry->id);
     return;
   }
+  if (!entry->ready) {
+    CreationLock lock(*connection_, database);
+    clearLeftover(database, *entry);
+    return;
+  }
+  if (!open_[key].expired()) throw ECannotOpen("Tabellen er i bruk: " + entry->name + " (" + database + ")");
   // Held exclusively while it goes, so no other workstation has it open.
   const auto held = MariaDbTableState::Open(connection_, database, table, true);
   removeTable(database, entry->id);

@@ -1,7 +1,8 @@
 // The store's databases on one MariaDB server, reached through one connection. Each database
 // keeps a dictionary beside its tables: _ff_tables (names, kept row counts), _ff_fields and
 // _ff_indexes (the same field and index definitions as the SQLite back end keeps). The rows of
-// a table are in `t<id>`, with the row id in _ff_id and a version in _ff_ver.
+// a table are in `t<id>`, with the row id in _ff_id and a version in _ff_ver. A table is listed
+// and opened only once it is ready: made whole, and with its rows when it was made filled.
 #pragma once
 
 #include <map>
@@ -30,6 +31,10 @@ class MariaDbCatalog : public ServerCatalog {
                                           const OpenMode& mode) override;
   void CreateTable(const std::string& database, const std::string& table, const std::vector<FieldDef>& fields,
                    const std::vector<IndexDef>& indexes) override;
+  std::int64_t CreateFilledTable(const std::string& database, const std::string& table,
+                                 const std::vector<FieldDef>& fields, const std::vector<IndexDef>& indexes,
+                                 RowCursor& rows) override;
+  void PublishTables(const std::string& database, const std::vector<std::string>& tables) override;
   void DropTable(const std::string& database, const std::string& table) override;
 
  private:
@@ -39,6 +44,7 @@ class MariaDbCatalog : public ServerCatalog {
     bool ready = false;  // false while being created, or left half-made
   };
 
+  static std::string tableKey(const std::string& database, const std::string& table);
   // Runs a query on a database's dictionary; throws ECannotOpen when the database has none.
   std::vector<std::vector<Value>> readDictionary(const std::string& database, const std::string& sql,
                                                  const std::vector<Value>& params);
@@ -51,11 +57,18 @@ class MariaDbCatalog : public ServerCatalog {
   void writeDictionary(const std::string& database, int id, const std::vector<FieldDef>& fields,
                        const std::vector<IndexDef>& indexes);
   void removeTable(const std::string& database, int id);
+  // Creates a table not ready, held exclusively here (in hidden_) until it is published.
+  void createHidden(const std::string& database, const std::string& table, const std::vector<FieldDef>& fields,
+                    const std::vector<IndexDef>& indexes);
+  // Removes a table left unfinished; refused while someone (this process too) is making it.
+  void clearLeftover(const std::string& database, const TableEntry& entry);
   std::shared_ptr<MariaDbTableState> openState(const std::string& database, const std::string& table, bool exclusive);
 
   std::shared_ptr<ServerConnection> connection_;
   // Tables this connection holds open, by "database/lower-case name".
   std::map<std::string, std::weak_ptr<MariaDbTableState>> open_;
+  // Tables made here and not yet published, by the same key.
+  std::map<std::string, std::shared_ptr<MariaDbTableState>> hidden_;
 };
 
 }  // namespace ff

@@ -236,4 +236,10 @@ void MariaDbTable::EndBulk() {
   state_->Connection().CommitTransaction();
 }
 
+void MariaDbTable::AbortBulk() noexcept {
+  state_->Connection().RollbackTransaction();
+  if (state_->bulkLoads > 0 && --state_->bulkLoads == 0) state_->bulkCountChange = 0;
+  wrote();
+}
+
 }  // namespace ff

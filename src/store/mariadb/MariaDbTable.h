@@ -39,6 +39,7 @@ class MariaDbTable : public TableStorage {
   void AddIndex(const IndexDef& index) override;
   void BeginBulk() override;
   void EndBulk() override;
+  void AbortBulk() noexcept override;
   std::uint64_t Generation() const override;
 
  private:

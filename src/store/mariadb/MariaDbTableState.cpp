@@ -50,7 +50,7 @@ std::shared_ptr<MariaDbTableState> MariaDbTableState::Open(std::shared_ptr<Serve
                                                            bool exclusive) {
   std::shared_ptr<MariaDbTableState> state(new MariaDbTableState(std::move(connection), database, NameKey(table), exclusive));
   const int firstSlot = static_cast<int>(std::random_device{}() % kSharedSlots);
-  state->readDictionary(table, exclusive ? std::string() : slotLock(state->lockBase_, firstSlot));
+  state->readDictionary(table, exclusive ? std::string() : slotLock(state->lockBase_, firstSlot), true);
   state->readCountingTriggers();
   if (exclusive) {
     state->lockExclusive();
@@ -59,6 +59,15 @@ std::shared_ptr<MariaDbTableState> MariaDbTableState::Open(std::shared_ptr<Serve
   } else if (state->heldLock_.empty()) {
     state->lockShared(firstSlot + 1);
   }
+  return state;
+}
+
+std::shared_ptr<MariaDbTableState> MariaDbTableState::OpenUnfinished(std::shared_ptr<ServerConnection> connection,
+                                                                     const std::string& database,
+                                                                     const std::string& table) {
+  std::shared_ptr<MariaDbTableState> state(new MariaDbTableState(std::move(connection), database, NameKey(table), true));
+  state->readDictionary(table, std::string(), false);
+  state->lockExclusive();
   return state;
 }
 
@@ -86,7 +95,7 @@ std::string MariaDbTableState::Dictionary(const char* table) const {
 }
 
 // The table row comes with the outcome of trying the first shared slot and the kept row count.
-void MariaDbTableState::readDictionary(const std::string& table, const std::string& firstSlot) {
+void MariaDbTableState::readDictionary(const std::string& table, const std::string& firstSlot, bool ready) {
   const std::string lock = firstSlot.empty() ? "0" : "GET_LOCK(?, 0) + 2 * IS_FREE_LOCK(?)";
   std::vector<Value> params;
   if (!firstSlot.empty()) params = {Value{firstSlot}, Value{exclusiveLock(lockBase_)}};
@@ -102,7 +111,7 @@ void MariaDbTableState::readDictionary(const std::string& table, const std::stri
   }
   const std::int64_t lockOutcome = rows.empty() ? 0 : valueToInt(rows[0][3]);
   if (lockOutcome & kGotSlot) heldLock_ = firstSlot;
-  if (rows.empty() || valueToInt(rows[0][2]) != 1) {
+  if (rows.empty() || (valueToInt(rows[0][2]) == 1) != ready) {
     throw ECannotOpen("Tabellen " + table + " finnes ikke i " + database_ + " på serveren " + connection_->ServerName());
   }
   if ((lockOutcome & kGotSlot) && !(lockOutcome & kNoExclusiveHolder)) inUse();

@@ -27,6 +27,11 @@ class MariaDbTableState {
   static std::shared_ptr<MariaDbTableState> Open(std::shared_ptr<ServerConnection> connection,
                                                  const std::string& database, const std::string& table,
                                                  bool exclusive);
+  // Opens a table that is still being made, or was left half-made (not ready), exclusively:
+  // whoever holds it is making it. Throws ECannotOpen when there is no such unfinished table or
+  // another workstation holds it; EConnection.
+  static std::shared_ptr<MariaDbTableState> OpenUnfinished(std::shared_ptr<ServerConnection> connection,
+                                                           const std::string& database, const std::string& table);
   // Releases the lock (the server has released it already when the connection was lost).
   ~MariaDbTableState();
   MariaDbTableState(const MariaDbTableState&) = delete;
@@ -72,7 +77,7 @@ class MariaDbTableState {
  private:
   MariaDbTableState(std::shared_ptr<ServerConnection> connection, std::string database, std::string tableKey,
                     bool exclusive);
-  void readDictionary(const std::string& table, const std::string& firstSlot);
+  void readDictionary(const std::string& table, const std::string& firstSlot, bool ready);
   void lockShared(int firstSlot);
   void lockExclusive();
   bool getLock(const std::string& name);

@@ -94,4 +94,12 @@ void ServerConnection::CommitTransaction() {
   StoreErrors([&] { connection_->CommitTransaction(); });
 }
 
+void ServerConnection::RollbackTransaction() noexcept {
+  try {
+    connection_->RollbackTransaction();
+  } catch (const sql::SqlError&) {
+    // The connection is lost; the server has rolled the transaction back.
+  }
+}
+
 }  // namespace ff

@@ -50,6 +50,9 @@ class ServerConnection {
   void InTransaction(const std::function<void()>& work);
   void BeginTransaction();
   void CommitTransaction();
+  // Never throws: a rollback that cannot reach the server leaves the connection lost, and the
+  // server drops the transaction with it.
+  void RollbackTransaction() noexcept;
 
  private:
   std::unique_ptr<sql::SqlConnection> connection_;

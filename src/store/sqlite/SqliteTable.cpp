@@ -197,6 +197,15 @@ void SqliteTable::EndBulk() {
   if (file_->bulkDepth > 0 && --file_->bulkDepth == 0) SqliteExec(file_->db(), "COMMIT");
 }
 
+void SqliteTable::AbortBulk() noexcept {
+  if (file_->bulkDepth == 0) return;
+  file_->bulkDepth = 0;
+  file_->beforeWrite();
+  // SQLite has rolled back by itself after some failures (a full disk, say).
+  if (!sqlite3_get_autocommit(file_->db())) sqlite3_exec(file_->db(), "ROLLBACK", nullptr, nullptr, nullptr);
+  file_->afterWrite();
+}
+
 void SqliteTable::checkWritable() const {
   if (readOnly_) throw EReadOnly("Tabellen er skrivebeskyttet: " + file_->path());
 }

@@ -45,6 +45,7 @@ class SqliteTable : public TableStorage {
   void AddIndex(const IndexDef& index) override;
   void BeginBulk() override;
   void EndBulk() override;
+  void AbortBulk() noexcept override;
 
  private:
   // A statement of this handle, prepared on first use (or kept by the file from an earlier

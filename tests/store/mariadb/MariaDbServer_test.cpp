@@ -5,10 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "sql/SqlConnection.h"
@@ -21,51 +19,12 @@
 #include "store/mariadb/MariaDbTableState.h"
 #include "store/mariadb/ServerConnection.h"
 #include "support/ServerTestSupport.h"
+#include "support/store/ForkedChild.h"
 #include "support/store/Workstation.h"
 
 using namespace ff;
 
 namespace {
-
-// A pipe to say "done" between a parent and its forked child.
-class Signal {
- public:
-  Signal() { EXPECT_EQ(pipe(fds_), 0); }
-  ~Signal() {
-    close(fds_[0]);
-    close(fds_[1]);
-  }
-  void post() { EXPECT_EQ(write(fds_[1], "x", 1), 1); }
-  void wait() {
-    char c;
-    ASSERT_EQ(read(fds_[0], &c, 1), 1);
-  }
-
- private:
-  int fds_[2];
-};
-
-// Runs body in a child process that ends with _exit (never running the parent's destructors
-// on the parent's connections); exit code 0 when body returned, 1 when it threw.
-pid_t forkChild(const std::function<void()>& body) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    int code = 0;
-    try {
-      body();
-    } catch (...) {
-      code = 1;
-    }
-    _exit(code);
-  }
-  return pid;
-}
-
-int exitCodeOf(pid_t pid) {
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 class MariaDbServerTest : public ::testing::Test {
  protected:
@@ -194,6 +153,10 @@ TEST_F(MariaDbServerTest, KeptCountFollowsRowsOfEveryWorkstation) {
   for (int i = 10; i < 20; ++i) storage->Insert({Value{std::int64_t{i}}, Value{std::string("bulk")}});
   EXPECT_EQ(storage->Count({}), 12) << "inside the bulk load";
   storage->EndBulk();
+  storage->BeginBulk();
+  for (int i = 20; i < 25; ++i) storage->Insert({Value{std::int64_t{i}}, Value{std::string("forkastet")}});
+  storage->AbortBulk();
+  EXPECT_EQ(storage->Count({}), 12) << "a bulk load rolled back counts nothing";
   t.Refresh();
   EXPECT_EQ(t.RecordCount(), 12);
   EXPECT_EQ(rowsOnServer(), 12);
@@ -357,17 +320,7 @@ TEST_F(MariaDbServerTest, ExclusiveOpenRefusesTheOtherProcessUntilItsHolderIsKil
   EXPECT_THROW(open(t, TffSession::DefaultSession(), true), ECannotOpen);
   kill(child, SIGKILL);
   EXPECT_EQ(exitCodeOf(child), -1);
-  // The server frees the lock when it notices the connection is gone: at once, on a close.
-  bool opens = false;
-  for (int i = 0; i < 50 && !opens; ++i) {
-    try {
-      open(t, TffSession::DefaultSession(), true);
-      opens = true;
-    } catch (const ECannotOpen&) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-  }
-  EXPECT_TRUE(opens);
+  EXPECT_TRUE(untilFreed([&] { open(t, TffSession::DefaultSession(), true); }));
 }
 
 TEST_F(MariaDbServerTest, ConcurrentPostsFromTwoProcessesLoseNoRow) {

@@ -1,0 +1,68 @@
+// A child process forked by a test, with a pipe to say "done" between it and its parent.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "store/Errors.h"
+
+// A pipe to say "done" between a parent and its forked child.
+class Signal {
+ public:
+  Signal() { EXPECT_EQ(pipe(fds_), 0); }
+  ~Signal() {
+    close(fds_[0]);
+    close(fds_[1]);
+  }
+  void post() { EXPECT_EQ(write(fds_[1], "x", 1), 1); }
+  void wait() {
+    char c;
+    ASSERT_EQ(read(fds_[0], &c, 1), 1);
+  }
+
+ private:
+  int fds_[2];
+};
+
+// Runs body in a child process that ends with _exit (never running the parent's destructors
+// on the parent's connections); exit code 0 when body returned, 1 when it threw.
+inline pid_t forkChild(const std::function<void()>& body) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    int code = 0;
+    try {
+      body();
+    } catch (...) {
+      code = 1;
+    }
+    _exit(code);
+  }
+  return pid;
+}
+
+inline int exitCodeOf(pid_t pid) {
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+
+// Runs f until it no longer throws ECannotOpen, at most 50 times 0.1 s apart; false when it
+// never ran through. The server frees a killed holder's locks when it notices the connection
+// is gone: at once, on a close.
+inline bool untilFreed(const std::function<void()>& f) {
+  for (int i = 0; i < 50; ++i) {
+    try {
+      f();
+      return true;
+    } catch (const ff::ECannotOpen&) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  }
+  return false;
+}
