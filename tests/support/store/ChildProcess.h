@@ -1,0 +1,55 @@
+// Forked children as other processes (workstations) of a test, and a pipe to say "done"
+// between a parent and its child.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <exception>
+#include <functional>
+
+// A pipe to say "done" between a parent and its forked child.
+class Signal {
+ public:
+  Signal() { EXPECT_EQ(pipe(fds_), 0); }
+  ~Signal() {
+    close(fds_[0]);
+    close(fds_[1]);
+  }
+  void post() { EXPECT_EQ(write(fds_[1], "x", 1), 1); }
+  void wait() {
+    char c;
+    ASSERT_EQ(read(fds_[0], &c, 1), 1);
+  }
+
+ private:
+  int fds_[2];
+};
+
+// Runs body in a child process that ends with _exit (never running the parent's destructors
+// on the parent's connections); exit code 0 when body returned, 1 when it threw (what it
+// threw goes to standard error).
+inline pid_t forkChild(const std::function<void()>& body) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    int code = 0;
+    try {
+      body();
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "Barneprosessen: %s\n", e.what());
+      code = 1;
+    } catch (...) {
+      code = 1;
+    }
+    _exit(code);
+  }
+  return pid;
+}
+
+inline int exitCodeOf(pid_t pid) {
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
