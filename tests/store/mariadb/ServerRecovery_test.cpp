@@ -47,10 +47,10 @@ class ServerRecoveryTest : public KundeServerTest {
     return false;
   }
 
-  std::string takenMessage(const std::string& table) const {
-    return "Forbindelsen til serveren " + db.server().serverName() +
-           " ble brutt, og i mellomtiden har en annen arbeidsstasjon tatt tabellen " + table + " (" + db.database() +
-           "). Lukk tabellen og åpne den igjen";
+  // What a workstation is told of a table another one `done` while its connection was gone.
+  std::string lostMessage(const std::string& done, const std::string& table) const {
+    return "Forbindelsen til serveren " + db.server().serverName() + " ble brutt, og i mellomtiden har en annen " +
+           "arbeidsstasjon " + done + " tabellen " + table + " (" + db.database() + "). Lukk tabellen og åpne den igjen";
   }
 };
 
@@ -129,7 +129,7 @@ TEST_F(ServerRecoveryTest, ATableAnotherWorkstationTookMeanwhileIsRefusedByNameA
       kunde.First();
       ADD_FAILURE() << "a table another workstation holds exclusively was read";
     } catch (const ECannotOpen& e) {
-      EXPECT_EQ(std::string(e.what()), takenMessage("KUNDE"));
+      EXPECT_EQ(std::string(e.what()), lostMessage("tatt", "KUNDE"));
     }
   }
   add(vare, 1, "Går fint");
@@ -151,10 +151,36 @@ TEST_F(ServerRecoveryTest, ATableAnotherWorkstationTookMeanwhileIsRefusedByNameA
   EXPECT_TRUE(opens) << "the killed holder's lock is free";
 }
 
+TEST_F(ServerRecoveryTest, ATableAnotherWorkstationChangedMeanwhileIsRefusedButAnIndexOfItsOwnIsNoChange) {
+  createTable("VARE");
+  Workstation ws(db.server().serverName());
+  TffTable kunde, vare;
+  open(kunde, ws.session(), true);
+  kunde.AddIndex("NAVN", "NAVN", ixCaseInsensitive);
+  open(vare, ws.session(), true, "VARE");
+  killConnection(holderOf(exclusiveLock("vare")));
+  add(kunde, 1, "Egen indeks");
+  kunde.Close();
+  open(kunde, ws.session());
+  killConnection(holderOf(exclusiveLock("vare")));
+  {
+    TffTable other;
+    open(other, TffSession::DefaultSession(), true);
+    other.AddIndex("NAVN_NR", "NAVN;NR");
+  }
+  try {
+    kunde.First();
+    ADD_FAILURE() << "a table changed by another workstation was read with the old definition";
+  } catch (const ECannotOpen& e) {
+    EXPECT_EQ(std::string(e.what()), lostMessage("endret", "KUNDE"));
+  }
+  add(vare, 1, "Går fint");
+}
+
 TEST_F(ServerRecoveryTest, AHungHoldersLockIsFreedAfterTheIdleTimeoutAndItIsToldWhenItWakes) {
   Signal opened, woken;
   const std::string serverName = db.server().serverName();
-  const std::string taken = takenMessage("KUNDE");
+  const std::string taken = lostMessage("tatt", "KUNDE");
   const pid_t child = forkChild([&] {
     ::setenv("KV_SQL_IDLE_TIMEOUT", "2", 1);
     ::setenv("KV_SQL_TIMEOUT", "2", 1);  // a short wait for the lock when it wakes
