@@ -117,6 +117,7 @@ TEST_F(ServerRecoveryTest, ATableAnotherWorkstationTookMeanwhileIsRefusedByNameA
     opened.post();
     never.wait();
   });
+  const ReapedAtEnd reaped(child);
   Workstation ws(serverName);
   TffTable kunde, vare;
   open(kunde, ws.session());
@@ -196,6 +197,7 @@ TEST_F(ServerRecoveryTest, AHungHoldersLockIsFreedAfterTheIdleTimeoutAndItIsTold
     }
     throw Error("ble ikke fortalt at tabellen er tatt");
   });
+  const ReapedAtEnd reaped(child);
   opened.wait();
   ASSERT_EQ(kill(child, SIGSTOP), 0);
   TffTable t;

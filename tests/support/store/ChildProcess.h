@@ -1,8 +1,9 @@
-// Forked children as other processes (workstations) of a test, and a pipe to say "done"
-// between a parent and its child.
+// Forked children as other processes (workstations) of a test, a pipe to say "done" between
+// a parent and its child, and the end of a child the test left running.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,3 +54,20 @@ inline int exitCodeOf(pid_t pid) {
   waitpid(pid, &status, 0);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
+
+// Kills the child if it still runs when the test ends, passed or failed, so that no child
+// waits forever on a parent that is gone.
+class ReapedAtEnd {
+ public:
+  explicit ReapedAtEnd(pid_t child) : child_(child) {}
+  ~ReapedAtEnd() {
+    if (waitpid(child_, nullptr, WNOHANG) != 0) return;  // ended and reaped already
+    kill(child_, SIGKILL);
+    waitpid(child_, nullptr, 0);
+  }
+  ReapedAtEnd(const ReapedAtEnd&) = delete;
+  ReapedAtEnd& operator=(const ReapedAtEnd&) = delete;
+
+ private:
+  pid_t child_;
+};
