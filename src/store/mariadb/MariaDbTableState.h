@@ -28,12 +28,13 @@ class MariaDbTableState : public ServerConnection::LockHolder {
   MariaDbTableState(const MariaDbTableState&) = delete;
   MariaDbTableState& operator=(const MariaDbTableState&) = delete;
 
-  // The connection, for the table's rows. Throws ECannotOpen once the connection was signed
-  // on anew and another workstation had taken the table meanwhile.
+  // The connection, for the table's rows. Throws ECannotOpen once the lock was lost (see
+  // Retake).
   ServerConnection& Connection() const;
   // Takes the lock again after a new sign-on of the connection: any shared slot, or the
-  // exclusive lock. Throws ECannotOpen naming the table and the server when another
-  // workstation holds the table in a way that refuses the open mode now.
+  // exclusive lock. Throws ECannotOpen naming the table and the server, and leaves the table
+  // unusable, when another workstation holds it in a way that refuses the open mode now or
+  // changed its fields or indexes meanwhile.
   void Retake() override;
   bool LockLost() const { return !lostLock_.empty(); }
   const std::string& Database() const { return database_; }
