@@ -5,6 +5,7 @@
 #include <mysqld_error.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 
 #include <cstring>
@@ -164,6 +165,14 @@ SqlConnection::~SqlConnection() {
 
 void SqlConnection::checkUsable() const {
   if (lost_) throw SqlError(SqlErrorKind::Lost, "Forbindelsen til serveren " + endpoint_.name + " er brutt");
+}
+
+bool SqlConnection::Dropped() {
+  if (lost_) return true;
+  // Between requests the server sends nothing: anything to read, or the end, is its goodbye.
+  pollfd socket{static_cast<int>(mysql_get_socket(mysql_)), POLLIN | POLLRDHUP, 0};
+  if (::poll(&socket, 1, 0) > 0) lost_ = true;
+  return lost_;
 }
 
 MYSQL* SqlConnection::Handle() {

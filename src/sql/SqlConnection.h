@@ -2,7 +2,7 @@
 // answer, several statements per request, prepared statements kept by their SQL text,
 // LOAD DATA LOCAL fed from memory and transactions that nest. A lost connection stays lost:
 // every later call throws SqlError (Lost); the server has then released this connection's
-// locks and rolled back its open transaction.
+// locks and rolled back its open transaction. Whoever wants to go on signs on anew.
 #pragma once
 
 #include <cstdint>
@@ -40,6 +40,9 @@ class SqlConnection {
 
   const SqlEndpoint& Endpoint() const { return endpoint_; }
   bool Lost() const { return lost_; }
+  // Lost, or closed by the server since the last call (a restart, KILL, the idle timeout),
+  // which no call has met yet; marks it lost then. Asks nothing of the server.
+  bool Dropped();
 
   // Runs a text of one or more statements; every result is read and dropped. Throws SqlError
   // for the first failing statement, after the ones before it ran.

@@ -24,6 +24,14 @@ unsigned parsePort(const std::string& serverName, const std::string& text) {
   return port;
 }
 
+unsigned secondsFromEnvironment(const char* variable, unsigned fallback) {
+  const char* text = std::getenv(variable);
+  if (!text || !*text) return fallback;
+  unsigned seconds = 0;
+  const auto result = std::from_chars(text, text + std::char_traits<char>::length(text), seconds);
+  return result.ec == std::errc() && *result.ptr == '\0' && seconds > 0 ? seconds : fallback;
+}
+
 }  // namespace
 
 SqlEndpoint ParseServerName(const std::string& serverName) {
@@ -63,12 +71,8 @@ std::optional<bool> ParseTlsSwitch(const std::string& key, const std::string& te
   throw SqlError(SqlErrorKind::Refused, "Ugyldig verdi for " + key + ": '" + text + "' (bruk 1 eller 0)");
 }
 
-unsigned TimeoutSeconds(unsigned fallback) {
-  const char* text = std::getenv("KV_SQL_TIMEOUT");
-  if (!text || !*text) return fallback;
-  unsigned seconds = 0;
-  const auto result = std::from_chars(text, text + std::char_traits<char>::length(text), seconds);
-  return result.ec == std::errc() && *result.ptr == '\0' && seconds > 0 ? seconds : fallback;
-}
+unsigned TimeoutSeconds(unsigned fallback) { return secondsFromEnvironment("KV_SQL_TIMEOUT", fallback); }
+
+unsigned IdleSeconds(unsigned fallback) { return secondsFromEnvironment("KV_SQL_IDLE_TIMEOUT", fallback); }
 
 }  // namespace sql

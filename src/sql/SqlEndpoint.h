@@ -47,4 +47,8 @@ std::optional<bool> ParseTlsSwitch(const std::string& key, const std::string& te
 // else `fallback`.
 unsigned TimeoutSeconds(unsigned fallback);
 
+// Seconds from $KV_SQL_IDLE_TIMEOUT when it holds a positive number (tests of a hung
+// workstation), else `fallback`.
+unsigned IdleSeconds(unsigned fallback);
+
 }  // namespace sql

@@ -8,15 +8,17 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstring>
-#include <fstream>
 #include <thread>
 
 #include "sql/SqlStatement.h"
+#include "support/FrozenServer.h"
+#include "support/ShortTimeouts.h"
 #include "support/SqlClientTestSupport.h"
 
 using namespace sql;
+using server_test::FrozenServer;
+using server_test::ShortTimeouts;
 
 namespace {
 
@@ -75,6 +77,22 @@ TEST_F(SqlConnectionTest, AKilledConnectionIsLostAndStaysLost) {
   }
 }
 
+TEST_F(SqlConnectionTest, AConnectionTheServerEndedIsSeenAsDroppedBeforeAnyCall) {
+  EXPECT_EQ(scalar("SELECT 1"), "1");
+  EXPECT_FALSE(db->Dropped()) << "a live connection over TLS";
+  EXPECT_FALSE(db->Lost());
+  const std::string id = scalar("SELECT CONNECTION_ID()");
+  SqlConnection other(endpoint);
+  other.Execute("KILL CONNECTION " + id);
+  const std::string gone = "SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE ID = " + id;
+  for (int i = 0; i < 200 && other.FirstResultSet(gone)->rows.at(0).at(0) != "0"; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_TRUE(db->Dropped());
+  EXPECT_TRUE(db->Lost()) << "marked lost";
+  EXPECT_FALSE(other.Dropped());
+}
+
 TEST_F(SqlConnectionTest, AServerThatStopsAnsweringIsLostWithinTheAnswerTimeout) {
   SqlEndpoint impatient = endpoint;
   impatient.answerSeconds = 1;
@@ -84,33 +102,6 @@ TEST_F(SqlConnectionTest, AServerThatStopsAnsweringIsLostWithinTheAnswerTimeout)
   });
   EXPECT_LT(seconds, 10);
 }
-
-// Stops the private server's process (SIGSTOP) for the life of the object, as a server whose
-// machine hangs: its kernel still takes connections and acknowledges bytes.
-class FrozenServer {
- public:
-  FrozenServer() {
-    std::ifstream in(server_test::privateServerFolder() + "/mysqld.pid");
-    in >> pid_;
-    if (pid_ > 0 && ::kill(pid_, SIGSTOP) != 0) pid_ = 0;
-  }
-  ~FrozenServer() {
-    if (pid_ > 0) ::kill(pid_, SIGCONT);
-  }
-  FrozenServer(const FrozenServer&) = delete;
-  FrozenServer& operator=(const FrozenServer&) = delete;
-  bool stopped() const { return pid_ > 0; }
-
- private:
-  pid_t pid_ = 0;
-};
-
-// Sets $KV_SQL_TIMEOUT for the life of the object.
-class ShortTimeouts {
- public:
-  explicit ShortTimeouts(const char* seconds) { ::setenv("KV_SQL_TIMEOUT", seconds, 1); }
-  ~ShortTimeouts() { ::unsetenv("KV_SQL_TIMEOUT"); }
-};
 
 TEST_F(SqlConnectionTest, AFrozenServerIsReportedAsSilentWithinTheTimeouts) {
   const ShortTimeouts timeouts("2");

@@ -72,8 +72,6 @@ MariaDbCatalog::MariaDbCatalog(std::shared_ptr<ServerConnection> connection) : c
 
 const std::string& MariaDbCatalog::ServerName() const { return connection_->ServerName(); }
 
-bool MariaDbCatalog::Lost() const { return connection_->Lost(); }
-
 std::vector<std::string> MariaDbCatalog::DatabaseNames() {
   std::vector<std::string> names;
   for (const auto& row : connection_->Prepare("SELECT TABLE_SCHEMA FROM information_schema.TABLES "
@@ -143,7 +141,8 @@ std::shared_ptr<MariaDbTableState> MariaDbCatalog::openState(const std::string& 
                                                              bool exclusive) {
   std::erase_if(open_, [](const auto& e) { return e.second.expired(); });
   const std::string key = tableKey(database, table);
-  if (auto held = open_[key].lock()) {
+  // A table whose lock went to another workstation is opened afresh.
+  if (auto held = open_[key].lock(); held && !held->LockLost()) {
     if (held->Exclusive() || exclusive) throw ECannotOpen("Tabellen er i bruk: " + held->Name() + " (" + database + ")");
     return held;
   }

@@ -23,7 +23,6 @@ class MariaDbCatalog : public ServerCatalog {
   explicit MariaDbCatalog(std::shared_ptr<ServerConnection> connection);
 
   const std::string& ServerName() const override;
-  bool Lost() const;
   std::vector<std::string> DatabaseNames() override;
   std::optional<std::string> FindDatabase(const std::string& alias) override;
   std::vector<std::string> TableNames(const std::string& database) override;

@@ -30,7 +30,7 @@ std::unique_ptr<ServerCatalog> ConnectMariaDbServer(const std::string& serverNam
 ServerCatalog& SharedMariaDbServer(const std::string& serverName) {
   static std::map<std::string, std::unique_ptr<MariaDbCatalog>> servers;
   auto& server = servers[serverName];
-  if (!server || server->Lost()) server = connect(serverName);
+  if (!server) server = connect(serverName);
   return *server;
 }
 

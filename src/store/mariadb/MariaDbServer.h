@@ -14,7 +14,7 @@ class ServerCatalog;
 std::unique_ptr<ServerCatalog> ConnectMariaDbServer(const std::string& serverName);
 
 // One connection per server name for the whole process, for aliases that name a server
-// database; a lost one is replaced by a new connection on the next use. Throws EConnection.
+// database; a lost one signs on again at its next use. Throws EConnection.
 ServerCatalog& SharedMariaDbServer(const std::string& serverName);
 
 }  // namespace ff

@@ -202,6 +202,7 @@ void MariaDbTable::AddIndex(const IndexDef& index) {
                 Value{joinFieldList(index.fields)}, Value{std::int64_t{StoredIndexOptions(index, state_->fields)}}});
   state_->indexes.push_back(index);
   state_->sortKeyFields = keyFields;
+  state_->KeepDefinition();
   wrote();
 }
 

@@ -34,6 +34,8 @@ bool isOne(const std::vector<std::vector<Value>>& rows, std::size_t column = 0) 
   return !rows.empty() && rows[0].size() > column && !isNull(rows[0][column]) && valueToInt(rows[0][column]) == 1;
 }
 
+int randomSlot() { return static_cast<int>(std::random_device{}() % kSharedSlots); }
+
 // Bits of the lock column of the dictionary request.
 constexpr std::int64_t kGotSlot = 1;
 constexpr std::int64_t kNoExclusiveHolder = 2;
@@ -49,16 +51,13 @@ std::shared_ptr<MariaDbTableState> MariaDbTableState::Open(std::shared_ptr<Serve
                                                            const std::string& database, const std::string& table,
                                                            bool exclusive) {
   std::shared_ptr<MariaDbTableState> state(new MariaDbTableState(std::move(connection), database, NameKey(table), exclusive));
-  const int firstSlot = static_cast<int>(std::random_device{}() % kSharedSlots);
+  const int firstSlot = randomSlot();
   state->readDictionary(table, exclusive ? std::string() : slotLock(state->lockBase_, firstSlot), true);
   state->readCountingTriggers();
-  if (exclusive) {
-    state->lockExclusive();
-    if (state->sortKeysOutdated) state->renewSortKeys();
-    if (state->insertsCountedByTrigger || state->deletesCountedByTrigger) state->dropCountingTriggers();
-  } else if (state->heldLock_.empty()) {
-    state->lockShared(firstSlot + 1);
-  }
+  if (state->heldLock_.empty()) state->lock(firstSlot + 1, 0);
+  if (exclusive && state->sortKeysOutdated) state->renewSortKeys();
+  if (exclusive && (state->insertsCountedByTrigger || state->deletesCountedByTrigger)) state->dropCountingTriggers();
+  state->connection_->Hold(*state);
   return state;
 }
 
@@ -67,11 +66,12 @@ std::shared_ptr<MariaDbTableState> MariaDbTableState::OpenUnfinished(std::shared
                                                                      const std::string& table) {
   std::shared_ptr<MariaDbTableState> state(new MariaDbTableState(std::move(connection), database, NameKey(table), true));
   state->readDictionary(table, std::string(), false);
-  state->lockExclusive();
+  state->lockExclusive(0);
   return state;
 }
 
 MariaDbTableState::~MariaDbTableState() {
+  connection_->Leave(*this);
   if (heldLock_.empty() || connection_->Lost()) return;
   try {
     releaseLock(heldLock_);
@@ -84,6 +84,57 @@ std::string MariaDbTableState::LockBase(const std::string& database, const std::
   char hex[17];
   std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(fnv1a(database + "/" + tableKey)));
   return std::string("kvff:") + hex;
+}
+
+ServerConnection& MariaDbTableState::Connection() const {
+  if (!lostLock_.empty()) throw ECannotOpen(lostLock_);
+  return *connection_;
+}
+
+void MariaDbTableState::lock(int firstSlot, unsigned waitSeconds) {
+  if (exclusive_) {
+    lockExclusive(waitSeconds);
+  } else {
+    lockShared(firstSlot);
+  }
+}
+
+void MariaDbTableState::Retake() {
+  heldLock_.clear();  // the server freed it with the old connection
+  try {
+    // The server may still be ending the old session, which held the exclusive lock.
+    lock(randomSlot(), ServerConnection::LockWaitSeconds());
+  } catch (const ECannotOpen&) {
+    lose("tatt");
+  }
+  // Without the lock another workstation may have added an index meanwhile, or dropped it.
+  Definition now;
+  try {
+    now = readDefinition();
+  } catch (const ENotFound&) {
+    // The database is gone: nothing is left of the definition.
+  }
+  if (now != definition_) lose("endret");
+}
+
+void MariaDbTableState::lose(const char* done) {
+  if (!heldLock_.empty()) releaseLock(heldLock_);
+  connection_->Leave(*this);
+  lostLock_ = "Forbindelsen til serveren " + connection_->ServerName() + " ble brutt, og i mellomtiden har en annen " +
+              "arbeidsstasjon " + done + " tabellen " + name_ + " (" + database_ + "). Lukk tabellen og åpne den igjen";
+  throw ECannotOpen(lostLock_);
+}
+
+void MariaDbTableState::KeepDefinition() { definition_ = readDefinition(); }
+
+MariaDbTableState::Definition MariaDbTableState::readDefinition() const {
+  const Value id{std::int64_t{id_}};
+  return {connection_->Prepare("SELECT name, type, size, required FROM " + Dictionary("_ff_fields") +
+                               " WHERE tbl = ? ORDER BY pos")
+              .Query({id}),
+          connection_->Prepare("SELECT name, fields, options FROM " + Dictionary("_ff_indexes") +
+                               " WHERE tbl = ? ORDER BY pos")
+              .Query({id})};
 }
 
 std::string MariaDbTableState::RowsTable() const {
@@ -117,16 +168,12 @@ void MariaDbTableState::readDictionary(const std::string& table, const std::stri
   if ((lockOutcome & kGotSlot) && !(lockOutcome & kNoExclusiveHolder)) inUse();
   id_ = static_cast<int>(valueToInt(rows[0][0]));
   name_ = valueToString(rows[0][1]);
-  const Value id{std::int64_t{id_}};
-  for (const auto& row : connection_->Prepare("SELECT name, type, size, required FROM " + Dictionary("_ff_fields") +
-                                              " WHERE tbl = ? ORDER BY pos")
-                             .Query({id})) {
+  KeepDefinition();
+  for (const auto& row : definition_.fields) {
     fields.push_back({valueToString(row[0]), fieldTypeFromName(valueToString(row[1])).value_or(FieldType::Unknown),
                       static_cast<int>(valueToInt(row[2])), valueToInt(row[3]) != 0});
   }
-  for (const auto& row : connection_->Prepare("SELECT name, fields, options FROM " + Dictionary("_ff_indexes") +
-                                              " WHERE tbl = ? ORDER BY pos")
-                             .Query({id})) {
+  for (const auto& row : definition_.indexes) {
     IndexDef index{valueToString(row[0]), splitFieldList(valueToString(row[1])), static_cast<unsigned>(valueToInt(row[2]))};
     const bool keyed = (index.options & kSortKeyedIndex) != 0;
     index.options &= ~kSortKeyedIndex;
@@ -155,6 +202,7 @@ void MariaDbTableState::renewSortKeys() {
   }
   sortKeyFields = keyFields;
   sortKeysOutdated = false;
+  KeepDefinition();
 }
 
 void MariaDbTableState::AddToRowCount(std::int64_t change) {
@@ -230,8 +278,8 @@ void MariaDbTableState::inUse() const {
   throw ECannotOpen("Tabellen " + name_ + " er i bruk av en annen arbeidsstasjon (" + database_ + ")");
 }
 
-bool MariaDbTableState::getLock(const std::string& name) {
-  return isOne(connection_->Prepare("SELECT GET_LOCK(?, 0)").Query({Value{name}}));
+bool MariaDbTableState::getLock(const std::string& name, unsigned waitSeconds) {
+  return isOne(connection_->Prepare("SELECT GET_LOCK(?, ?)").Query({Value{name}, Value{std::int64_t{waitSeconds}}}));
 }
 
 void MariaDbTableState::releaseLock(const std::string& name) {
@@ -256,9 +304,9 @@ void MariaDbTableState::lockShared(int firstSlot) {
                     "); prøv igjen når en av dem har lukket den");
 }
 
-void MariaDbTableState::lockExclusive() {
+void MariaDbTableState::lockExclusive(unsigned waitSeconds) {
   const std::string lock = exclusiveLock(lockBase_);
-  if (!getLock(lock)) inUse();
+  if (!getLock(lock, waitSeconds)) inUse();
   heldLock_ = lock;
   std::string sql = "SELECT 1";
   std::vector<Value> slots;

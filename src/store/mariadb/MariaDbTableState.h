@@ -13,12 +13,11 @@
 #include <vector>
 
 #include "store/Schema.h"
+#include "store/mariadb/ServerConnection.h"
 
 namespace ff {
 
-class ServerConnection;
-
-class MariaDbTableState {
+class MariaDbTableState : public ServerConnection::LockHolder {
  public:
   // Finds a ready table by name (without regard to case), reads its dictionary and takes the
   // server-side lock, shared or exclusive: a shared open of a free table is one request.
@@ -33,11 +32,19 @@ class MariaDbTableState {
   static std::shared_ptr<MariaDbTableState> OpenUnfinished(std::shared_ptr<ServerConnection> connection,
                                                            const std::string& database, const std::string& table);
   // Releases the lock (the server has released it already when the connection was lost).
-  ~MariaDbTableState();
+  ~MariaDbTableState() override;
   MariaDbTableState(const MariaDbTableState&) = delete;
   MariaDbTableState& operator=(const MariaDbTableState&) = delete;
 
-  ServerConnection& Connection() const { return *connection_; }
+  // The connection, for the table's rows. Throws ECannotOpen once the lock was lost (see
+  // Retake).
+  ServerConnection& Connection() const;
+  // Takes the lock again after a new sign-on of the connection: any shared slot, or the
+  // exclusive lock. Throws ECannotOpen naming the table and the server, and leaves the table
+  // unusable, when another workstation holds it in a way that refuses the open mode now or
+  // changed its fields or indexes meanwhile.
+  void Retake() override;
+  bool LockLost() const { return !lostLock_.empty(); }
   const std::string& Database() const { return database_; }
   int Id() const { return id_; }
   const std::string& Name() const { return name_; }
@@ -46,6 +53,10 @@ class MariaDbTableState {
   // `db`.`_ff_tables` and friends.
   std::string Dictionary(const char* table) const;
   bool Exclusive() const { return exclusive_; }
+
+  // Reads the dictionary's fields and indexes of the table again after this process changed
+  // them, for the check after a new sign-on.
+  void KeepDefinition();
 
   // Gives the text fields keyFields their sort key columns (those they lack), filled for every
   // row.
@@ -75,14 +86,26 @@ class MariaDbTableState {
   static std::string LockBase(const std::string& database, const std::string& tableKey);
 
  private:
+  // The dictionary's rows of the table's fields and indexes.
+  struct Definition {
+    std::vector<std::vector<Value>> fields;
+    std::vector<std::vector<Value>> indexes;
+    bool operator==(const Definition&) const = default;
+  };
+
   MariaDbTableState(std::shared_ptr<ServerConnection> connection, std::string database, std::string tableKey,
                     bool exclusive);
   void readDictionary(const std::string& table, const std::string& firstSlot, bool ready);
+  Definition readDefinition() const;
   void lockShared(int firstSlot);
-  void lockExclusive();
-  bool getLock(const std::string& name);
+  // Waits up to waitSeconds for the exclusive lock.
+  void lockExclusive(unsigned waitSeconds);
+  bool getLock(const std::string& name, unsigned waitSeconds);
   void releaseLock(const std::string& name);
   [[noreturn]] void inUse() const;
+  // Leaves the table unusable: the lock went to another workstation, which `done` it.
+  [[noreturn]] void lose(const char* done);
+  void lock(int firstSlot, unsigned waitSeconds);
   void renewSortKeys();
   void readCountingTriggers();
   void dropCountingTriggers();
@@ -96,6 +119,9 @@ class MariaDbTableState {
   std::string name_;
   bool exclusive_;
   std::string heldLock_;
+  Definition definition_;  // as last read
+  // Why the table can no longer be used, once its lock was lost to another workstation.
+  std::string lostLock_;
 };
 
 }  // namespace ff

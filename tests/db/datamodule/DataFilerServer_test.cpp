@@ -1,5 +1,6 @@
 // The data module signed on with "TCP/IP" to the private MariaDB: every table group opens from
-// a database on the server, and an unreachable server ends the sign-on with 4098.
+// a database on the server and goes on posting after the server restarts (these run alone),
+// and an unreachable server ends the sign-on with 4098.
 #include <QDialog>
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include "settings/windows/ModalSeam.h"
 #include "settings/windows/ProcessExit.h"
 #include "store/Session.h"
+#include "support/ServerRestart.h"
 #include "support/ServerTestSupport.h"
 #include "support/SuiteFixture.h"
 
@@ -77,6 +79,25 @@ TEST_F(DataFilerServerTest, SignsOnOverTcpIpAndOpensAllThirtyTwoTables) {
   EXPECT_TRUE(module->PersonTable.ReadOnly());
   module->CloseAllFiles();
   for (ff::TffTable* t : module->Tables()) EXPECT_FALSE(t->Active()) << t->Name();
+}
+
+TEST_F(DataFilerServerTest, PostsAgainAfterTheServerRestarts) {
+  ASSERT_TRUE(signOn().empty()) << errorDetail;
+  ff::TffTable& prosjekt = module->ProsjektTable;
+  const std::int64_t before = prosjekt.RecordCount();
+  const auto post = [&](double nr, const std::string& navn) {
+    prosjekt.Append();
+    prosjekt.FieldByName("PROSJEKTNR").SetAsFloat(nr);
+    prosjekt.FieldByName("PROSNAVN").SetAsString(navn);
+    prosjekt.Post();
+  };
+  post(9001, "Før omstart");
+  ASSERT_TRUE(server_test::RestartPrivateServer(db.server()));
+  post(9002, "Etter omstart");
+  EXPECT_EQ(prosjekt.RecordCount(), before + 2);
+  ASSERT_TRUE(prosjekt.FindKey({ff::Value{9002.0}}));
+  EXPECT_EQ(prosjekt.FieldByName("PROSNAVN").AsString(), "Etter omstart");
+  for (ff::TffTable* t : module->Tables()) EXPECT_TRUE(t->Active()) << t->Name();
 }
 
 TEST_F(DataFilerServerTest, UnreachableServerEndsTheSignOnWith4098) {

@@ -1,5 +1,5 @@
 // The store's server back end on the private MariaDB: the TCP/IP engine, another
-// workstation's edits, a dropped connection, and two processes sharing one database.
+// workstation's edits, and two processes sharing one database.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -19,48 +19,15 @@
 #include "store/mariadb/MariaDbTableState.h"
 #include "store/mariadb/ServerConnection.h"
 #include "support/ServerTestSupport.h"
-#include "support/store/ForkedChild.h"
+#include "support/store/ChildProcess.h"
+#include "support/store/KundeServerTest.h"
 #include "support/store/Workstation.h"
 
 using namespace ff;
 
 namespace {
 
-class MariaDbServerTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    REQUIRE_TCP_SERVER(db);
-    TffSession::DefaultSession().CreateTable(db.alias(), "KUNDE",
-                                             {{"NR", FieldType::Integer, 0, false}, {"NAVN", FieldType::String, 40, false}},
-                                             {{"NR", {"NR"}, 0}});
-  }
-
-  // Through the default session the database is reached by its server alias; through a
-  // workstation's TCP/IP engine by its name on the server.
-  void open(TffTable& t, TffSession& session, bool exclusive = false) {
-    const bool viaAlias = &session == &TffSession::DefaultSession();
-    t.SetSessionName(session.SessionName());
-    t.SetDatabaseName(viaAlias ? db.alias() : db.database());
-    t.SetTableName("KUNDE");
-    t.SetExclusive(exclusive);
-    t.SetIndexName("NR");
-    t.Open();
-  }
-
-  static void add(TffTable& t, std::int64_t nr, const std::string& navn) {
-    t.Append();
-    t.FieldByName("NR").SetAsInteger(nr);
-    t.FieldByName("NAVN").SetAsString(navn);
-    t.Post();
-  }
-
-  std::int64_t rowsOnServer() {
-    const auto rows = db.admin().Prepare("SELECT COUNT(*) FROM `" + db.database() + "`.`t1`").Query({});
-    return valueToInt(rows.at(0).at(0));
-  }
-
-  server_test::ServerAlias db;
-};
+using MariaDbServerTest = KundeServerTest;
 
 TEST_F(MariaDbServerTest, TcpIpEngineSeesTheServersDatabasesAsAliases) {
   Workstation ws(db.server().serverName());
@@ -255,27 +222,6 @@ TEST_F(MariaDbServerTest, TheWorkstationPastTheLastSharedSlotIsToldHowManyHaveIt
   db.admin().Prepare("SELECT RELEASE_LOCK(?)").Query({Value{base + ":s17"}});
   open(t, TffSession::DefaultSession());
   EXPECT_TRUE(t.Active());
-}
-
-TEST_F(MariaDbServerTest, DroppedConnectionIsAConnectionErrorAndLosesNothingPosted) {
-  Workstation ws(db.server().serverName());
-  TffTable t;
-  open(t, ws.session(), true);
-  add(t, 1, "Lagret");
-  const auto holder = db.admin()
-                          .Prepare("SELECT IS_USED_LOCK(?)")
-                          .Query({Value{MariaDbTableState::LockBase(db.database(), "kunde") + ":x"}});
-  ASSERT_FALSE(isNull(holder.at(0).at(0)));
-  db.admin().Execute("KILL CONNECTION " + std::to_string(valueToInt(holder[0][0])));
-  t.Append();
-  t.FieldByName("NR").SetAsInteger(2);
-  EXPECT_THROW(t.Post(), EConnection);
-  EXPECT_EQ(t.State(), DataSetState::Insert) << "the unposted row stays in the buffer";
-  EXPECT_THROW(t.First(), EConnection);
-  EXPECT_EQ(rowsOnServer(), 1);
-  TffTable again;
-  open(again, TffSession::DefaultSession(), true);  // the dropped connection's lock is gone
-  EXPECT_EQ(again.RecordCount(), 1);
 }
 
 TEST_F(MariaDbServerTest, TwoProcessesSeeEachOthersPosts) {

@@ -12,7 +12,7 @@
 #include "store/TableCopy.h"
 #include "store/mariadb/ServerConnection.h"
 #include "support/ServerTestSupport.h"
-#include "support/store/ForkedChild.h"
+#include "support/store/ChildProcess.h"
 #include "support/store/NumberedRows.h"
 #include "support/store/Workstation.h"
 

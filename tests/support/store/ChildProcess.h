@@ -1,11 +1,16 @@
-// A child process forked by a test, with a pipe to say "done" between it and its parent.
+// Forked children as other processes (workstations) of a test, a pipe to say "done" between
+// a parent and its child, the end of a child the test left running, and waiting for the
+// locks of a killed child to be freed.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <exception>
 #include <functional>
 #include <thread>
 
@@ -30,13 +35,17 @@ class Signal {
 };
 
 // Runs body in a child process that ends with _exit (never running the parent's destructors
-// on the parent's connections); exit code 0 when body returned, 1 when it threw.
+// on the parent's connections); exit code 0 when body returned, 1 when it threw (what it
+// threw goes to standard error).
 inline pid_t forkChild(const std::function<void()>& body) {
   const pid_t pid = fork();
   if (pid == 0) {
     int code = 0;
     try {
       body();
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "Barneprosessen: %s\n", e.what());
+      code = 1;
     } catch (...) {
       code = 1;
     }
@@ -51,6 +60,22 @@ inline int exitCodeOf(pid_t pid) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Kills the child if it still runs when the test ends, passed or failed, so that no child
+// waits forever on a parent that is gone.
+class ReapedAtEnd {
+ public:
+  explicit ReapedAtEnd(pid_t child) : child_(child) {}
+  ~ReapedAtEnd() {
+    if (waitpid(child_, nullptr, WNOHANG) != 0) return;  // ended and reaped already
+    kill(child_, SIGKILL);
+    waitpid(child_, nullptr, 0);
+  }
+  ReapedAtEnd(const ReapedAtEnd&) = delete;
+  ReapedAtEnd& operator=(const ReapedAtEnd&) = delete;
+
+ private:
+  pid_t child_;
+};
 
 // Runs f until it no longer throws ECannotOpen, at most 50 times 0.1 s apart; false when it
 // never ran through. The server frees a killed holder's locks when it notices the connection
