@@ -166,9 +166,9 @@ TEST_F(ConvertCommandTest, ADryRunPrintsThePlanAndMakesNoTable) {
   const ToolRun r = run({"convert", "FIRMA", "--to", "MySQLweb", "--dry-run"});
   EXPECT_EQ(r.code, 0) << r.err;
   for (const std::string line :
-       {"Plan for FIRMA (sortering utf8mb4_danish_ci); ingenting er endret på serveren", "PROSJEKT (2 rader) blir tabellen `PROSJEKT`:",
+       {"Plan for FIRMA (sortering utf8mb4_danish_ci); ingenting er endret på serveren", "PROSJEKT (2 rader) blir tabellen PROSJEKT:",
         "  kvist_id             INT AUTO_INCREMENT PRIMARY KEY (tabellen har et felt som heter id, så nøkkelen heter kvist_id)",
-        "  ID                   INT", "  NAVN                 VARCHAR(20)", "  indeks `NAVN` (`NAVN`)"}) {
+        "  ID                   INT", "  NAVN                 VARCHAR(20)", "  indeks NAVN (NAVN)"}) {
     EXPECT_NE(r.out.find(line + "\n"), std::string::npos) << line << "\n" << r.out;
   }
   EXPECT_EQ(db.tables(), sql_test::Names());
@@ -210,6 +210,35 @@ TEST_F(ConvertCommandTest, TheRejectReportListsEveryChangedValueAndTheLogTheRun)
   const std::string defaultLog = byDefault.out.substr(logLine + 6, byDefault.out.find('\n', logLine) - logLine - 6);
   EXPECT_TRUE(std::filesystem::exists(defaultLog)) << defaultLog;
   EXPECT_TRUE(std::filesystem::exists(defaultLog.substr(0, defaultLog.size() - 4) + "-avvist.tsv")) << defaultLog;
+}
+
+// SIGTERM to the running tool: the table under way is abandoned with its staging table dropped,
+// the next is not started, a summary is printed and the exit code is 128 + 15.
+TEST_F(ConvertCommandTest, SigtermStopsTheRunCleanly) {
+  ff2test::Ff2TableBuilder big({ff2test::field("NR", ff::ff2::FfType::Int32, 4),
+                                ff2test::field("TALL", ff::ff2::FfType::Double, 8)});
+  for (std::uint32_t i = 0; i < 400000; ++i) big.addRecord({ff2test::le32(i), ff2test::f64(i * 0.5)});
+  std::ofstream(firm.folder() + "A_STOR.ff2", std::ios::binary) << big.build();
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("FF_CONFIG_DIR", QString::fromStdString(firm.root() + "/config"));
+  env.insert("XDG_DATA_HOME", QString::fromStdString(settings.folder() + "data"));
+  p.setProcessEnvironment(env);
+  p.setWorkingDirectory(QString::fromStdString(settings.folder() + "work"));
+  p.start(KV_BINARY_DIR "/kvist-ff", {"convert", "FIRMA", "A_STOR", "PROSJEKT", "--to", "MySQLweb"});
+  ASSERT_TRUE(p.waitForStarted());
+  // Stopped while its staging table is on the server, however long that takes to show.
+  while (p.state() == QProcess::Running && db.tables() != sql_test::Names{"kvist_ny_A_STOR"}) p.waitForFinished(5);
+  ASSERT_EQ(p.state(), QProcess::Running) << "the table was converted before the test could stop it";
+  p.terminate();  // SIGTERM
+  p.waitForFinished(60000);
+  const std::string out = p.readAllStandardOutput().toStdString();
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(p.exitCode(), 128 + 15) << out << p.readAllStandardError().toStdString();
+  EXPECT_NE(out.find("A_STOR: AVBRUTT: avbrutt"), std::string::npos) << out;
+  EXPECT_NE(out.find("PROSJEKT: AVBRUTT: ikke påbegynt"), std::string::npos) << out;
+  EXPECT_NE(out.find("Avbrutt med SIGTERM"), std::string::npos) << out;
+  EXPECT_EQ(db.tables(), sql_test::Names());
 }
 
 // The rows of a query as the server sends them, read with the plain client library (not the
