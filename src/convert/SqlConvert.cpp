@@ -140,13 +140,39 @@ std::string joined(const std::vector<std::string>& parts, const char* separator)
 // The rights the conversion uses: it makes, fills, indexes, renames, reads back and drops tables.
 const std::vector<std::string> kRightsNeeded = {"CREATE", "DROP", "INSERT", "ALTER", "INDEX", "SELECT"};
 
+// "`name`" as SHOW GRANTS writes a name, unquoted.
+std::string unquotedName(const std::string& quoted) {
+  std::string name = quoted.size() >= 2 && quoted.front() == '`' ? quoted.substr(1, quoted.size() - 2) : quoted;
+  for (auto pos = name.find("``"); pos != std::string::npos; pos = name.find("``", pos + 1)) name.erase(pos, 1);
+  return name;
+}
+
+// The rights the account holds on its database, read from SHOW GRANTS, which (unlike
+// information_schema) also shows those of its roles: "GRANT A, B ON `db`.* TO ...".
+std::vector<std::string> heldRights(sql::SqlConnection& db) {
+  std::vector<std::string> held;
+  for (const auto& grant : firstColumn(db, "SHOW GRANTS")) {
+    const auto on = grant.find(" ON "), to = grant.find(" TO ", grant.find(" ON "));
+    if (grant.rfind("GRANT ", 0) != 0 || on == std::string::npos || to == std::string::npos) continue;
+    const std::string target = grant.substr(on + 4, to - on - 4);
+    if (target.size() < 3 || target.compare(target.size() - 2, 2, ".*") != 0) continue;  // a table's, a routine's
+    const std::string pattern = unquotedName(target.substr(0, target.size() - 2));
+    if (pattern != "*" && firstColumn(db, "SELECT DATABASE() LIKE " + db.Literal(pattern)) != std::vector<std::string>{"1"}) {
+      continue;
+    }
+    const std::string rights = grant.substr(6, on - 6);
+    if (rights == "ALL PRIVILEGES") return kRightsNeeded;
+    for (std::size_t start = 0; start < rights.size();) {
+      const auto comma = std::min(rights.find(", ", start), rights.size());
+      held.push_back(rights.substr(start, comma - start));
+      start = comma + 2;
+    }
+  }
+  return held;
+}
+
 std::string missingRights(sql::SqlConnection& db) {
-  const std::string grantee =
-      "CONCAT('''', SUBSTRING_INDEX(CURRENT_USER(), '@', 1), '''@''', SUBSTRING_INDEX(CURRENT_USER(), '@', -1), '''')";
-  const auto held = firstColumn(
-      db, "SELECT PRIVILEGE_TYPE FROM information_schema.USER_PRIVILEGES WHERE GRANTEE = " + grantee +
-              " UNION SELECT PRIVILEGE_TYPE FROM information_schema.SCHEMA_PRIVILEGES WHERE GRANTEE = " + grantee +
-              " AND DATABASE() LIKE TABLE_SCHEMA");
+  const auto held = heldRights(db);
   std::vector<std::string> missing;
   for (const auto& right : kRightsNeeded) {
     if (std::find(held.begin(), held.end(), right) == held.end()) missing.push_back(right);

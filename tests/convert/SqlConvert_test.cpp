@@ -554,6 +554,18 @@ TEST_F(SqlConvertTest, AServerThatRefusesWhatTheConversionNeedsIsToldBeforeTheFi
       << noRights;
   EXPECT_EQ(db.tables(), sql_test::Names());
   EXPECT_EQ(refusedBy(options, target), "");
+
+  // Rights held through a role count as well.
+  const std::string role = "kvfr_rolle" + std::to_string(::getpid());
+  ASSERT_EQ(db.run("CREATE USER '" + user + "'@'localhost' IDENTIFIED BY 'pw1'"), "");
+  ASSERT_EQ(db.run("CREATE ROLE " + role), "");
+  ASSERT_EQ(db.run("GRANT CREATE, DROP, INSERT, ALTER, INDEX, SELECT ON " + db.name() + ".* TO " + role), "");
+  ASSERT_EQ(db.run("GRANT " + role + " TO '" + user + "'@'localhost'"), "");
+  ASSERT_EQ(db.run("SET DEFAULT ROLE " + role + " FOR '" + user + "'@'localhost'"), "");
+  const std::string byRole = refusedBy(options, SqlAliasConnector("Begrenset"));
+  db.run("DROP USER '" + user + "'@'localhost'");
+  db.run("DROP ROLE " + role);
+  EXPECT_EQ(byRole, "");
 }
 
 // A server out of disk space says so in Norwegian; other failures keep the server's text.
