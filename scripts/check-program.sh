@@ -10,7 +10,9 @@
 # 3. The commands of the README's "Your own firm's files" and of its command-line section.
 # 4. The README's server commands: the demo signed on with "TCP/IP" to the private MariaDB, and
 #    a firm moved onto the server with copy-alias.
-# 5. With --long, the README's benchmarks too (each takes minutes).
+# 5. The README's first conversion: an SQL alias made with sql-alias add, the plan, the
+#    conversion of a firm's .ff2 files onto its own database.
+# 6. With --long, the README's benchmarks too (each takes minutes).
 # Usage: scripts/check-program.sh [--long]
 set -euo pipefail
 long=0
@@ -108,6 +110,28 @@ server -e "DROP DATABASE IF EXISTS FIRMA"
   ! build/kvist-ff create FIRMA NY NR:Integer 2>/dev/null || { echo "check-program.sh: the daily account made a table" >&2; exit 1; }
 )
 server -e "DROP DATABASE IF EXISTS FIRMA"
+
+echo "--- The README's first conversion, with a home folder of its own"
+new=$root/var/check-first
+rm -rf "$new" && mkdir -p "$new/files"
+cp tests/store/ff2/samples/excust.ff2 tests/store/ff2/samples/orders.ff2 "$new/files/"
+server -e "DROP DATABASE IF EXISTS NYFIRMA"
+count_nyfirma() { server -N -e "SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = 'NYFIRMA'"; }
+(
+  export HOME=$new FF_CONFIG_DIR=$new/flashfiler XDG_DATA_HOME=$new/data
+  firm=$new/files
+  password=$(scripts/mysql-local.sh firm NYFIRMA --owner | sed -n 's/^password=//p')
+  build/kvist-ff alias add GAMLEFILER "$firm"
+  mkdir -p ~/kvist-ny/etc ~/kvist-ny/run
+  # The password typed at the prompt, here on standard input.
+  printf '%s\n' "$password" |
+    (cd ~/kvist-ny/run && "$OLDPWD"/build/kvist-ff sql-alias add NYFIRMA --host 127.0.0.1 --port 33306 --database NYFIRMA --user NYFIRMA_eier --ca "$KV_MYSQL_DIR/tls/ca.pem")
+  (cd ~/kvist-ny/run && "$OLDPWD"/build/kvist-ff convert GAMLEFILER --to NYFIRMA --dry-run) | grep 'ingenting er endret' >/dev/null
+  [ "$(count_nyfirma)" = 0 ] || { echo "check-program.sh: the dry run made tables" >&2; exit 1; }
+  (cd ~/kvist-ny/run && "$OLDPWD"/build/kvist-ff convert GAMLEFILER --to NYFIRMA)
+)
+[ "$(count_nyfirma)" = 2 ] || { echo "check-program.sh: the first conversion did not reach MariaDB" >&2; exit 1; }
+server -e "DROP DATABASE IF EXISTS NYFIRMA"
 
 if [ "$long" = 1 ]; then
   echo "--- The README's benchmarks"

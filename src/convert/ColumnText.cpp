@@ -24,7 +24,7 @@ std::string describe(const ff::Value& v) {
 }
 
 [[noreturn]] void refuse(const ff::Value& v, const char* why) {
-  throw EValueRefused("verdien " + describe(v) + " " + why);
+  throw EValueRefused(describe(v), why);
 }
 
 template <typename Number>
@@ -144,7 +144,7 @@ CellState appendDateValue(std::string& out, ColumnKind kind, const ff::Value& v,
   if (nullForBadDates) return CellState::MadeNull;
   const char* why = kind == ColumnKind::Time ? "er utenfor -838:59:59 til 838:59:59"
                                              : "er ingen dato mellom år 1000 og 9999";
-  throw EValueRefused("verdien " + describeDate(finiteNumber(v)) + " (" + describe(v) + " dager) " + why);
+  throw EValueRefused(describeDate(finiteNumber(v)) + " (" + describe(v) + " dager)", why);
 }
 
 }  // namespace

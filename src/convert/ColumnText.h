@@ -14,7 +14,19 @@ enum class ColumnKind { Integer, Boolean, Double, Currency, Date, Time, DateTime
 // number, ...). The message names the value; the caller adds row and field.
 class EValueRefused : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  // what(): "verdien VALUE REASON".
+  EValueRefused(const std::string& value, const std::string& reason)
+      : std::runtime_error("verdien " + value + " " + reason), value_(value), reason_(reason) {}
+  // The same refusal with where it was found before it: "WHERE: verdien VALUE REASON".
+  EValueRefused(const std::string& where, const EValueRefused& refused)
+      : std::runtime_error(where + ": " + refused.what()), value_(refused.value_), reason_(refused.reason_) {}
+
+  const std::string& Value() const { return value_; }
+  const std::string& Reason() const { return reason_; }
+
+ private:
+  std::string value_;
+  std::string reason_;
 };
 
 enum class CellState { Value, Null, MadeNull };

@@ -2,33 +2,52 @@
 
 #include <csignal>
 #include <cstdio>
+#include <ctime>
+#include <fstream>
 #include <iomanip>
+#include <mutex>
 #include <ostream>
+#include <sstream>
 
+#include "convert/TableSql.h"
+#include "store/Errors.h"
 #include "text/Utf8Text.h"
 
 namespace {
 
-std::atomic<bool> interrupted{false};
+std::atomic<bool> stopRequested{false};  // lock-free, so the handler may set it
+volatile std::sig_atomic_t stopSignal = 0;
 
-extern "C" void onInterrupt(int) { interrupted = true; }
+extern "C" void onStopSignal(int signal) {
+  stopSignal = signal;
+  stopRequested = true;
+}
 
-// Ctrl-C raises the stop flag for the life of the object instead of ending the process.
-class InterruptFlag {
+// SIGINT and SIGTERM raise the stop flag for the life of the object instead of ending the
+// process; a second one ends it as usual.
+class StopSignals {
  public:
-  InterruptFlag() {
-    interrupted = false;
-    previous_ = std::signal(SIGINT, onInterrupt);
+  StopSignals() {
+    stopRequested = false;
+    stopSignal = 0;
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previousInt_);
+    sigaction(SIGTERM, &action, &previousTerm_);
   }
-  ~InterruptFlag() { std::signal(SIGINT, previous_); }
-  InterruptFlag(const InterruptFlag&) = delete;
-  InterruptFlag& operator=(const InterruptFlag&) = delete;
+  ~StopSignals() {
+    sigaction(SIGINT, &previousInt_, nullptr);
+    sigaction(SIGTERM, &previousTerm_, nullptr);
+  }
+  StopSignals(const StopSignals&) = delete;
+  StopSignals& operator=(const StopSignals&) = delete;
 
  private:
-  void (*previous_)(int);
+  struct sigaction previousInt_ {};
+  struct sigaction previousTerm_ {};
 };
-
-class NoProgress : public ConvertObserver {};
 
 double secondsSince(std::chrono::steady_clock::time_point t) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
@@ -44,11 +63,89 @@ std::string padded(const std::string& s, std::size_t width) {
 // table's figures (all rows alike before a later step failed, or counted up to a difference)
 // would read as a success beside its failure.
 std::string verifiedText(const TableOutcome& o, bool verified) {
+  if (o.stopped) return "AVBRUTT";
   if (!o.Converted()) return "FEILET";
   if (o.verified) {
     return std::to_string(o.verified->identical) + " av " + std::to_string(o.verified->sourceRows) + " rader like";
   }
   return verified ? "" : "ikke kontrollert";
+}
+
+std::string now() {
+  const std::time_t t = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&t, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
+
+// One field of the reject report: tabs and line ends would break its lines.
+std::string reportField(const std::string& s) {
+  std::string out = s;
+  for (char& c : out) {
+    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  }
+  return out;
+}
+
+// What the command does beside converting: the progress line, the log, the reject report.
+class CommandObserver : public ConvertObserver {
+ public:
+  CommandObserver(ConvertObserver* progress, const ConvertFiles& files) : progress_(progress) {
+    if (!files.log.empty()) log_.open(files.log, std::ios::app);
+    if (!files.rejects.empty()) {
+      rejects_.open(files.rejects, std::ios::trunc);
+      rejects_ << "tabell\trad\tfelt\tverdi\tårsak\tutfall\n" << std::flush;
+    }
+  }
+
+  void TableStarted(const std::string& table, std::int64_t rows) override {
+    if (progress_) progress_->TableStarted(table, rows);
+    Log(table + ": " + std::to_string(rows) + " rader påbegynt");
+  }
+  void RowsLoaded(const std::string& table, std::int64_t done, std::int64_t total) override {
+    if (progress_) progress_->RowsLoaded(table, done, total);
+  }
+  void TableFinished(const TableOutcome& o) override {
+    if (progress_) progress_->TableFinished(o);
+    Log(o.table + ": " + (o.Converted() ? "konvertert, " + std::to_string(o.counts.rowsWritten) + " rader"
+                                        : (o.stopped ? "AVBRUTT: " : "FEILET: ") + o.error));
+  }
+  void ValueRejected(const std::string& table, const ValueRejection& r) override {
+    std::lock_guard lock(mutex_);
+    ++rejected_;
+    if (!rejects_.is_open()) return;
+    rejects_ << reportField(table) << '\t' << r.row << '\t' << reportField(r.field) << '\t' << reportField(r.value)
+             << '\t' << reportField(r.reason) << '\t' << (r.madeNull ? "gjort NULL" : "avvist") << '\n';
+  }
+
+  void Log(const std::string& text) {
+    if (log_.is_open()) log_ << now() << "  " << text << '\n' << std::flush;
+  }
+  std::int64_t Rejected() {
+    std::lock_guard lock(mutex_);
+    rejects_.flush();
+    return rejected_;
+  }
+  bool LogOpen() const { return log_.is_open(); }
+  bool RejectsOpen() const { return rejects_.is_open(); }
+
+ private:
+  ConvertObserver* progress_;
+  std::ofstream log_;
+  std::mutex mutex_;
+  std::ofstream rejects_;
+  std::int64_t rejected_ = 0;
+};
+
+std::string signalName(int signal) { return signal == SIGINT ? "Ctrl-C (SIGINT)" : "SIGTERM"; }
+
+void printStopped(std::ostream& out, const std::vector<TableOutcome>& outcomes, int signal) {
+  std::size_t notStarted = 0;
+  for (const auto& o : outcomes) notStarted += o.stopped && o.counts.rowsRead == 0 && o.seconds == 0;
+  out << "Avbrutt med " << signalName(signal) << ": tabellen under arbeid er forlatt uendret på serveren, "
+      << notStarted << " tabeller ble ikke påbegynt. Kjør kommandoen igjen for å konvertere resten\n";
 }
 
 }  // namespace
@@ -91,9 +188,18 @@ void PrintConvertSummary(std::ostream& out, const std::vector<TableOutcome>& out
     if (o.keyName != "id") {
       out << o.table << ": tabellen har et felt som heter id, så nøkkelen heter " << o.keyName << '\n';
     }
-    if (!o.Converted()) out << o.table << ": FEILET: " << o.error << '\n';
+    for (const auto& note : o.notes) out << o.table << ": " << note << '\n';
+    if (!o.leftover.empty()) {
+      out << o.table << ": konvertert, men den gamle kopien " << WorkTableName(kReplacedPrefix, o.table)
+          << " ble ikke fjernet (" << o.leftoverReason << "). Fjern den med: " << o.leftover << '\n';
+    }
+    if (!o.Converted()) out << o.table << (o.stopped ? ": AVBRUTT: " : ": FEILET: ") << o.error << '\n';
   }
   out << converted << " av " << outcomes.size() << " tabeller konvertert\n";
+}
+
+void PrintWorkTablesLeft(std::ostream& out, const std::vector<std::string>& lines) {
+  for (const auto& line : lines) out << line << '\n';
 }
 
 int ConvertExitCode(const std::vector<TableOutcome>& outcomes) {
@@ -106,19 +212,65 @@ int ConvertExitCode(const std::vector<TableOutcome>& outcomes) {
 }
 
 int RunConvertCommand(const ConvertOptions& options, const TargetConnector& connectTarget, bool showProgress,
-                      std::ostream& out, std::ostream& err) {
-  InterruptFlag interrupt;
+                      const ConvertFiles& files, std::ostream& out, std::ostream& err) {
+  StopSignals signals;
   ProgressLine progress(err);
-  NoProgress none;
-  ConvertObserver& observer = showProgress ? static_cast<ConvertObserver&>(progress) : none;
+  CommandObserver observer(showProgress ? &progress : nullptr, files);
+  if (!files.log.empty() && !observer.LogOpen()) err << "kvist-ff: kan ikke skrive loggen " << files.log << '\n';
+  if (!files.rejects.empty() && !observer.RejectsOpen()) {
+    err << "kvist-ff: kan ikke skrive avvisningsrapporten " << files.rejects << '\n';
+  }
+  observer.Log("konvertering av " + options.fromAlias + " startet");
   std::vector<TableOutcome> outcomes;
+  std::ostringstream report;
   try {
-    SqlConverter converter(options, connectTarget, observer, interrupted);
+    SqlConverter converter(options, connectTarget, observer, stopRequested);
     outcomes = converter.Run();
+    PrintWorkTablesLeft(report, converter.WorkTablesLeft());
+  } catch (const EConvertInput& e) {
+    err << "kvist-ff: " << e.what() << '\n';
+    observer.Log(std::string("avvist før start: ") + e.what());
+    return 2;
+  }
+  PrintConvertSummary(report, outcomes, options.verify);
+  if (const std::int64_t rejected = observer.Rejected(); rejected > 0) {
+    report << rejected << " verdier ble avvist eller gjort NULL"
+           << (files.rejects.empty() ? "" : "; alle står i " + files.rejects) << '\n';
+  }
+  if (stopSignal != 0) printStopped(report, outcomes, stopSignal);
+  const int code = stopSignal != 0 ? 128 + stopSignal : ConvertExitCode(outcomes);
+  out << report.str();
+  if (!files.log.empty()) out << "Logg: " << files.log << '\n';
+  observer.Log("\n" + report.str() + "avsluttet med kode " + std::to_string(code));
+  return code;
+}
+
+int RunConvertPlan(const ConvertOptions& options, const TargetConnector& connectTarget, std::ostream& out,
+                   std::ostream& err) {
+  ConvertObserver none;
+  const std::atomic<bool> never{false};
+  try {
+    const SqlConverter converter(options, connectTarget, none, never);
+    out << "Plan for " << options.fromAlias << " (sortering " << options.collation
+        << "); ingenting er endret på serveren\n";
+    for (const auto& table : converter.Tables()) {
+      std::int64_t rows = 0;
+      try {
+        const SqlTablePlan plan = converter.Plan(table, rows);
+        out << '\n' << table << " (" << rows << " rader) blir tabellen " << MySqlName(table) << ":\n";
+        out << "  " << padded(plan.KeyName(), 20) << " INT AUTO_INCREMENT PRIMARY KEY"
+            << (plan.KeyRenamed() ? " (tabellen har et felt som heter id, så nøkkelen heter " + plan.KeyName() + ")"
+                                  : std::string())
+            << '\n';
+        for (const auto& c : plan.Columns()) out << "  " << padded(c.name, 20) << " " << c.sqlType << '\n';
+        for (const auto& index : plan.Indexes()) out << "  indeks " << index << '\n';
+      } catch (const ff::Error& e) {
+        out << '\n' << table << ": kan ikke leses: " << e.what() << '\n';
+      }
+    }
   } catch (const EConvertInput& e) {
     err << "kvist-ff: " << e.what() << '\n';
     return 2;
   }
-  PrintConvertSummary(out, outcomes, options.verify);
-  return ConvertExitCode(outcomes);
+  return 0;
 }

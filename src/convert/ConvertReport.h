@@ -27,11 +27,29 @@ class ProgressLine : public ConvertObserver {
 // the count of tables converted.
 void PrintConvertSummary(std::ostream& out, const std::vector<TableOutcome>& outcomes, bool verified);
 
+// What an earlier run left on the server and what was done about it, one line each.
+void PrintWorkTablesLeft(std::ostream& out, const std::vector<std::string>& lines);
+
 // 0 when every table converted (and verified when asked), 2 when a source table was damaged,
 // else 1.
 int ConvertExitCode(const std::vector<TableOutcome>& outcomes);
 
+// Files a conversion writes beside its output; an empty name: none.
+struct ConvertFiles {
+  std::string log;      // what the run did, appended to
+  std::string rejects;  // every value refused or made NULL: table, row, field, value, reason
+};
+
 // The whole command: converts, with the progress line on `err` when showProgress, the
-// summary on `out`; Ctrl-C stops it cleanly. Bad input is reported on `err` with exit code 2.
+// summary on `out` and in the log. Ctrl-C (SIGINT) or SIGTERM abandons the table under way
+// and starts no other; the summary then says so and the exit code is 128 + the signal's
+// number (a second one ends the process at once). Bad input is reported on `err` with exit
+// code 2.
 int RunConvertCommand(const ConvertOptions& options, const TargetConnector& connectTarget, bool showProgress,
-                      std::ostream& out, std::ostream& err);
+                      const ConvertFiles& files, std::ostream& out, std::ostream& err);
+
+// --dry-run: checks the input and the server as a conversion does, then prints for each table
+// what it would become (key, columns with their types, indexes); nothing on the server is
+// changed. 0, or 2 for bad input (on `err`).
+int RunConvertPlan(const ConvertOptions& options, const TargetConnector& connectTarget, std::ostream& out,
+                   std::ostream& err);

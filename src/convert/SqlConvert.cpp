@@ -93,16 +93,123 @@ std::string WorkTableName(const std::string& prefix, const std::string& table) {
   return prefix + Utf8Left(table, kept) + "_" + Md5Hex(table).substr(0, kDigestChars);
 }
 
+std::string DescribeFailure(const std::exception& failure, const std::string& server) {
+  const auto* error = dynamic_cast<const sql::SqlError*>(&failure);
+  if (!error) return failure.what();
+  constexpr unsigned kDiskFull = 1021, kTableFull = 1114;  // ER_DISK_FULL, ER_RECORD_FILE_FULL
+  const std::string text = error->what();
+  const bool noSpace = error->Code() == kDiskFull || error->Code() == kTableFull ||
+                       text.find("Errcode: 28") != std::string::npos || text.find("errno: 28") != std::string::npos ||
+                       text.find("error 28 ") != std::string::npos || text.find("No space left") != std::string::npos;
+  if (!noSpace) return text;
+  return "Serveren " + server + " er tom for diskplass (" + text +
+         "). Frigjør plass på serveren og kjør konverteringen på nytt";
+}
+
 SqlConverter::SqlConverter(ConvertOptions options, TargetConnector connectTarget, ConvertObserver& observer,
                            const std::atomic<bool>& stop)
     : options_(std::move(options)), connectTarget_(std::move(connectTarget)), observer_(observer), stop_(stop) {
   tables_ = resolveTables(options_.fromAlias, options_.tables);
   refuseFilesDifferingByCase(options_.fromAlias, tables_);
+  std::unique_ptr<sql::SqlConnection> db;
   try {
-    connectTarget_();  // only to know now that the target can be reached
+    db = connectTarget_();
   } catch (const std::runtime_error& e) {
     throw EConvertInput(e.what());
   }
+  checkServer(*db);
+}
+
+namespace {
+
+// The first column of every row of a query.
+std::vector<std::string> firstColumn(sql::SqlConnection& db, const std::string& query) {
+  std::vector<std::string> values;
+  db.ForEachRow(query, [&](const char* const* row, const unsigned long* lengths) {
+    values.emplace_back(row[0] ? std::string(row[0], lengths[0]) : std::string());
+  });
+  return values;
+}
+
+std::string joined(const std::vector<std::string>& parts, const char* separator) {
+  std::string text;
+  for (const auto& p : parts) text += (text.empty() ? "" : separator) + p;
+  return text;
+}
+
+// The rights the conversion uses: it makes, fills, indexes, renames, reads back and drops tables.
+const std::vector<std::string> kRightsNeeded = {"CREATE", "DROP", "INSERT", "ALTER", "INDEX", "SELECT"};
+
+// "`name`" as SHOW GRANTS writes a name, unquoted.
+std::string unquotedName(const std::string& quoted) {
+  std::string name = quoted.size() >= 2 && quoted.front() == '`' ? quoted.substr(1, quoted.size() - 2) : quoted;
+  for (auto pos = name.find("``"); pos != std::string::npos; pos = name.find("``", pos + 1)) name.erase(pos, 1);
+  return name;
+}
+
+// The rights the account holds on its database, read from SHOW GRANTS, which (unlike
+// information_schema) also shows those of its roles: "GRANT A, B ON `db`.* TO ...".
+std::vector<std::string> heldRights(sql::SqlConnection& db) {
+  std::vector<std::string> held;
+  for (const auto& grant : firstColumn(db, "SHOW GRANTS")) {
+    const auto on = grant.find(" ON "), to = grant.find(" TO ", grant.find(" ON "));
+    if (grant.rfind("GRANT ", 0) != 0 || on == std::string::npos || to == std::string::npos) continue;
+    const std::string target = grant.substr(on + 4, to - on - 4);
+    if (target.size() < 3 || target.compare(target.size() - 2, 2, ".*") != 0) continue;  // a table's, a routine's
+    const std::string pattern = unquotedName(target.substr(0, target.size() - 2));
+    if (pattern != "*" && firstColumn(db, "SELECT DATABASE() LIKE " + db.Literal(pattern)) != std::vector<std::string>{"1"}) {
+      continue;
+    }
+    const std::string rights = grant.substr(6, on - 6);
+    if (rights == "ALL PRIVILEGES") return kRightsNeeded;
+    for (std::size_t start = 0; start < rights.size();) {
+      const auto comma = std::min(rights.find(", ", start), rights.size());
+      held.push_back(rights.substr(start, comma - start));
+      start = comma + 2;
+    }
+  }
+  return held;
+}
+
+std::string missingRights(sql::SqlConnection& db) {
+  const auto held = heldRights(db);
+  std::vector<std::string> missing;
+  for (const auto& right : kRightsNeeded) {
+    if (std::find(held.begin(), held.end(), right) == held.end()) missing.push_back(right);
+  }
+  return joined(missing, ", ");
+}
+
+}  // namespace
+
+void SqlConverter::checkServer(sql::SqlConnection& db) const {
+  try {
+    if (firstColumn(db, "SELECT COLLATION_NAME FROM information_schema.COLLATIONS WHERE CHARACTER_SET_NAME = "
+                        "'utf8mb4' AND COLLATION_NAME = " + db.Literal(options_.collation)).empty()) {
+      throw EConvertInput("Ukjent sortering (collation) for utf8mb4: " + options_.collation +
+                          ". Serveren viser sine med: SHOW COLLATION LIKE 'utf8mb4%'");
+    }
+    if (firstColumn(db, "SELECT @@GLOBAL.local_infile") != std::vector<std::string>{"1"}) {
+      throw EConvertInput("Serveren tillater ikke LOAD DATA LOCAL INFILE (local_infile er av), som konverteringen "
+                          "laster radene med. Slå det på med SET GLOBAL local_infile = 1 og local_infile = 1 under "
+                          "[mysqld] i serverens oppsett");
+    }
+    if (const std::string missing = missingRights(db); !missing.empty()) {
+      const std::string database = firstColumn(db, "SELECT DATABASE()").at(0);
+      const std::string user = firstColumn(db, "SELECT CURRENT_USER()").at(0);
+      throw EConvertInput("Brukeren " + user + " mangler rettighetene " + missing + " på databasen " + database +
+                          ". Be databasens eier om: GRANT " + joined(kRightsNeeded, ", ") + " ON " +
+                          MySqlName(database) + ".* TO brukeren");
+    }
+  } catch (const sql::SqlError& e) {
+    throw EConvertInput("Serveren kunne ikke undersøkes før konverteringen: " + e.Described());
+  }
+}
+
+SqlTablePlan SqlConverter::Plan(const std::string& table, std::int64_t& rows) const {
+  const auto source = ff::TffSession::DefaultSession().OpenTable(options_.fromAlias, table, {true, false});
+  rows = source->Count({});
+  return SqlTablePlan(source->Fields(), source->Indexes());
 }
 
 std::unique_ptr<sql::SqlConnection> SqlConverter::connect() {
@@ -111,14 +218,66 @@ std::unique_ptr<sql::SqlConnection> SqlConverter::connect() {
   return db;
 }
 
+// A killed run leaves its staging tables (dropped) and, killed between the swap and the drop, a
+// replaced copy: dropped when its table is there, else told with what to do.
+void SqlConverter::clearWorkTables(sql::SqlConnection& db) {
+  const auto names = firstColumn(db, "SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE()");
+  const auto startsWith = [](const std::string& name, const char* prefix) { return name.rfind(prefix, 0) == 0; };
+  for (const auto& name : names) {
+    if (startsWith(name, kStagingPrefix)) {
+      db.Execute("DROP TABLE IF EXISTS " + MySqlName(name));
+      workTablesLeft_.push_back("Arbeidstabellen " + name + " fra en tidligere avbrutt kjøring er fjernet");
+      continue;
+    }
+    if (!startsWith(name, kReplacedPrefix)) continue;
+    const auto replaces = [&](const std::string& table) { return WorkTableName(kReplacedPrefix, table) == name; };
+    const auto onServer = std::find_if(names.begin(), names.end(), replaces);
+    if (onServer != names.end()) {
+      db.Execute("DROP TABLE IF EXISTS " + MySqlName(name));
+      workTablesLeft_.push_back("Den gamle kopien " + name + " av " + *onServer +
+                                " fra en tidligere avbrutt kjøring er fjernet");
+      continue;
+    }
+    const auto inSource = std::find_if(tables_.begin(), tables_.end(), replaces);
+    const std::string table = inSource != tables_.end() ? *inSource : name.substr(std::string(kReplacedPrefix).size());
+    workTablesLeft_.push_back(name + " er den gamle kopien av " + table + " fra en tidligere avbrutt kjøring, men " +
+                              table + " finnes ikke på serveren. Gi den navnet tilbake med RENAME TABLE " +
+                              MySqlName(name) + " TO " + MySqlName(table) + "; eller fjern den med DROP TABLE " +
+                              MySqlName(name) + ";");
+  }
+}
+
 std::vector<TableOutcome> SqlConverter::Run() {
   std::vector<TableOutcome> outcomes;
+  try {
+    clearWorkTables(*connect());
+  } catch (const std::runtime_error& e) {
+    workTablesLeft_.push_back("Arbeidstabeller fra tidligere kjøringer kunne ikke undersøkes: " + std::string(e.what()));
+  }
   for (const auto& table : tables_) {
-    outcomes.push_back(convertTable(table));
+    if (stop_) {
+      TableOutcome skipped;
+      skipped.table = table;
+      skipped.error = "ikke påbegynt: kjøringen ble avbrutt";
+      skipped.stopped = true;
+      outcomes.push_back(skipped);
+    } else {
+      outcomes.push_back(convertTable(table));
+    }
     observer_.TableFinished(outcomes.back());
   }
   return outcomes;
 }
+
+namespace {
+
+// "host/database", or "socket/database".
+std::string serverName(const sql::SqlConnection& db) {
+  const sql::SqlEndpoint& at = db.Endpoint();
+  return (at.host.empty() ? at.socket : at.host) + "/" + at.database;
+}
+
+}  // namespace
 
 TableOutcome SqlConverter::convertTable(const std::string& table) {
   TableOutcome outcome;
@@ -139,6 +298,9 @@ TableOutcome SqlConverter::convertTable(const std::string& table) {
     observer_.TableStarted(table, total);
     auto db = connect();
     loadAndSwap(*db, *source, plan, total, outcome);
+  } catch (const EInterrupted& e) {
+    outcome.error = e.what();
+    outcome.stopped = true;
   } catch (const std::exception& e) {
     outcome.error = e.what();
   }
@@ -146,51 +308,106 @@ TableOutcome SqlConverter::convertTable(const std::string& table) {
   return outcome;
 }
 
+// Other tables' foreign keys that point at the table: "NAME i tabellen T", a tab, and the SQL
+// that drops it.
+std::vector<std::string> SqlConverter::foreignKeysTo(sql::SqlConnection& db, const std::string& table) {
+  return firstColumn(db, "SELECT CONCAT(CONSTRAINT_NAME, ' i tabellen ', TABLE_NAME, '\\t', 'ALTER TABLE `', "
+                         "REPLACE(TABLE_NAME, '`', '``'), '` DROP FOREIGN KEY `', REPLACE(CONSTRAINT_NAME, '`', '``'), "
+                         "'`') FROM information_schema.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = DATABASE() "
+                         "AND REFERENCED_TABLE_NAME = " + db.Literal(table) +
+                         " AND TABLE_NAME <> REFERENCED_TABLE_NAME ORDER BY TABLE_NAME, CONSTRAINT_NAME");
+}
+
 void SqlConverter::loadAndSwap(sql::SqlConnection& db, ff::TableStorage& source, const SqlTablePlan& plan,
                                std::int64_t total, TableOutcome& outcome) {
   const std::string& table = outcome.table;
-  const std::string staging = WorkTableName(kStagingPrefix, table);
-  // Left over by a run that ended without cleaning up (server gone, process killed).
-  db.Execute("DROP TABLE IF EXISTS " + quoted(kStagingPrefix, table) + ", " + quoted(kReplacedPrefix, table));
+  const bool replacing = db.TableExists(table);
+  // Another table's foreign key would follow the old copy in the swap and keep it from being
+  // dropped; the user decides, before any work is done.
+  const auto foreignKeys = replacing ? foreignKeysTo(db, table) : std::vector<std::string>{};
+  const auto keyName = [](const std::string& key) { return key.substr(0, key.find('\t')); };
+  if (!foreignKeys.empty() && !options_.dropForeignKeys) {
+    std::string names;
+    for (const auto& key : foreignKeys) names += (names.empty() ? "" : ", ") + keyName(key);
+    throw std::runtime_error("erstattes ikke: fremmednøkkelen " + names +
+                             " peker på den, og ville ellers fulgt den gamle kopien. Fjern fremmednøkkelen først, "
+                             "eller kjør med --drop-foreign-keys");
+  }
   try {
-    db.Execute(plan.CreateSql(staging));
-    TableLoader loader(source, plan, options_.nullForBadDates, stop_);
-    outcome.counts = loader.Load(db, staging, [&](std::int64_t done) { observer_.RowsLoaded(table, done, total); });
-    if (outcome.counts.rowsWritten != static_cast<std::uint64_t>(outcome.counts.rowsRead)) {
-      throw std::runtime_error("tjeneren tok " + std::to_string(outcome.counts.rowsWritten) + " av " +
-                      std::to_string(outcome.counts.rowsRead) + " rader");
+    load(db, source, plan, total, outcome);
+    for (const auto& key : foreignKeys) {
+      db.Execute(key.substr(key.find('\t') + 1));
+      outcome.notes.push_back("fremmednøkkelen " + keyName(key) +
+                              " pekte på tabellen og er fjernet; lag den på nytt om den trengs");
     }
-    if (const std::string indexes = plan.IndexSql(staging); !indexes.empty()) db.Execute(indexes);
-    if (options_.verify) {
-      outcome.verified = TableVerifier(source, plan, options_.nullForBadDates, stop_).Verify(db, staging);
-      if (!outcome.verified->AllIdentical()) throw std::runtime_error("kontrollen fant forskjeller: " + outcome.verified->firstDifference);
-    }
-    if (stop_) throw EInterrupted();
-    if (db.TableExists(table)) {
-      db.Execute("RENAME TABLE " + MySqlName(table) + " TO " + quoted(kReplacedPrefix, table) + ", " +
-                 MySqlName(staging) + " TO " + MySqlName(table));
-      db.Execute("DROP TABLE " + quoted(kReplacedPrefix, table));
-    } else {
-      db.Execute("RENAME TABLE " + MySqlName(staging) + " TO " + MySqlName(table));
-    }
+    swapIn(db, replacing, outcome);
+  } catch (const EInterrupted&) {
+    dropStaging(db, table);
+    throw;
   } catch (const std::exception& e) {
-    throw std::runtime_error(e.what() + dropStaging(db, table));
+    throw std::runtime_error(DescribeFailure(e, serverName(db)) + dropStaging(db, table));
+  }
+  if (!replacing) return;
+  // Swapped in: the table is converted whatever happens to its old copy now.
+  observer_.TableSwapped(table);
+  const std::string drop = "DROP TABLE " + quoted(kReplacedPrefix, table);
+  outcome.leftoverReason = runOrRetry(db, drop);
+  if (!outcome.leftoverReason.empty()) outcome.leftover = drop + ";";
+}
+
+void SqlConverter::load(sql::SqlConnection& db, ff::TableStorage& source, const SqlTablePlan& plan,
+                        std::int64_t total, TableOutcome& outcome) {
+  const std::string& table = outcome.table;
+  const std::string staging = WorkTableName(kStagingPrefix, table);
+  db.Execute("DROP TABLE IF EXISTS " + MySqlName(staging));
+  if (stop_) throw EInterrupted();
+  db.Execute(plan.CreateSql(staging, options_.collation));
+  TableLoader loader(source, plan, options_.nullForBadDates, stop_,
+                     [&](const ValueRejection& r) { observer_.ValueRejected(table, r); });
+  outcome.counts = loader.Load(db, staging, [&](std::int64_t done) { observer_.RowsLoaded(table, done, total); });
+  if (outcome.counts.rowsWritten != static_cast<std::uint64_t>(outcome.counts.rowsRead)) {
+    throw std::runtime_error("tjeneren tok " + std::to_string(outcome.counts.rowsWritten) + " av " +
+                             std::to_string(outcome.counts.rowsRead) + " rader");
+  }
+  if (const std::string indexes = plan.IndexSql(staging); !indexes.empty()) db.Execute(indexes);
+  if (options_.verify) {
+    outcome.verified = TableVerifier(source, plan, options_.nullForBadDates, stop_).Verify(db, staging);
+    if (!outcome.verified->AllIdentical()) {
+      throw std::runtime_error("kontrollen fant forskjeller: " + outcome.verified->firstDifference);
+    }
+  }
+  if (stop_) throw EInterrupted();
+}
+
+void SqlConverter::swapIn(sql::SqlConnection& db, bool replacing, TableOutcome& outcome) {
+  const std::string& table = outcome.table;
+  const std::string staging = quoted(kStagingPrefix, table);
+  if (replacing) {
+    db.Execute("RENAME TABLE " + MySqlName(table) + " TO " + quoted(kReplacedPrefix, table) + ", " + staging +
+               " TO " + MySqlName(table));
+  } else {
+    db.Execute("RENAME TABLE " + staging + " TO " + MySqlName(table));
   }
 }
 
 std::string SqlConverter::dropStaging(sql::SqlConnection& db, const std::string& table) {
-  const std::string drop = "DROP TABLE IF EXISTS " + quoted(kStagingPrefix, table);
+  const std::string failure = runOrRetry(db, "DROP TABLE IF EXISTS " + quoted(kStagingPrefix, table));
+  if (failure.empty()) return "";
+  return " (arbeidstabellen " + WorkTableName(kStagingPrefix, table) + " kunne ikke fjernes: " + failure +
+         "; neste konvertering fjerner den)";
+}
+
+std::string SqlConverter::runOrRetry(sql::SqlConnection& db, const std::string& statement) {
   try {
-    db.Execute(drop);
+    db.Execute(statement);
     return "";
   } catch (const sql::SqlError&) {
   }
   // The connection may be gone with the server; one fresh try.
   try {
-    connect()->Execute(drop);
+    connect()->Execute(statement);
     return "";
-  } catch (const std::runtime_error& e) {  // from connecting or from the drop
-    return " (arbeidstabellen " + WorkTableName(kStagingPrefix, table) + " kunne ikke fjernes: " + e.what() +
-           "; neste konvertering fjerner den)";
+  } catch (const std::runtime_error& e) {  // from connecting or from the statement
+    return e.what();
   }
 }

@@ -20,11 +20,18 @@
 // a message that names the target.
 using TargetConnector = std::function<std::unique_ptr<sql::SqlConnection>()>;
 
+// Sorts "Ås" after "Øst", as Norwegian does.
+inline constexpr const char* kDefaultCollation = "utf8mb4_danish_ci";
+
 struct ConvertOptions {
   std::string fromAlias;            // a table alias (.ff2 files or a store)
   std::vector<std::string> tables;  // empty: every table of the alias
   bool verify = true;
   bool nullForBadDates = false;     // dates the target cannot hold become NULL (and are counted)
+  std::string collation = kDefaultCollation;  // of the target tables' text; utf8mb4
+  // Foreign keys of other tables that point at a table about to be replaced are dropped with
+  // it; without this that table is refused.
+  bool dropForeignKeys = false;
 };
 
 struct TableOutcome {
@@ -35,6 +42,12 @@ struct TableOutcome {
   std::optional<VerifyResult> verified;  // none when verification was off or not reached
   std::string error;                     // empty when the table was converted
   bool damagedSource = false;            // the source table could not be read at all
+  bool stopped = false;                  // a stop abandoned it, or came before it was started
+  // Converted, but the replaced copy is still on the server: the SQL that removes it, and why
+  // it was not removed.
+  std::string leftover;
+  std::string leftoverReason;
+  std::vector<std::string> notes;  // what else the user must know (foreign keys dropped)
 
   bool Converted() const { return error.empty(); }
 };
@@ -45,12 +58,17 @@ class ConvertObserver {
   virtual ~ConvertObserver() = default;
   virtual void TableStarted(const std::string& /*table*/, std::int64_t /*rows*/) {}
   virtual void RowsLoaded(const std::string& /*table*/, std::int64_t /*done*/, std::int64_t /*total*/) {}
+  // After the swap, before the replaced copy is dropped.
+  virtual void TableSwapped(const std::string& /*table*/) {}
   virtual void TableFinished(const TableOutcome& /*outcome*/) {}
+  // A value refused, or made NULL; called on the loader's reading thread.
+  virtual void ValueRejected(const std::string& /*table*/, const ValueRejection& /*rejection*/) {}
 };
 
 // Bad input found before anything is converted: unknown alias, table or SQL alias, two table
-// files whose names differ only by case, or an SQL alias that cannot connect (the database's
-// own message).
+// files whose names differ only by case, an SQL alias that cannot connect (the database's
+// own message), an unknown collation, or a server that refuses what the conversion needs
+// (LOAD DATA LOCAL, the rights CREATE, DROP, INSERT, ALTER, INDEX and SELECT).
 class EConvertInput : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
@@ -65,9 +83,14 @@ inline constexpr const char* kReplacedPrefix = "kvist_gml_";
 // MD5. The same table always gets the same name, so a run finds what an earlier one left.
 std::string WorkTableName(const std::string& prefix, const std::string& table);
 
+// The text of a failure for the user; a server out of disk space says so in Norwegian, naming
+// the server, with the server's own text.
+std::string DescribeFailure(const std::exception& failure, const std::string& server);
+
 class SqlConverter {
  public:
-  // Checks the alias, the tables and the connection. Throws EConvertInput.
+  // Checks the alias, the tables, the connection, the collation and that the server allows
+  // what the conversion does; nothing on the server is changed. Throws EConvertInput.
   // REQUIRES: observer and stop outlive the converter.
   SqlConverter(ConvertOptions options, TargetConnector connectTarget, ConvertObserver& observer,
                const std::atomic<bool>& stop);
@@ -75,14 +98,32 @@ class SqlConverter {
   // The tables to convert, with their names as the source alias has them.
   const std::vector<std::string>& Tables() const { return tables_; }
 
-  // Converts every table, going on after a failed one; the source is only read.
+  // The table the source's table becomes, and its row count. Throws the source's ff::Error.
+  SqlTablePlan Plan(const std::string& table, std::int64_t& rows) const;
+
+  // Clears the work tables an earlier run left (see WorkTablesLeft), then converts every
+  // table, going on after a failed one; the source is only read. Once stop is raised the
+  // table under way is abandoned (its staging table dropped) and no other is started.
   std::vector<TableOutcome> Run();
+
+  // What Run found of earlier runs and did about it, one line each.
+  const std::vector<std::string>& WorkTablesLeft() const { return workTablesLeft_; }
 
  private:
   TableOutcome convertTable(const std::string& table);
   void loadAndSwap(sql::SqlConnection& db, ff::TableStorage& source, const SqlTablePlan& plan,
                    std::int64_t total, TableOutcome& outcome);
+  void load(sql::SqlConnection& db, ff::TableStorage& source, const SqlTablePlan& plan, std::int64_t total,
+            TableOutcome& outcome);
+  void swapIn(sql::SqlConnection& db, bool replacing, TableOutcome& outcome);
+  std::vector<std::string> foreignKeysTo(sql::SqlConnection& db, const std::string& table);
+  void clearWorkTables(sql::SqlConnection& db);
+  // Drops the staging table; empty, or why it could not be dropped.
   std::string dropStaging(sql::SqlConnection& db, const std::string& table);
+  void checkServer(sql::SqlConnection& db) const;
+  // Runs the statement, once more on a fresh connection if it fails; the failure's text, or
+  // empty when it ran.
+  std::string runOrRetry(sql::SqlConnection& db, const std::string& statement);
 
   std::unique_ptr<sql::SqlConnection> connect();
 
@@ -91,4 +132,5 @@ class SqlConverter {
   ConvertObserver& observer_;
   const std::atomic<bool>& stop_;
   std::vector<std::string> tables_;
+  std::vector<std::string> workTablesLeft_;
 };

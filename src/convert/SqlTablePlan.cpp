@@ -86,10 +86,11 @@ SqlTablePlan::SqlTablePlan(const std::vector<ff::FieldDef>& fields, const std::v
   for (const auto& f : fields) columns_.push_back(columnFor(f, rowBytes));
 }
 
-std::string SqlTablePlan::CreateSql(const std::string& table) const {
+std::string SqlTablePlan::CreateSql(const std::string& table, const std::string& collation) const {
   std::string sql = "CREATE TABLE " + MySqlName(table) + " (" + MySqlName(keyName_) + " INT NOT NULL AUTO_INCREMENT";
   for (const auto& c : columns_) sql += ", " + MySqlName(c.name) + " " + c.sqlType + " NULL";
-  return sql + ", PRIMARY KEY (" + MySqlName(keyName_) + ")) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4";
+  sql += ", PRIMARY KEY (" + MySqlName(keyName_) + ")) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4";
+  return collation.empty() ? sql : sql + " COLLATE=" + collation;
 }
 
 std::string SqlTablePlan::indexPart(const std::string& field, int share, bool descending) const {
@@ -107,19 +108,26 @@ std::string SqlTablePlan::indexPart(const std::string& field, int share, bool de
   return part + (descending ? " DESC" : "");
 }
 
-std::string SqlTablePlan::IndexSql(const std::string& table) const {
-  if (indexes_.empty()) return {};
+std::vector<std::string> SqlTablePlan::Indexes() const {
   const auto names = indexNames(indexes_);
-  std::string sql = "ALTER TABLE " + MySqlName(table);
+  std::vector<std::string> indexes;
   for (std::size_t i = 0; i < indexes_.size(); ++i) {
     const auto& ix = indexes_[i];
     const int share = kKeyBudget / static_cast<int>(ix.fields.size()) - 8;
-    sql += std::string(i ? "," : "") + " ADD INDEX " + MySqlName(names[i]) + " (";
+    std::string index = MySqlName(names[i]) + " (";
     for (std::size_t k = 0; k < ix.fields.size(); ++k) {
-      sql += (k ? ", " : "") + indexPart(ix.fields[k], share, ix.options & ff::ixDescending);
+      index += (k ? ", " : "") + indexPart(ix.fields[k], share, ix.options & ff::ixDescending);
     }
-    sql += ")";
+    indexes.push_back(index + ")");
   }
+  return indexes;
+}
+
+std::string SqlTablePlan::IndexSql(const std::string& table) const {
+  if (indexes_.empty()) return {};
+  std::string sql = "ALTER TABLE " + MySqlName(table);
+  const auto indexes = Indexes();
+  for (std::size_t i = 0; i < indexes.size(); ++i) sql += std::string(i ? "," : "") + " ADD INDEX " + indexes[i];
   return sql;
 }
 

@@ -28,8 +28,11 @@ class SqlTablePlan {
   bool KeyRenamed() const { return keyName_ != "id"; }
   const std::vector<TargetColumn>& Columns() const { return columns_; }
 
-  // CREATE TABLE with the key and every column, without indexes.
-  std::string CreateSql(const std::string& table) const;
+  // CREATE TABLE with the key and every column, without indexes; text is sorted by the
+  // collation (an utf8mb4 one) when one is given, else by the server's default.
+  std::string CreateSql(const std::string& table, const std::string& collation = {}) const;
+  // Each index as ADD INDEX takes it: "`NAME` (`FIELD`, `FIELD`(191) DESC)".
+  std::vector<std::string> Indexes() const;
   // One ALTER TABLE adding every index; empty when the source has none.
   std::string IndexSql(const std::string& table) const;
   // LOAD DATA LOCAL of tab-separated lines: the key, then the fields in order.

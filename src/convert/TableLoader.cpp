@@ -80,8 +80,34 @@ class ChunkQueue {
 };
 
 TableLoader::TableLoader(ff::TableStorage& source, const SqlTablePlan& plan, bool nullForBadDates,
-                         const std::atomic<bool>& stop)
-    : source_(source), plan_(plan), nullForBadDates_(nullForBadDates), stop_(stop) {}
+                         const std::atomic<bool>& stop, RejectionSink onRejected)
+    : source_(source), plan_(plan), nullForBadDates_(nullForBadDates), stop_(stop), onRejected_(std::move(onRejected)) {}
+
+void TableLoader::reject(std::int64_t number, const TargetColumn& column, const EValueRefused& refused, bool madeNull) {
+  if (onRejected_) onRejected_({number, column.name, refused.Value(), refused.Reason(), madeNull});
+  if (!madeNull && !firstRefused_) {
+    firstRefused_.emplace("rad " + std::to_string(number) + ", felt " + column.name, refused);
+  }
+}
+
+void TableLoader::appendValue(std::string& out, std::int64_t number, const TargetColumn& column, const ff::Value& v,
+                              LoadCounts& counts) {
+  CellState state = CellState::Null;
+  try {
+    state = AppendColumnText(out, column.kind, v, nullForBadDates_);
+  } catch (const EValueRefused& e) {
+    reject(number, column, e, false);
+  }
+  if (state != CellState::Value) out += "\\N";
+  if (state != CellState::MadeNull) return;
+  ++counts.madeNull;
+  try {  // once more, strictly, for what the value was and why it could not go
+    std::string strict;
+    AppendColumnText(strict, column.kind, v, false);
+  } catch (const EValueRefused& e) {
+    reject(number, column, e, true);
+  }
+}
 
 void TableLoader::appendRow(std::string& out, std::int64_t number, const ff::Row& row, LoadCounts& counts) {
   out += std::to_string(number);
@@ -97,14 +123,7 @@ void TableLoader::appendRow(std::string& out, std::int64_t number, const ff::Row
       if (columns[i].byDigest) counts.blobBytes += static_cast<std::int64_t>(text.size());
       continue;
     }
-    CellState state;
-    try {
-      state = AppendColumnText(out, kind, v, nullForBadDates_);
-    } catch (const EValueRefused& e) {
-      throw EValueRefused("rad " + std::to_string(number) + ", felt " + columns[i].name + ": " + e.what());
-    }
-    if (state != CellState::Value) out += "\\N";
-    if (state == CellState::MadeNull) ++counts.madeNull;
+    appendValue(out, number, columns[i], v, counts);
   }
   out += '\n';
 }
@@ -116,12 +135,15 @@ void TableLoader::encodeRows(ChunkQueue& queue, LoadCounts& counts) {
   while (rows->Next(row)) {
     if (stop_) throw EInterrupted();
     appendRow(chunk.bytes, ++counts.rowsRead, row, counts);
-    if (chunk.bytes.size() >= kChunkBytes) {
+    if (firstRefused_) {
+      chunk = Chunk{};  // the table fails: nothing more to send, only the other refusals to find
+    } else if (chunk.bytes.size() >= kChunkBytes) {
       chunk.rowsUpTo = counts.rowsRead;
       if (!queue.Push(std::move(chunk))) return;
       chunk = Chunk{};
     }
   }
+  if (firstRefused_) throw *firstRefused_;
   chunk.rowsUpTo = counts.rowsRead;
   if (!chunk.bytes.empty()) queue.Push(std::move(chunk));
 }

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "convert/SqlTablePlan.h"
@@ -19,6 +20,16 @@ struct LoadCounts {
   std::int64_t madeNull = 0;   // dates the target cannot hold, written as NULL
 };
 
+// A value refused, or made NULL, on its way to the server.
+struct ValueRejection {
+  std::int64_t row = 0;  // 1..N in the source's physical order
+  std::string field;
+  std::string value;  // as the message shows it
+  std::string reason;
+  bool madeNull = false;  // written as NULL (dates out of range, when asked) rather than refused
+};
+using RejectionSink = std::function<void(const ValueRejection&)>;
+
 // Thrown when the stop flag was raised during a load.
 class EInterrupted : public std::runtime_error {
  public:
@@ -27,24 +38,32 @@ class EInterrupted : public std::runtime_error {
 
 class TableLoader {
  public:
-  // REQUIRES: plan was made from source's fields; source and stop outlive the loader.
+  // onRejected (may be empty) is told of every value refused or made NULL, on the reading
+  // thread. REQUIRES: plan was made from source's fields; source and stop outlive the loader.
   TableLoader(ff::TableStorage& source, const SqlTablePlan& plan, bool nullForBadDates,
-              const std::atomic<bool>& stop);
+              const std::atomic<bool>& stop, RejectionSink onRejected = {});
 
   // Loads every row of the source, in physical order, into `table` (made from the plan),
-  // numbering the key 1..N. onProgress gets the rows handed to the server so far.
-  // Throws EValueRefused (naming row, field and value), sql::SqlError, EInterrupted or the
-  // source's ff::Error; the table may then hold some of the rows.
+  // numbering the key 1..N. onProgress gets the rows handed to the server so far. After a
+  // refused value no more rows go to the server, but the rest are still read so that every
+  // refused value is told to onRejected.
+  // Throws EValueRefused (naming row, field and value of the first), sql::SqlError,
+  // EInterrupted or the source's ff::Error; the table may then hold some of the rows.
   LoadCounts Load(sql::SqlConnection& db, const std::string& table,
                   const std::function<void(std::int64_t rowsSent)>& onProgress);
 
  private:
   void encodeRows(class ChunkQueue& queue, LoadCounts& counts);
   void appendRow(std::string& out, std::int64_t number, const ff::Row& row, LoadCounts& counts);
+  void appendValue(std::string& out, std::int64_t number, const TargetColumn& column, const ff::Value& v,
+                   LoadCounts& counts);
+  void reject(std::int64_t number, const TargetColumn& column, const EValueRefused& refused, bool madeNull);
 
   ff::TableStorage& source_;
   const SqlTablePlan& plan_;
   bool nullForBadDates_;
   const std::atomic<bool>& stop_;
+  RejectionSink onRejected_;
+  std::optional<EValueRefused> firstRefused_;
   std::string scratch_;  // text of a non-text value in a text column
 };

@@ -3,7 +3,10 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 
 #include "settings/Felles.h"
@@ -77,6 +80,10 @@ std::string connectionFailure(const std::string& alias, const SqlAliasSettings& 
   return message;
 }
 
+bool hasSection(const IniFile& file, const std::string& alias) {
+  return std::any_of(std::begin(kKeys), std::end(kKeys), [&](const char* key) { return file.Read(alias, key).has_value(); });
+}
+
 struct KeptConnection {
   SqlAliasSettings settings;
   std::unique_ptr<sql::SqlConnection> connection;
@@ -90,6 +97,13 @@ std::map<std::string, KeptConnection>& keptConnections() {
 
 }  // namespace
 
+EUnknownSqlAlias::EUnknownSqlAlias(const std::string& alias, const std::string& file)
+    : ESqlError("Ukjent databasealias: " + alias),
+      whereLooked_("SQL-aliasene leses fra " + std::filesystem::weakly_canonical(std::filesystem::absolute(file)).string() +
+                   (std::filesystem::exists(file) ? "" : " (filen finnes ikke)") +
+                   ", og der er det ingen seksjon [" + alias + "]. Legg den til med: kvist-ff sql-alias add " +
+                   alias + " --host VERT --database DATABASE --user BRUKER") {}
+
 std::string SqlAliasFileName() { return SettingsFolder() + "SQLALIAS.INI"; }
 
 SqlAliasSettings PrivateServerAlias() {
@@ -102,9 +116,7 @@ SqlAliasSettings PrivateServerAlias() {
 
 std::optional<SqlAliasSettings> ReadSqlAlias(const std::string& alias) {
   const IniFile file = IniFile::Load(SqlAliasFileName());
-  bool present = false;
-  for (const char* key : kKeys) present = present || file.Read(alias, key).has_value();
-  if (!present) {
+  if (!hasSection(file, alias)) {
     if (Utf8Upper(alias) == Utf8Upper(kSqlAliasMySQLweb)) return PrivateServerAlias();
     return std::nullopt;
   }
@@ -135,12 +147,27 @@ void WriteSqlAlias(const std::string& alias, const SqlAliasSettings& settings) {
                                 switchText(settings.tlsVerifyServer)};
   static_assert(std::size(values) == std::size(kKeys));
   for (std::size_t i = 0; i < std::size(kKeys); ++i) file.Write(alias, kKeys[i], values[i]);
-  file.Save(!settings.password.empty());
+  file.Save(true);
+}
+
+void AddSqlAlias(const std::string& alias, const SqlAliasSettings& settings) {
+  const bool goodLetters = std::all_of(alias.begin(), alias.end(), [](char c) {
+    return (c & 0x80) != 0 || std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '-' || c == '.';
+  });
+  if (alias.empty() || Utf8Length(alias) > 64 || !goodLetters) {
+    throw SettingsError("Ugyldig navn på SQL-alias: \"" + alias +
+                        "\" (bruk bokstaver, sifre, _, - og ., høyst 64 tegn)");
+  }
+  if (hasSection(IniFile::Load(SqlAliasFileName()), alias)) {
+    throw SettingsError("SQL-aliaset " + alias + " finnes allerede i " + SqlAliasFileName() +
+                        "; velg et annet navn, eller endre seksjonen [" + alias + "] i filen");
+  }
+  WriteSqlAlias(alias, settings);
 }
 
 SqlAliasSettings RequireSqlAlias(const std::string& alias) {
   const auto settings = ReadSqlAlias(alias);
-  if (!settings) throw ESqlError("Ukjent databasealias: " + alias);
+  if (!settings) throw EUnknownSqlAlias(alias, SqlAliasFileName());
   return *settings;
 }
 
@@ -169,6 +196,16 @@ std::unique_ptr<sql::SqlConnection> ConnectSqlAlias(const std::string& alias, co
 
 std::function<std::unique_ptr<sql::SqlConnection>()> SqlAliasConnector(const std::string& alias) {
   return [alias] { return ConnectSqlAlias(alias, RequireSqlAlias(alias)); };
+}
+
+std::function<std::unique_ptr<sql::SqlConnection>()> SqlAliasConnectorSayingWhere(const std::string& alias) {
+  return [alias] {
+    try {
+      return SqlAliasConnector(alias)();
+    } catch (const EUnknownSqlAlias& e) {
+      throw ESqlError(std::string(e.what()) + "\n" + e.WhereLooked());
+    }
+  };
 }
 
 sql::SqlConnection& AliasConnection(const std::string& alias) {

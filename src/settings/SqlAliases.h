@@ -16,6 +16,17 @@ class ESqlError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// An alias that the alias file has no section for. what() is the short text the window shows;
+// WhereLooked() says which file was read and how to add the alias, for the command line.
+class EUnknownSqlAlias : public ESqlError {
+ public:
+  EUnknownSqlAlias(const std::string& alias, const std::string& file);
+  const std::string& WhereLooked() const { return whereLooked_; }
+
+ private:
+  std::string whereLooked_;
+};
+
 // Where an alias leads. An empty socket and host mean the server's default socket.
 struct SqlAliasSettings {
   std::string driver = "QMARIADB";
@@ -50,12 +61,18 @@ SqlAliasSettings PrivateServerAlias();
 // yes or no, and when the section has a password while others than the owner can read the file.
 std::optional<SqlAliasSettings> ReadSqlAlias(const std::string& alias);
 
-// Writes (or replaces) the alias's section in the alias file; with a password the file becomes
-// readable by its owner only.
+// Writes (or replaces) the alias's section in the alias file, which is kept readable by its
+// owner only: any section of it may hold a password.
 // Throws SettingsError when the file cannot be written.
 void WriteSqlAlias(const std::string& alias, const SqlAliasSettings& settings);
 
-// ReadSqlAlias, throwing ESqlError for an unknown alias.
+// Adds a new alias's section to the alias file (readable by its owner only). Throws
+// SettingsError for a name that is no good as a section name (empty, longer than 64
+// characters, or other than letters, digits, "_", "-" and "."), for an alias the file already
+// has, and when the file cannot be written.
+void AddSqlAlias(const std::string& alias, const SqlAliasSettings& settings);
+
+// ReadSqlAlias, throwing EUnknownSqlAlias for an unknown alias.
 SqlAliasSettings RequireSqlAlias(const std::string& alias);
 
 // The SQL client's endpoint of an alias's settings, named after the alias.
@@ -69,6 +86,9 @@ std::unique_ptr<sql::SqlConnection> ConnectSqlAlias(const std::string& alias, co
 // Connects afresh to where the alias leads on each call, as ConnectSqlAlias of the alias's
 // current settings; throws ESqlError as RequireSqlAlias and ConnectSqlAlias do.
 std::function<std::unique_ptr<sql::SqlConnection>()> SqlAliasConnector(const std::string& alias);
+// SqlAliasConnector for the command line: an unknown alias's message also says where it was
+// looked for (a second line of its own).
+std::function<std::unique_ptr<sql::SqlConnection>()> SqlAliasConnectorSayingWhere(const std::string& alias);
 
 // The kept connection of the alias, connecting on first use; one that was lost, or whose
 // settings changed in the alias file, is made again.

@@ -1,6 +1,9 @@
 // kvist-ff: the table store from the command line, for scripts, tests and headless users.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
 #include <functional>
 #include <iostream>
 #include <map>
@@ -9,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include <termios.h>
 #include <unistd.h>
 
 #include "convert/ConvertReport.h"
@@ -25,6 +29,7 @@
 #include "store/TableCopy.h"
 #include "store/backends/StandardBackends.h"
 #include "settings/Felles.h"
+#include "settings/SettingsError.h"
 #include "settings/SqlAliases.h"
 #include "text/Cp1252.h"
 
@@ -277,6 +282,82 @@ int cmdLogin(Args args) {
   return 0;
 }
 
+// A password from the terminal without echo (the prompt on standard error), else the first
+// line of standard input, so that scripts and tests can pipe it in.
+std::string readPassword(const std::string& prompt) {
+  if (!isatty(STDIN_FILENO)) {
+    std::string password;
+    std::getline(std::cin, password);
+    return password;
+  }
+  termios saved{};
+  tcgetattr(STDIN_FILENO, &saved);
+  termios quiet = saved;
+  quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+  std::cerr << prompt << std::flush;
+  tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+  std::string password;
+  std::getline(std::cin, password);
+  tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+  std::cerr << '\n';
+  return password;
+}
+
+std::string requiredOption(const std::multimap<std::string, std::string>& options, const std::string& name,
+                           const char* what) {
+  const auto it = options.find(name);
+  if (it == options.end()) throw UsageError("mangler " + name + " " + what);
+  return it->second;
+}
+
+std::string optionOr(const std::multimap<std::string, std::string>& options, const std::string& name) {
+  const auto it = options.find(name);
+  return it == options.end() ? std::string() : it->second;
+}
+
+// A server reached over TCP/IP (--host, --port) or through a local socket (--socket).
+void takePlace(const std::multimap<std::string, std::string>& options, SqlAliasSettings& settings) {
+  settings.host = optionOr(options, "--host");
+  settings.socket = optionOr(options, "--socket");
+  if (settings.host.empty() == settings.socket.empty()) throw UsageError("oppgi enten --host VERT eller --socket FIL");
+  if (const std::string port = optionOr(options, "--port"); !port.empty()) {
+    if (settings.host.empty()) throw UsageError("--port hører til --host");
+    try {
+      std::size_t used = 0;
+      settings.port = std::stoi(port, &used);
+      if (used != port.size() || settings.port < 1 || settings.port > 65535) throw std::invalid_argument(port);
+    } catch (const std::logic_error&) {
+      throw UsageError("ugyldig port: " + port);
+    }
+  }
+}
+
+// The SQL alias's password is asked for, never taken from the command line where others
+// could see it.
+int cmdSqlAlias(Args args) {
+  const auto options = takeOptions(args, {"--host", "--port", "--socket", "--database", "--user", "--ca",
+                                          "--tls-required", "--verify-server"});
+  requireArgs(args, 2, 2);
+  if (args[0] != "add") throw UsageError("ukjent sql-alias-kommando: " + args[0]);
+  SqlAliasSettings settings;
+  takePlace(options, settings);
+  settings.database = requiredOption(options, "--database", "DATABASE");
+  settings.user = requiredOption(options, "--user", "BRUKER");
+  settings.tlsCa = optionOr(options, "--ca");
+  settings.tlsRequired = switchOption(options, "--tls-required");
+  settings.tlsVerifyServer = switchOption(options, "--verify-server");
+  InitSettingsStore();
+  settings.password = readPassword("Passord for " + settings.user + ": ");
+  try {
+    AddSqlAlias(args[1], settings);
+  } catch (const SettingsError& e) {
+    std::cerr << "kvist-ff sql-alias: " << e.what() << '\n';
+    return 2;
+  }
+  std::cout << "SQL-aliaset " << args[1] << " er lagret i " << SqlAliasFileName() << " (bare eieren kan lese filen)\n";
+  return 0;
+}
+
 int cmdExecSql(Args args) {
   requireArgs(args, 1, 1);
   InitSettingsStore();
@@ -320,21 +401,57 @@ int cmdImport(Args args) {
   return 1;
 }
 
+// The platform's data folder for the tool's own files: $XDG_DATA_HOME/kvistmerket, else
+// ~/.local/share/kvistmerket.
+std::string dataFolder() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  const char* home = std::getenv("HOME");
+  const std::string base = data && *data ? data : std::string(home && *home ? home : ".") + "/.local/share";
+  return base + "/kvistmerket/";
+}
+
+// By default each run's log goes into the data folder, named by when it started, and the
+// reject report beside it.
+ConvertFiles convertFiles(const std::multimap<std::string, std::string>& options) {
+  ConvertFiles files{optionOr(options, "--log"), optionOr(options, "--reject-report")};
+  if (files.log.empty()) {
+    const std::time_t t = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    std::error_code ec;
+    std::filesystem::create_directories(dataFolder() + "logg", ec);
+    files.log = dataFolder() + "logg/konvertering-" + stamp + ".log";
+  }
+  if (files.rejects.empty()) {
+    const auto dot = files.log.rfind('.');
+    files.rejects = (dot == std::string::npos || dot < files.log.rfind('/') + 1 ? files.log : files.log.substr(0, dot)) +
+                    "-avvist.tsv";
+  }
+  return files;
+}
+
 int cmdConvert(Args args) {
   // Flags without a value first; takeOptions reads "--name VALUE" pairs.
   const auto takeFlag = [&](const char* flag) { return std::erase(args, std::string(flag)) > 0; };
   ConvertOptions options;
   options.verify = !takeFlag("--no-verify");
-  options.nullForBadDates = takeFlag("--lossy-dates=null");
+  options.nullForBadDates = takeFlag("--lossy-dates=null") | takeFlag("--lossy-dates");
+  options.dropForeignKeys = takeFlag("--drop-foreign-keys");
   const bool quiet = takeFlag("--quiet");
-  const auto valued = takeOptions(args, {"--to"});
+  const bool dryRun = takeFlag("--dry-run");
+  const auto valued = takeOptions(args, {"--to", "--collation", "--log", "--reject-report"});
   requireArgs(args, 1);
-  const auto to = valued.find("--to");
-  if (to == valued.end()) throw UsageError("mangler --to SQLALIAS");
+  const std::string to = requiredOption(valued, "--to", "SQLALIAS");
+  if (const std::string collation = optionOr(valued, "--collation"); !collation.empty()) options.collation = collation;
   options.fromAlias = args[0];
   options.tables.assign(args.begin() + 1, args.end());
   InitSettingsStore();
-  return RunConvertCommand(options, SqlAliasConnector(to->second), !quiet && isatty(STDERR_FILENO), std::cout, std::cerr);
+  const auto connector = SqlAliasConnectorSayingWhere(to);
+  if (dryRun) return RunConvertPlan(options, connector, std::cout, std::cerr);
+  return RunConvertCommand(options, connector, !quiet && isatty(STDERR_FILENO), convertFiles(valued), std::cout,
+                           std::cerr);
 }
 
 int cmdCopyAlias(Args args) {
@@ -409,10 +526,24 @@ const std::vector<Command>& commands() {
          "kjør SQL-teksten fra standard inn i én forespørsel mot et SQL-alias (SQLALIAS.INI i\n"
          "innstillingsmappen; uten oppføring er MySQLweb den lokale MariaDB-en)"}},
        cmdExecSql},
+      {"sql-alias",
+       {{"add NAVN (--host VERT [--port PORT] | --socket FIL) --database DATABASE --user BRUKER\n"
+         "      [--ca FIL] [--tls-required 1|0] [--verify-server 1|0]",
+         "legg til et SQL-alias i SQLALIAS.INI i innstillingsmappen (bare eieren kan lese filen);\n"
+         "passordet spørres om uten at det vises (eller leses fra standard inn). Over TCP/IP er\n"
+         "kryptering (TLS) påkrevd: --ca er CA-filen serverens sertifikat kontrolleres mot"}},
+       cmdSqlAlias},
       {"convert",
-       {{"FRA_ALIAS --to SQLALIAS [TABELL...] [--no-verify] [--quiet] [--lossy-dates=null]",
+       {{"FRA_ALIAS --to SQLALIAS [TABELL...] [--dry-run] [--no-verify] [--quiet] [--lossy-dates]\n"
+         "      [--collation NAVN] [--drop-foreign-keys] [--log FIL] [--reject-report FIL]",
          "flytt tabeller med alle rader inn i MySQL/MariaDB, kontrollert mot kilden; uten\n"
-         "tabellnavn alle"}},
+         "tabellnavn alle. --dry-run: vis planen (tabeller, kolonnetyper, indekser, nøkkelen)\n"
+         "uten å endre noe på serveren. --lossy-dates: datoer utenfor det MySQL kan lagre blir\n"
+         "NULL. --collation: sorteringen av tekst (utf8mb4_danish_ci: Ø før Å). En tabell som\n"
+         "andre tabellers fremmednøkler peker på erstattes ikke, unntatt med --drop-foreign-keys\n"
+         "(som fjerner dem). Loggen (--log) legges ellers i ~/.local/share/kvistmerket/logg/,\n"
+         "og avvisningsrapporten (hver avvist eller endret verdi) ved siden av den. Ctrl-C\n"
+         "avbryter trygt: tabellen under arbeid forblir uendret"}},
        cmdConvert},
   };
   return table;
@@ -488,6 +619,9 @@ int main(int argc, char** argv) {
   ff::RegisterStandardBackends();
   try {
     return runCommand(*command, Args(args.begin() + 1, args.end()));
+  } catch (const EUnknownSqlAlias& e) {
+    std::cerr << "kvist-ff: " << e.what() << '\n' << e.WhereLooked() << '\n';
+    return 1;
   } catch (const std::exception& e) {
     std::cerr << "kvist-ff: " << e.what() << '\n';
     return 1;

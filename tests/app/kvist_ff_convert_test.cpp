@@ -35,13 +35,16 @@ class ConvertCommandTest : public ::testing::Test {
     ASSERT_EQ(run({"insert", "FIRMA", "PROSJEKT", "ID=2", "NAVN=Berg"}).code, 0);
   }
 
-  ToolRun run(const QStringList& args) {
+  ToolRun run(const QStringList& args, const std::string& input = "") {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("FF_CONFIG_DIR", QString::fromStdString(firm.root() + "/config"));
+    env.insert("XDG_DATA_HOME", QString::fromStdString(settings.folder() + "data"));
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(QString::fromStdString(settings.folder() + "work"));
     p.start(KV_BINARY_DIR "/kvist-ff", args);
+    p.write(input.data(), static_cast<qint64>(input.size()));
+    p.closeWriteChannel();
     p.waitForFinished(60000);
     return {p.exitCode(), p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
   }
@@ -75,6 +78,11 @@ TEST_F(ConvertCommandTest, BadInputGivesAClearMessageAndExitCodeTwo) {
   refused({"convert", "INGEN", "--to", "MySQLweb"}, "Ukjent alias: INGEN");
   refused({"convert", "FIRMA", "--to", "MySQLweb", "BORTE"}, "Tabellen BORTE finnes ikke i alias FIRMA");
   refused({"convert", "FIRMA", "--to", "Ingenting"}, "Ukjent databasealias: Ingenting");
+  refused({"convert", "FIRMA", "--to", "Ingenting"},
+          "SQL-aliasene leses fra " + std::filesystem::weakly_canonical(settings.folder() + "etc/SQLALIAS.INI").string() +
+              ", og der er det ingen seksjon [Ingenting]. Legg den til med: kvist-ff sql-alias add Ingenting");
+  refused({"convert", "FIRMA", "--to", "MySQLweb", "--collation", "utf8mb4_klingon_ci"},
+          "Ukjent sortering (collation) for utf8mb4: utf8mb4_klingon_ci");
   refused({"convert", "FIRMA"}, "mangler --to SQLALIAS");
   EXPECT_EQ(db.tables(), sql_test::Names());
 }
@@ -113,6 +121,123 @@ TEST_F(ConvertCommandTest, FilesWhoseNamesDifferOnlyByCaseAreRefused) {
   const ToolRun stores = run({"convert", "FIRMA", "--to", "MySQLweb", "PROSJEKT"});
   EXPECT_EQ(stores.code, 2) << stores.out << stores.err;
   EXPECT_NE(stores.err.find("Filene PROSJEKT.ffdb og Prosjekt.ffdb i alias FIRMA"), std::string::npos) << stores.err;
+  EXPECT_EQ(db.tables(), sql_test::Names());
+}
+
+// A first run: the SQL alias is made with the tool (the password from standard input, the file
+// private), then the firm converts through it.
+TEST_F(ConvertCommandTest, AnSqlAliasMadeWithTheToolConvertsTheFirm) {
+  const SqlAliasSettings server = PrivateServerAlias();
+  const QStringList add{"sql-alias", "add", "Firmaet", "--socket", QString::fromStdString(server.socket),
+                        "--database", QString::fromStdString(db.name()), "--user", QString::fromStdString(server.user)};
+  const ToolRun made = run(add, "hemmelig\n");
+  ASSERT_EQ(made.code, 0) << made.err;
+  const std::string file = settings.folder() + "etc/SQLALIAS.INI";
+  EXPECT_NE(made.out.find("SQL-aliaset Firmaet er lagret i"), std::string::npos) << made.out;
+  EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  std::ifstream in(file);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("[Firmaet]"), std::string::npos) << text;
+  EXPECT_NE(text.find("Password=hemmelig"), std::string::npos) << text;
+  EXPECT_NE(text.find("Database=" + db.name()), std::string::npos) << text;
+
+  const ToolRun again = run(add, "x\n");
+  EXPECT_EQ(again.code, 2);
+  EXPECT_NE(again.err.find("SQL-aliaset Firmaet finnes allerede i"), std::string::npos) << again.err;
+  const ToolRun badName = run({"sql-alias", "add", "Fir[ma", "--host", "h", "--database", "d", "--user", "u"}, "x\n");
+  EXPECT_EQ(badName.code, 2);
+  EXPECT_NE(badName.err.find("Ugyldig navn på SQL-alias: \"Fir[ma\""), std::string::npos) << badName.err;
+  const ToolRun both = run({"sql-alias", "add", "B", "--host", "h", "--socket", "s", "--database", "d", "--user", "u"});
+  EXPECT_EQ(both.code, 2);
+  EXPECT_NE(both.err.find("oppgi enten --host VERT eller --socket FIL"), std::string::npos) << both.err;
+  const ToolRun help = run({"sql-alias", "--help"});
+  EXPECT_NE(help.out.find("kvist-ff sql-alias add NAVN (--host VERT [--port PORT] | --socket FIL)"), std::string::npos)
+      << help.out;
+
+  // The private server knows the system user by the socket: the password is not asked for there.
+  const ToolRun converted = run({"convert", "FIRMA", "--to", "Firmaet", "--quiet"});
+  EXPECT_EQ(converted.code, 0) << converted.out << converted.err;
+  EXPECT_EQ(db.tables(), sql_test::Names{"PROSJEKT"});
+}
+
+// --dry-run shows the plan and changes nothing on the server.
+TEST_F(ConvertCommandTest, ADryRunPrintsThePlanAndMakesNoTable) {
+  const ToolRun r = run({"convert", "FIRMA", "--to", "MySQLweb", "--dry-run"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  for (const std::string line :
+       {"Plan for FIRMA (sortering utf8mb4_danish_ci); ingenting er endret på serveren", "PROSJEKT (2 rader) blir tabellen PROSJEKT:",
+        "  kvist_id             INT AUTO_INCREMENT PRIMARY KEY (tabellen har et felt som heter id, så nøkkelen heter kvist_id)",
+        "  ID                   INT", "  NAVN                 VARCHAR(20)", "  indeks NAVN (NAVN)"}) {
+    EXPECT_NE(r.out.find(line + "\n"), std::string::npos) << line << "\n" << r.out;
+  }
+  EXPECT_EQ(db.tables(), sql_test::Names());
+}
+
+// The log and the reject report: every date made NULL is listed with table, row, field, value
+// and reason.
+TEST_F(ConvertCommandTest, TheRejectReportListsEveryChangedValueAndTheLogTheRun) {
+  ff2test::Ff2TableBuilder t({ff2test::field("NR", ff::ff2::FfType::Int32, 4),
+                              ff2test::field("TID", ff::ff2::FfType::DateTime, 8)});
+  t.addRecord({ff2test::le32(1), ff2test::f64(730000.0)});  // in 1999
+  t.addRecord({ff2test::le32(2), ff2test::f64(1.0)});       // 01.01.0001
+  t.addRecord({ff2test::le32(3), ff2test::f64(400.5)});     // in year 2
+  std::ofstream(firm.folder() + "TIDER.ff2", std::ios::binary) << t.build();
+  const std::string log = settings.folder() + "kjoring.log", rejects = settings.folder() + "avvist.tsv";
+  const ToolRun r = run({"convert", "FIRMA", "TIDER", "--to", "MySQLweb", "--lossy-dates", "--log",
+                         QString::fromStdString(log), "--reject-report", QString::fromStdString(rejects)});
+  EXPECT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("2 verdier ble avvist eller gjort NULL; alle står i " + rejects), std::string::npos) << r.out;
+  std::ifstream report(rejects);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(report, line);) lines.push_back(line);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "tabell\trad\tfelt\tverdi\tårsak\tutfall");
+  EXPECT_EQ(lines[1].rfind("TIDER\t2\tTID\t01.01.1 00:00:00.000 (", 0), 0u) << lines[1];
+  EXPECT_NE(lines[1].find("\ter ingen dato mellom år 1000 og 9999\tgjort NULL"), std::string::npos) << lines[1];
+  EXPECT_EQ(lines[2].rfind("TIDER\t3\tTID\t", 0), 0u) << lines[2];
+  std::ifstream in(log);
+  const std::string logged((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(logged.find("TIDER: konvertert, 3 rader"), std::string::npos) << logged;
+  EXPECT_NE(logged.find("1 av 1 tabeller konvertert"), std::string::npos) << logged;
+  EXPECT_NE(logged.find("avsluttet med kode 0"), std::string::npos) << logged;
+
+  // By default the log goes into the data folder and the report beside it.
+  const ToolRun byDefault = run({"convert", "FIRMA", "TIDER", "--to", "MySQLweb", "--lossy-dates"});
+  EXPECT_EQ(byDefault.code, 0) << byDefault.err;
+  const auto logLine = byDefault.out.find("Logg: " + settings.folder() + "data/kvistmerket/logg/konvertering-");
+  ASSERT_NE(logLine, std::string::npos) << byDefault.out;
+  const std::string defaultLog = byDefault.out.substr(logLine + 6, byDefault.out.find('\n', logLine) - logLine - 6);
+  EXPECT_TRUE(std::filesystem::exists(defaultLog)) << defaultLog;
+  EXPECT_TRUE(std::filesystem::exists(defaultLog.substr(0, defaultLog.size() - 4) + "-avvist.tsv")) << defaultLog;
+}
+
+// SIGTERM to the running tool: the table under way is abandoned with its staging table dropped,
+// the next is not started, a summary is printed and the exit code is 128 + 15.
+TEST_F(ConvertCommandTest, SigtermStopsTheRunCleanly) {
+  ff2test::Ff2TableBuilder big({ff2test::field("NR", ff::ff2::FfType::Int32, 4),
+                                ff2test::field("TALL", ff::ff2::FfType::Double, 8)});
+  for (std::uint32_t i = 0; i < 400000; ++i) big.addRecord({ff2test::le32(i), ff2test::f64(i * 0.5)});
+  std::ofstream(firm.folder() + "A_STOR.ff2", std::ios::binary) << big.build();
+  QProcess p;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("FF_CONFIG_DIR", QString::fromStdString(firm.root() + "/config"));
+  env.insert("XDG_DATA_HOME", QString::fromStdString(settings.folder() + "data"));
+  p.setProcessEnvironment(env);
+  p.setWorkingDirectory(QString::fromStdString(settings.folder() + "work"));
+  p.start(KV_BINARY_DIR "/kvist-ff", {"convert", "FIRMA", "A_STOR", "PROSJEKT", "--to", "MySQLweb"});
+  ASSERT_TRUE(p.waitForStarted());
+  // Stopped while its staging table is on the server, however long that takes to show.
+  while (p.state() == QProcess::Running && db.tables() != sql_test::Names{"kvist_ny_A_STOR"}) p.waitForFinished(5);
+  ASSERT_EQ(p.state(), QProcess::Running) << "the table was converted before the test could stop it";
+  p.terminate();  // SIGTERM
+  p.waitForFinished(60000);
+  const std::string out = p.readAllStandardOutput().toStdString();
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(p.exitCode(), 128 + 15) << out << p.readAllStandardError().toStdString();
+  EXPECT_NE(out.find("A_STOR: AVBRUTT: avbrutt"), std::string::npos) << out;
+  EXPECT_NE(out.find("PROSJEKT: AVBRUTT: ikke påbegynt"), std::string::npos) << out;
+  EXPECT_NE(out.find("Avbrutt med SIGTERM"), std::string::npos) << out;
   EXPECT_EQ(db.tables(), sql_test::Names());
 }
 

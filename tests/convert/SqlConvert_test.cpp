@@ -3,11 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <sstream>
 #include <regex>
 
+#include "convert/ConvertReport.h"
 #include "convert/SqlConvert.h"
 #include "db/SuiteDatabase.h"
 #include "store/Field.h"
@@ -32,9 +36,20 @@ const std::string kSamples = fs::is_directory(KV_SOURCE_DIR "/../shared/ff2-samp
 class Observer : public ConvertObserver {
  public:
   std::function<void(std::int64_t)> onRows;
+  std::function<void()> onSwapped;
   void RowsLoaded(const std::string&, std::int64_t done, std::int64_t) override {
     if (onRows) onRows(done);
   }
+  void TableSwapped(const std::string&) override {
+    if (onSwapped) onSwapped();
+  }
+  void ValueRejected(const std::string& table, const ValueRejection& r) override {
+    std::lock_guard lock(mutex);
+    rejected.push_back(table + " " + std::to_string(r.row) + " " + r.field + " " + r.value + " " + r.reason +
+                       (r.madeNull ? " (NULL)" : ""));
+  }
+  std::mutex mutex;
+  std::vector<std::string> rejected;
 };
 
 class SqlConvertTest : public ::testing::Test {
@@ -44,8 +59,25 @@ class SqlConvertTest : public ::testing::Test {
   std::vector<TableOutcome> convert(const std::string& alias, std::vector<std::string> tables = {},
                                     bool nullForBadDates = false) {
     ConvertOptions options{alias, std::move(tables), true, nullForBadDates};
-    return SqlConverter(options, SqlAliasConnector(kSqlAliasMySQLweb), observer, stop).Run();
+    return convertWith(options);
   }
+  std::vector<TableOutcome> convertWith(const ConvertOptions& options,
+                                        const TargetConnector& target = SqlAliasConnector(kSqlAliasMySQLweb)) {
+    SqlConverter converter(options, target, observer, stop);
+    auto outcomes = converter.Run();
+    workTablesLeft = converter.WorkTablesLeft();
+    return outcomes;
+  }
+  // Why the converter refuses to start, or "" when it starts.
+  std::string refusedBy(const ConvertOptions& options, const TargetConnector& target) {
+    try {
+      SqlConverter(options, target, observer, stop);
+      return "";
+    } catch (const EConvertInput& e) {
+      return e.what();
+    }
+  }
+  std::vector<std::string> workTablesLeft;
 
   ff::TffSession& session() { return ff::TffSession::DefaultSession(); }
 
@@ -397,3 +429,233 @@ TEST_F(StoppedServerTest, AServerStoppedMidLoadLeavesThePreviousCopyAndARerunSuc
 }
 
 }  // namespace
+
+namespace {
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+}  // namespace
+
+// A killed run leaves work tables: staging ones are dropped, a replaced copy whose table is
+// there is dropped, one whose table is gone is kept and told with the SQL that restores it.
+TEST_F(SqlConvertTest, WorkTablesOfAKilledRunAreClearedAndReported) {
+  makeTable("RADER", kNumberedFields, numberedRows(2));
+  ASSERT_EQ(db.run("CREATE TABLE kvist_ny_RADER (id INT)"), "");
+  ASSERT_EQ(db.run("CREATE TABLE kvist_ny_ANNEN (id INT)"), "");
+  ASSERT_EQ(db.run("CREATE TABLE HER (id INT)"), "");
+  ASSERT_EQ(db.run("CREATE TABLE kvist_gml_HER (id INT)"), "");
+  ASSERT_EQ(db.run("CREATE TABLE kvist_gml_BORTE (id INT)"), "");
+  ASSERT_TRUE(convert(firm.alias())[0].Converted());
+  EXPECT_EQ(db.tables(), (sql_test::Names{"HER", "kvist_gml_BORTE", "RADER"}));
+  std::string told;
+  for (const auto& line : workTablesLeft) told += line + "\n";
+  EXPECT_TRUE(contains(told, "Arbeidstabellen kvist_ny_RADER fra en tidligere avbrutt kjøring er fjernet")) << told;
+  EXPECT_TRUE(contains(told, "Arbeidstabellen kvist_ny_ANNEN")) << told;
+  EXPECT_TRUE(contains(told, "Den gamle kopien kvist_gml_HER av HER fra en tidligere avbrutt kjøring er fjernet")) << told;
+  EXPECT_TRUE(contains(told, "kvist_gml_BORTE er den gamle kopien av BORTE fra en tidligere avbrutt kjøring, men BORTE "
+                             "finnes ikke på serveren. Gi den navnet tilbake med RENAME TABLE kvist_gml_BORTE TO "
+                             "BORTE; eller fjern den med DROP TABLE kvist_gml_BORTE;"))
+      << told;
+  EXPECT_EQ(workTablesLeft.size(), 4u) << told;
+}
+
+// After the swap the table is converted: an old copy that cannot be dropped is a leftover with
+// the SQL that removes it, not a failure.
+TEST_F(SqlConvertTest, AFailureAfterTheSwapLeavesTheOldCopyNamedAndTheTableConverted) {
+  makeTable("RADER", kNumberedFields, numberedRows(2));
+  ASSERT_TRUE(convert(firm.alias())[0].Converted());
+  addRows("RADER", numberedRows(1));
+  // Another table's key on the old copy keeps the server from dropping it.
+  observer.onSwapped = [&] {
+    EXPECT_EQ(db.run("CREATE TABLE HOLDER (ref INT, FOREIGN KEY (ref) REFERENCES kvist_gml_RADER (id)) ENGINE=InnoDB"),
+              "");
+  };
+  const auto outcomes = convert(firm.alias());
+  ASSERT_TRUE(outcomes[0].Converted()) << outcomes[0].error;
+  EXPECT_EQ(outcomes[0].leftover, "DROP TABLE kvist_gml_RADER;");
+  EXPECT_FALSE(outcomes[0].leftoverReason.empty());
+  EXPECT_EQ(select("SELECT COUNT(*) FROM RADER"), "3");
+  EXPECT_EQ(db.tables(), (sql_test::Names{"HOLDER", "kvist_gml_RADER", "RADER"}));
+}
+
+TEST_F(SqlConvertTest, AServerLostBetweenSwapAndDropNamesTheOldCopy) {
+  makeTable("RADER", kNumberedFields, numberedRows(2));
+  ASSERT_TRUE(convert(firm.alias())[0].Converted());
+  bool lost = false;
+  const auto alias = SqlAliasConnector(kSqlAliasMySQLweb);
+  const TargetConnector target = [&] {
+    if (lost) throw std::runtime_error("serveren svarer ikke");
+    return alias();
+  };
+  observer.onSwapped = [&] {  // the server goes: the converter's connection is cut, no new one is had
+    lost = true;
+    const std::string others =
+        select("SELECT ID FROM information_schema.PROCESSLIST WHERE DB = DATABASE() AND ID <> CONNECTION_ID()");
+    ASSERT_FALSE(others.empty());
+    std::istringstream ids(others);
+    for (std::string id; std::getline(ids, id, '|');) EXPECT_EQ(db.run("KILL CONNECTION " + id), "");
+  };
+  const auto outcomes = convertWith({firm.alias(), {}, true, false}, target);
+  ASSERT_TRUE(outcomes[0].Converted()) << outcomes[0].error;
+  EXPECT_EQ(outcomes[0].leftover, "DROP TABLE kvist_gml_RADER;");
+  EXPECT_TRUE(contains(outcomes[0].leftoverReason, "serveren svarer ikke")) << outcomes[0].leftoverReason;
+  EXPECT_EQ(db.tables(), (sql_test::Names{"kvist_gml_RADER", "RADER"}));
+}
+
+// Another table's foreign key on a table about to be replaced would follow the old copy: the
+// table is refused, naming the key, unless the keys are to be dropped.
+TEST_F(SqlConvertTest, AForeignKeyOnATableToBeReplacedRefusesItUnlessDropped) {
+  makeTable("RADER", kNumberedFields, numberedRows(2));
+  ASSERT_TRUE(convert(firm.alias())[0].Converted());
+  ASSERT_EQ(db.run("CREATE TABLE ORDRE (rad INT, CONSTRAINT ordre_rad FOREIGN KEY (rad) REFERENCES RADER (id)) "
+                   "ENGINE=InnoDB"),
+            "");
+  addRows("RADER", numberedRows(1));
+  const auto refused = convert(firm.alias());
+  ASSERT_FALSE(refused[0].Converted());
+  EXPECT_TRUE(contains(refused[0].error, "fremmednøkkelen ordre_rad i tabellen ORDRE peker på den")) << refused[0].error;
+  EXPECT_EQ(select("SELECT COUNT(*) FROM RADER"), "2");
+  EXPECT_EQ(db.tables(), (sql_test::Names{"ORDRE", "RADER"}));
+
+  ConvertOptions dropping{firm.alias(), {}, true, false};
+  dropping.dropForeignKeys = true;
+  const auto converted = convertWith(dropping);
+  ASSERT_TRUE(converted[0].Converted()) << converted[0].error;
+  ASSERT_EQ(converted[0].notes.size(), 1u);
+  EXPECT_TRUE(contains(converted[0].notes[0], "ordre_rad i tabellen ORDRE")) << converted[0].notes[0];
+  EXPECT_TRUE(converted[0].leftover.empty()) << converted[0].leftoverReason;
+  EXPECT_EQ(select("SELECT COUNT(*) FROM RADER"), "3");
+  EXPECT_EQ(db.tables(), (sql_test::Names{"ORDRE", "RADER"}));
+}
+
+// The server must allow LOAD DATA LOCAL and give the rights the conversion uses; otherwise
+// nothing is done and the refusal names what is missing.
+TEST_F(SqlConvertTest, AServerThatRefusesWhatTheConversionNeedsIsToldBeforeTheFirstTable) {
+  makeTable("RADER", kNumberedFields, numberedRows(2));
+  const ConvertOptions options{firm.alias(), {}, true, false};
+  const auto target = SqlAliasConnector(kSqlAliasMySQLweb);
+  ASSERT_EQ(db.run("SET GLOBAL local_infile = 0"), "");
+  const std::string noInfile = refusedBy(options, target);
+  ASSERT_EQ(db.run("SET GLOBAL local_infile = 1"), "");
+  EXPECT_TRUE(contains(noInfile, "LOAD DATA LOCAL INFILE (local_infile er av)")) << noInfile;
+
+  const std::string user = "kvfr" + std::to_string(::getpid());
+  ASSERT_EQ(db.run("CREATE USER '" + user + "'@'localhost' IDENTIFIED BY 'pw1'"), "");
+  ASSERT_EQ(db.run("GRANT SELECT, INSERT, CREATE ON " + db.name() + ".* TO '" + user + "'@'localhost'"), "");
+  SqlAliasSettings limited = PrivateServerAlias();
+  limited.database = db.name();
+  limited.user = user;
+  limited.password = "pw1";
+  WriteSqlAlias("Begrenset", limited);
+  const std::string noRights = refusedBy(options, SqlAliasConnector("Begrenset"));
+  db.run("DROP USER '" + user + "'@'localhost'");
+  EXPECT_TRUE(contains(noRights, "Brukeren " + user + "@localhost mangler rettighetene DROP, ALTER, INDEX på databasen " +
+                                     db.name()))
+      << noRights;
+  EXPECT_EQ(db.tables(), sql_test::Names());
+  EXPECT_EQ(refusedBy(options, target), "");
+
+  // Rights held through a role count as well.
+  const std::string role = "kvfr_rolle" + std::to_string(::getpid());
+  ASSERT_EQ(db.run("CREATE USER '" + user + "'@'localhost' IDENTIFIED BY 'pw1'"), "");
+  ASSERT_EQ(db.run("CREATE ROLE " + role), "");
+  ASSERT_EQ(db.run("GRANT CREATE, DROP, INSERT, ALTER, INDEX, SELECT ON " + db.name() + ".* TO " + role), "");
+  ASSERT_EQ(db.run("GRANT " + role + " TO '" + user + "'@'localhost'"), "");
+  ASSERT_EQ(db.run("SET DEFAULT ROLE " + role + " FOR '" + user + "'@'localhost'"), "");
+  const std::string byRole = refusedBy(options, SqlAliasConnector("Begrenset"));
+  db.run("DROP USER '" + user + "'@'localhost'");
+  db.run("DROP ROLE " + role);
+  EXPECT_EQ(byRole, "");
+}
+
+// A server out of disk space says so in Norwegian; other failures keep the server's text.
+TEST_F(SqlConvertTest, AServerOutOfDiskSpaceIsToldSo) {
+  const auto failure = [&](const std::string& code, const std::string& text) -> std::string {
+    try {
+      db.admin().Execute("SIGNAL SQLSTATE 'HY000' SET MYSQL_ERRNO = " + code + ", MESSAGE_TEXT = " +
+                         db.admin().Literal(text));
+    } catch (const sql::SqlError& e) {
+      return DescribeFailure(e, "vert/FIRMA");
+    }
+    return "no error";
+  };
+  EXPECT_EQ(failure("1114", "The table 'kvist_ny_X' is full"),
+            "Serveren vert/FIRMA er tom for diskplass (The table 'kvist_ny_X' is full). Frigjør plass på serveren og "
+            "kjør konverteringen på nytt");
+  EXPECT_TRUE(contains(failure("1021", "Disk full (/var/tmp/x); waiting for someone to free some space..."),
+                       "Serveren vert/FIRMA er tom for diskplass"));
+  EXPECT_TRUE(contains(failure("1030", "Can't change size of file (Errcode: 28 \"No space left on device\")"),
+                       "Serveren vert/FIRMA er tom for diskplass"));
+  EXPECT_EQ(failure("1146", "Table 'x' doesn't exist"), "Table 'x' doesn't exist");
+}
+
+// Every refused value is told, not only the first; made NULL ones too.
+TEST_F(SqlConvertTest, EveryRefusedOrChangedValueIsTold) {
+  makeTable("GAMLE", {{"DATO", FieldType::Date}},
+            {{ff::encodeDate(2001, 1, 1)}, {ff::encodeDate(999, 12, 31)}, {ff::encodeDate(12, 1, 1)},
+             {ff::encodeDate(2002, 2, 2)}, {ff::encodeDate(500, 6, 1)}});
+  EXPECT_FALSE(convert(firm.alias())[0].Converted());
+  ASSERT_EQ(observer.rejected.size(), 3u);
+  EXPECT_TRUE(contains(observer.rejected[0], "GAMLE 2 DATO 31.12.999 00:00:00.000 (") &&
+              contains(observer.rejected[0], " dager) er ingen dato mellom år 1000 og 9999"))
+      << observer.rejected[0];
+  EXPECT_TRUE(contains(observer.rejected[1], "GAMLE 3 DATO 01.01.12 ")) << observer.rejected[1];
+  EXPECT_TRUE(contains(observer.rejected[2], "GAMLE 5 DATO 01.06.500 ")) << observer.rejected[2];
+  EXPECT_EQ(db.tables(), sql_test::Names());
+
+  observer.rejected.clear();
+  const auto lossy = convert(firm.alias(), {}, true);
+  ASSERT_TRUE(lossy[0].Converted()) << lossy[0].error;
+  ASSERT_EQ(observer.rejected.size(), 3u);
+  EXPECT_TRUE(contains(observer.rejected[0], "GAMLE 2 DATO 31.12.999") && contains(observer.rejected[0], "(NULL)"));
+  EXPECT_TRUE(contains(observer.rejected[2], "GAMLE 5 DATO") && contains(observer.rejected[2], "(NULL)"));
+}
+
+// Text sorts as Norwegian does by default (Ø before Å, "Ås" after "Øst"); an unknown collation
+// is refused before anything is written.
+TEST_F(SqlConvertTest, TextSortsByTheCollationChosen) {
+  makeTable("STEDER", {{"NAVN", FieldType::String, 20}}, {{std::string("Ås")}, {std::string("Øst")}, {std::string("Berg")}},
+            {{"NAVN", {"NAVN"}, 0}});
+  ASSERT_TRUE(convert(firm.alias())[0].Converted());
+  EXPECT_EQ(select("SELECT NAVN FROM STEDER ORDER BY NAVN"), "Berg|Øst|Ås");
+  EXPECT_EQ(select("SELECT TABLE_COLLATION FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() AND "
+                   "TABLE_NAME = 'STEDER'"),
+            "utf8mb4_danish_ci");
+
+  ConvertOptions unknown{firm.alias(), {}, true, false};
+  unknown.collation = "utf8mb4_klingon_ci";
+  ASSERT_EQ(db.run("DROP TABLE STEDER"), "");
+  EXPECT_EQ(refusedBy(unknown, SqlAliasConnector(kSqlAliasMySQLweb)),
+            "Ukjent sortering (collation) for utf8mb4: utf8mb4_klingon_ci. Serveren viser sine med: SHOW COLLATION "
+            "LIKE 'utf8mb4%'");
+  EXPECT_EQ(db.tables(), sql_test::Names());
+}
+
+// SIGTERM (as Ctrl-C) abandons the table under way, starts no other, and the summary and the
+// exit code say so.
+TEST_F(SqlConvertTest, ASigtermStopsTheRunCleanly) {
+  makeTable("FORST", kNumberedFields, numberedRows(3));
+  makeTable("SIST", kNumberedFields, numberedRows(3));
+  int connections = 0;
+  const auto alias = SqlAliasConnector(kSqlAliasMySQLweb);
+  const TargetConnector target = [&] {
+    auto connection = alias();
+    if (++connections == 3) std::raise(SIGTERM);  // the first table's own connection
+    return connection;
+  };
+  std::ostringstream out, err;
+  const std::string log = settings.folder() + "k.log";
+  const int code = RunConvertCommand({firm.alias(), {}, true, false}, target, false, {log, ""}, out, err);
+  EXPECT_EQ(code, 128 + SIGTERM);
+  for (const char* line : {"FORST: AVBRUTT: avbrutt\n", "SIST: AVBRUTT: ikke påbegynt: kjøringen ble avbrutt\n",
+                           "0 av 2 tabeller konvertert\n",
+                           "Avbrutt med SIGTERM: tabellen under arbeid er forlatt uendret på serveren, 1 tabeller ble "
+                           "ikke påbegynt"}) {
+    EXPECT_TRUE(contains(out.str(), line)) << line << "\n" << out.str();
+  }
+  EXPECT_EQ(connections, 3);
+  EXPECT_EQ(db.tables(), sql_test::Names());
+  std::ifstream in(log);
+  const std::string logged((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_TRUE(contains(logged, "avsluttet med kode 143")) << logged;
+}

@@ -133,6 +133,54 @@ TEST_F(SqlAliasesTest, HandWrittenSectionWithoutDriverUsesMariaDb) {
   EXPECT_TRUE(read->database.empty()) << "a section replaces the default whole";
 }
 
+// The window shows the short text; the command line adds which file was read.
+TEST_F(SqlAliasesTest, AnUnknownAliasSaysWhereItWasLookedFor) {
+  try {
+    RequireSqlAlias("FinnesIkke");
+    FAIL() << "an unknown alias";
+  } catch (const EUnknownSqlAlias& e) {
+    EXPECT_STREQ(e.what(), "Ukjent databasealias: FinnesIkke");
+    EXPECT_EQ(e.WhereLooked(), "SQL-aliasene leses fra " + SqlAliasFileName() +
+                                   " (filen finnes ikke), og der er det ingen seksjon [FinnesIkke]. Legg den til med: "
+                                   "kvist-ff sql-alias add FinnesIkke --host VERT --database DATABASE --user BRUKER");
+  }
+  try {
+    SqlAliasConnectorSayingWhere("FinnesIkke")();
+    FAIL() << "an unknown alias";
+  } catch (const ESqlError& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("Ukjent databasealias: FinnesIkke\nSQL-aliasene leses fra " + SqlAliasFileName(), 0),
+              0u)
+        << e.what();
+  }
+}
+
+// A new alias is added once, under a name that is good as a section name, into a file only its
+// owner reads, even without a password: other sections may hold one.
+TEST_F(SqlAliasesTest, AnAddedAliasIsNewWellNamedAndPrivate) {
+  SqlAliasSettings firm;
+  firm.socket = "/run/x.sock";
+  firm.database = "FIRMA";
+  firm.user = "eier";
+  AddSqlAlias("Firma-1", firm);
+  EXPECT_EQ(ReadSqlAlias("Firma-1"), firm);
+  EXPECT_EQ(std::filesystem::status(SqlAliasFileName()).permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  const auto refusal = [&](const std::string& name) -> std::string {
+    try {
+      AddSqlAlias(name, firm);
+      return "";
+    } catch (const SettingsError& e) {
+      return e.what();
+    }
+  };
+  EXPECT_EQ(refusal("firma-1"), "SQL-aliaset firma-1 finnes allerede i " + SqlAliasFileName() +
+                                    "; velg et annet navn, eller endre seksjonen [firma-1] i filen");
+  EXPECT_EQ(refusal("Fir]ma"), "Ugyldig navn på SQL-alias: \"Fir]ma\" (bruk bokstaver, sifre, _, - og ., høyst 64 tegn)");
+  EXPECT_NE(refusal(""), "");
+  EXPECT_NE(refusal(std::string(65, 'a')), "");
+  EXPECT_EQ(refusal("Økonomi_2"), "");
+}
+
 TEST_F(SqlAliasesTest, ConnectionFailuresCarryTheDatabaseMessage) {
   try {
     AliasConnection("FinnesIkke");
