@@ -10,7 +10,7 @@
 # 3. The commands of the README's "Your own firm's files" and of its command-line section.
 # 4. The README's server commands: the demo signed on with "TCP/IP" to the private MariaDB, and
 #    a firm moved onto the server with copy-alias.
-# 5. With --long, the README's benchmarks too (each takes minutes).
+# 5. With --long, the README's benchmarks too, with their long settings (this takes hours).
 # Usage: scripts/check-program.sh [--long]
 set -euo pipefail
 long=0
@@ -111,14 +111,6 @@ server -e "DROP DATABASE IF EXISTS FIRMA"
 
 if [ "$long" = 1 ]; then
   echo "--- The README's benchmarks"
-  build/bench/table_store_bench var/bench
-  build/bench/grid_model_bench var/bench
-  build/bench/datafile_bench var/bench
-  build/bench/rollup_bench var/bench
-  build/bench/ff2_decode_bench
-  build/bench/grid_paging_bench var/bench
-  build/bench/ff2_import_bench var/bench
-  build/bench/sql_convert_bench var/bench
-  build/bench/mariadb_store_bench var/bench
+  scripts/bench.sh --full
 fi
 echo "The whole-program check passed"
