@@ -132,15 +132,6 @@ int main(int argc, char** argv) {
   CApiGrid api(folder + kTable + ".ffdb");
   long shownByApi = 0;
   auto [grid, base] = bench::compare(rounds, candidate, [&] { shownByApi = api.showEnds(); });
-  // OLD-BASELINE
-  const auto [oldGrid, oldBase] = bench::compare(rounds, candidate, [] {
-    ff::TffTable table;
-    openTable(table);
-    table.RecordCount();
-    table.Last();
-  });
-  bench::report("OLD grid vs store open + RecordCount + Last", oldGrid, oldBase, 0);
-  // OLD-BASELINE END
 
   double middle = 0;
   const long rssBefore = bench::procStatusKiB("VmRSS");

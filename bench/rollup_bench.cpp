@@ -308,7 +308,6 @@ void Run(const Variant& v, int rounds) {
               static_cast<long long>(module.SystemTable.RecordCount()), rounds);
   bench::report("roll-up vs one C API filtered pass", rollup, pass, 2);
   bench::report("the store's filtered pass vs the C API's", bench::median(storePasses), pass, 0);
-  bench::report("OLD roll-up vs the store's filtered pass", rollup, bench::median(storePasses), 0);  // OLD-BASELINE
   std::printf("  51 single durable row writes alone: %.2f ms; the roll-up less them: %.2f ms, ratio %.2f\n",
               write * 1000, (rollup - write) * 1000, (rollup - write) / pass);
   DataFiler = nullptr;
