@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -84,11 +85,11 @@ struct RegistryStamp {
 };
 
 // Every open looks its alias up: the registry is read again only when its file changed.
-AliasList readRegistry() {
+std::shared_ptr<const AliasList> readRegistry() {
   struct Cached {
     std::string path;
     RegistryStamp stamp;
-    AliasList list;
+    std::shared_ptr<const AliasList> list;
   };
   static std::mutex mutex;
   static std::optional<Cached> cached;
@@ -96,7 +97,7 @@ AliasList readRegistry() {
   const RegistryStamp stamp(path);  // taken before reading: a write meanwhile is read next time
   std::lock_guard lock(mutex);
   if (cached && cached->path == path && cached->stamp == stamp && stamp.settled()) return cached->list;
-  cached = Cached{path, stamp, readRegistryFile(path)};
+  cached = Cached{path, stamp, std::make_shared<const AliasList>(readRegistryFile(path))};
   return cached->list;
 }
 
@@ -122,14 +123,15 @@ void checkAliasName(const std::string& alias) {
 }
 
 void putAlias(const std::string& alias, const std::string& value) {
-  AliasList list = readRegistry();
+  AliasList list = *readRegistry();
   std::erase_if(list, [&](const auto& e) { return sameName(e.first, alias); });
   list.emplace_back(alias, value);
   writeRegistry(list);
 }
 
 std::optional<std::string> registryValue(const std::string& alias) {
-  for (const auto& [name, value] : readRegistry()) {
+  const auto list = readRegistry();
+  for (const auto& [name, value] : *list) {
     if (sameName(name, alias)) return value;
   }
   return std::nullopt;
@@ -148,7 +150,8 @@ std::string ConfigFolder() {
 
 std::vector<std::string> AliasNames() {
   std::vector<std::string> names;
-  for (const auto& entry : readRegistry()) names.push_back(entry.first);
+  const auto list = readRegistry();
+  for (const auto& entry : *list) names.push_back(entry.first);
   return names;
 }
 
@@ -199,7 +202,7 @@ void AddAlias(const std::string& alias, const std::string& folder) {
 }
 
 void RemoveAlias(const std::string& alias) {
-  AliasList list = readRegistry();
+  AliasList list = *readRegistry();
   std::erase_if(list, [&](const auto& e) { return sameName(e.first, alias); });
   writeRegistry(list);
 }

@@ -75,7 +75,7 @@ bool isDamage(int code) {
 // any open of theirs). False when another program holds it.
 bool takeLock(int lockFd, bool exclusive) { return flock(lockFd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0; }
 
-ECannotOpen inUse(const std::string& path) { return ECannotOpen("Tabellen er i bruk av et annet program: " + path); }
+ECannotOpen tableInUse(const std::string& path) { return ECannotOpen("Tabellen er i bruk av et annet program: " + path); }
 
 // Locks the table (see takeLock). Returns the descriptor that holds the lock.
 int lockTable(const std::string& path, bool exclusive) {
@@ -83,7 +83,7 @@ int lockTable(const std::string& path, bool exclusive) {
   if (lockFd < 0) throw ECannotOpen(openError(path, errno));
   if (!takeLock(lockFd, exclusive)) {
     close(lockFd);
-    throw inUse(path);
+    throw tableInUse(path);
   }
   return lockFd;
 }
@@ -146,8 +146,8 @@ bool unpark(const std::shared_ptr<SqliteFile>& file, const FileStamp& now, bool 
   forgetParked(file);
   const bool readOnly = sqlite3_db_readonly(file->db(), "main") == 1;
   if (!file->unchangedSincePark(now) || mayWrite(file->path()) == readOnly) return false;
-  if (!takeLock(file->lockFd(), exclusive)) throw inUse(file->path());
-  file->unpark();
+  if (!takeLock(file->lockFd(), exclusive)) throw tableInUse(file->path());
+  file->inUse(now);
   openingStep(file->path(), [&] {
     if (file->dataVersion() != file->dictionaryVersion) ReadDictionary(*file);
   });
@@ -168,6 +168,7 @@ std::unique_ptr<TableStorage> OpenSqliteTable(const std::string& path, const Ope
   }
   if (!file) {
     file = openFile(path, mode.exclusive);
+    file->inUse(now);
     registry()[key] = file;
   }
   file->exclusive = mode.exclusive;

@@ -29,10 +29,11 @@ void SqliteFile::park() {
     // get through, they stay safe in the log.
     sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
   }
-  written_ = false;
   flock(lockFd_, LOCK_UN);
-  // A file gone from the directory is never taken back into use.
-  parked_ = StampOf(path_).value_or(FileStamp{});
+  // Unwritten, the file is as it was when taken into use, or else changed by another program
+  // and opened afresh next time. A file gone from the directory is never taken back into use.
+  parked_ = (written_ ? StampOf(path_) : seen_).value_or(FileStamp{});
+  written_ = false;
 }
 
 std::int64_t SqliteFile::dataVersion() {

@@ -65,8 +65,12 @@ class SqliteFile {
   bool unchangedSincePark(const FileStamp& now) const { return parked_ && *parked_ == now; }
   // The descriptor that holds (or, parked, held) the lock on the table; -1 for scratch files.
   int lockFd() const { return lockFd_; }
-  // Back in use, its lock on lockFd() taken again.
-  void unpark() { parked_.reset(); }
+  // Taken into use (opened, or unparked with its lock on lockFd() taken again) with the file
+  // as the directory showed it `now`.
+  void inUse(const std::optional<FileStamp>& now) {
+    parked_.reset();
+    seen_ = now;
+  }
 
   // SQLite's count of the commits of other connections to the file; the dictionary was read
   // at dictionaryVersion.
@@ -104,6 +108,7 @@ class SqliteFile {
   std::string path_;
   int lockFd_;
   std::optional<FileStamp> parked_;  // the file as it was when last parked
+  std::optional<FileStamp> seen_;    // the file as it was when last taken into use
   bool written_ = false;             // written through this connection since it was last parked
   static constexpr std::size_t kKeptStatements = 16;
   std::deque<std::pair<std::string, SqliteStatement>> keptStatements_;  // oldest first
