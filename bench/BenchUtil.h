@@ -97,9 +97,48 @@ inline ToolRun runTool(const std::vector<std::string>& args) {
   return run;
 }
 
-inline void report(const char* what, double candidate, double baseline, const char* goal) {
-  std::printf("%-44s %9.2f ms  baseline %9.2f ms  ratio %5.2f  (goal %s)\n", what, candidate * 1000,
-              baseline * 1000, candidate / baseline, goal);
+// A figure: the candidate's time against its baseline's. goal is the highest ratio allowed
+// (0: none). Besides the line for a person, a tab-separated "FIGURE" line for scripts/bench.sh.
+inline void report(const std::string& what, double candidate, double baseline, double goal) {
+  const double ratio = candidate / baseline;
+  char goalText[32] = "-";
+  if (goal > 0) std::snprintf(goalText, sizeof goalText, "<= %g", goal);
+  std::printf("%-48s %9.3f ms  baseline %9.3f ms  ratio %5.2f  (goal %s)\n", what.c_str(), candidate * 1000,
+              baseline * 1000, ratio, goalText);
+  std::printf("FIGURE\t%s\t%.4f\t%.4f\t%.4f\t%g\n", what.c_str(), candidate * 1000, baseline * 1000, ratio, goal);
+  std::fflush(stdout);
+}
+
+// A benchmark's arguments: positional ones and --full (long settings; short ones by default).
+struct Args {
+  std::vector<std::string> positional;
+  bool full = false;
+
+  std::string at(std::size_t i, const std::string& otherwise) const {
+    return i < positional.size() ? positional[i] : otherwise;
+  }
+};
+
+// Reads the arguments. -h or --help prints the usage and ends the program before it runs
+// anything; an unknown option prints it and ends with 2.
+inline Args parseArgs(int argc, char** argv, const char* usage) {
+  Args args;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "-h" || a == "--help") {
+      std::printf("%s", usage);
+      std::exit(0);
+    }
+    if (a == "--full") {
+      args.full = true;
+    } else if (!a.empty() && a[0] == '-') {
+      std::fprintf(stderr, "unknown option %s\n%s", a.c_str(), usage);
+      std::exit(2);
+    } else {
+      args.positional.push_back(a);
+    }
+  }
+  return args;
 }
 
 }  // namespace bench

@@ -13,10 +13,9 @@
 namespace bench {
 
 // Sets up a grid benchmark's surroundings: the FlashFiler configuration under the folder of
-// benchmark data (argv[1], else var/bench), offscreen windows, and `alias` on its sub-folder
-// `sub`. Returns that folder. Call before making the QApplication.
-inline std::string gridBenchFolder(int argc, char** argv, const std::string& sub, const std::string& alias) {
-  const std::string root = argc > 1 ? argv[1] : "var/bench";
+// benchmark data `root`, offscreen windows, and `alias` on its sub-folder `sub`. Returns that
+// folder. Call before making the QApplication.
+inline std::string gridBenchFolder(const std::string& root, const std::string& sub, const std::string& alias) {
   setenv("FF_CONFIG_DIR", (root + "/config").c_str(), 1);
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   const std::string folder = std::filesystem::absolute(root + "/" + sub + "/").string();

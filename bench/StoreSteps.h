@@ -65,11 +65,11 @@ StoreStepFigures measureStoreSteps(int openRounds, int walkRounds, OpenTable ope
   return f;
 }
 
-inline void reportStoreSteps(const StoreStepFigures& f, const char* baseline, const char* goal) {
+inline void reportStoreSteps(const StoreStepFigures& f, const char* baseline, double goal) {
   std::printf("rows: %ld; filtered rows walked: store %ld, %s %ld\n", f.storeRows, f.walkedStore, baseline,
               f.walkedBase);
-  report("(a) open + RecordCount + Last", f.openStore, f.openBase, goal);
-  report("(b) filter 1% on an index + walk", f.filterStore, f.filterBase, goal);
+  report("server: open + RecordCount + Last, 1M", f.openStore, f.openBase, goal);
+  report("server: filter 1% on an index + walk, 1M", f.filterStore, f.filterBase, goal);
   std::printf("resident memory: %.1f MiB before the walks, %.1f MiB at most while walking (goal < 64 MiB)\n",
               f.rssBefore / 1024.0, f.rssWalking / 1024.0);
 }

@@ -2,7 +2,6 @@
 // decoded repeatedly until at least 200 MB of table file have passed, against a plain
 // sequential read of the same files that touches every byte, as many times in the same run.
 // Rounds of reading and decoding alternate, so that both meet the same machine load.
-// Usage: ff2_decode_bench [samples folder]   (else $FF2_SAMPLES, else the repository's samples)
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -13,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchUtil.h"
 #include "store/Errors.h"
 #include "store/ff2/Ff2File.h"
 
@@ -21,11 +21,14 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr std::uint64_t kTargetBytes = 200'000'000;
+constexpr const char* kUsage =
+    "Usage: ff2_decode_bench [--full] [SAMPLES]\n"
+    "Decoding of the sample .ff2 tables against a plain read of the same files: 50 MB of table\n"
+    "file each (--full: 200 MB). SAMPLES: else $FF2_SAMPLES, else the repository's samples.\n";
 constexpr double kMegabyte = 1e6;
 
-fs::path samplesFolder(int argc, char** argv) {
-  if (argc > 1) return argv[1];
+fs::path samplesFolder(const bench::Args& args) {
+  if (!args.positional.empty()) return args.positional[0];
   if (const char* env = std::getenv("FF2_SAMPLES"); env && *env) return env;
   return fs::path(KV_SOURCE_DIR) / "tests" / "store" / "ff2" / "samples";
 }
@@ -104,7 +107,9 @@ void timePass(const std::vector<fs::path>& tables, Result& r, Work work) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const fs::path folder = samplesFolder(argc, argv);
+  const bench::Args args = bench::parseArgs(argc, argv, kUsage);
+  const std::uint64_t targetBytes = args.full ? 200'000'000 : 50'000'000;
+  const fs::path folder = samplesFolder(args);
   const std::vector<fs::path> tables = readableTables(folder);
   std::uint64_t bytesPerPass = 0;
   for (const auto& t : tables) bytesPerPass += fs::file_size(t);
@@ -112,7 +117,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "no readable .ff2 tables in %s\n", folder.string().c_str());
     return 1;
   }
-  const int passes = static_cast<int>((kTargetBytes + bytesPerPass - 1) / bytesPerPass);
+  const int passes = static_cast<int>((targetBytes + bytesPerPass - 1) / bytesPerPass);
   std::printf("%zu tables, %.2f MB per pass, %d passes\n", tables.size(), bytesPerPass / kMegabyte, passes);
 
   for (const auto& t : tables) readTable(t);  // warm the file cache before either measurement
@@ -128,6 +133,6 @@ int main(int argc, char** argv) {
   std::printf("records:         %8.0f records/s decoded, %.0f records/s read (%llu records)\n",
               recordsDecoded / decode.seconds, recordsDecoded / read.seconds,
               static_cast<unsigned long long>(recordsDecoded));
-  std::printf("decode / read:   %8.3f\n", decode.megabytesPerSecond() / read.megabytesPerSecond());
+  bench::report("decode .ff2 samples vs reading the files", decode.seconds, read.seconds, 0);
   return 0;
 }

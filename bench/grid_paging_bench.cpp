@@ -25,7 +25,10 @@ namespace {
 
 constexpr int kScreenRows = 30;
 constexpr int kScreens = 40;
-constexpr int kRounds = 9;
+constexpr const char* kUsage =
+    "Usage: grid_paging_bench [--full] [FOLDER]\n"
+    "Page Down in the grid at 10k, 100k and 1M rows against a cursor reading on, and far jumps.\n"
+    "FOLDER holds the generated tables (default var/bench); --full: 9 rounds instead of 3.\n";
 const char* kAlias = "PAGEBENCH";
 
 std::string tableName(int rows) { return "PAGE" + std::to_string(rows); }
@@ -43,11 +46,11 @@ struct Paging {
   double cursor = 0;  // seconds per screen
 };
 
-Paging measurePaging(int rows) {
+Paging measurePaging(int rows, int rounds) {
   std::vector<double> grid, cursor;
   long sink = 0;
   const int middle = rows / 2;
-  for (int round = 0; round < kRounds; ++round) {
+  for (int round = 0; round < rounds; ++round) {
     {
       ff::TffTable table;
       ff::TDataSource source;
@@ -92,8 +95,9 @@ void reportFarJumps(int rows) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bench::Args args = bench::parseArgs(argc, argv, kUsage);
   ff::RegisterStandardBackends();
-  const std::string folder = bench::gridBenchFolder(argc, argv, "paging", kAlias);
+  const std::string folder = bench::gridBenchFolder(args.at(0, "var/bench"), "paging", kAlias);
   QApplication app(argc, argv);
   const std::vector<int> sizes{10000, 100000, 1000000};
   for (int rows : sizes) {
@@ -102,9 +106,8 @@ int main(int argc, char** argv) {
     bench::generateInChild([&] { bench::makeCustomerTable(kAlias, tableName(rows), rows, {{"NAVN", {"NAVN"}, 0}}); });
   }
   for (int rows : sizes) {
-    const Paging p = measurePaging(rows);
-    const std::string what = "Page Down in the middle of " + std::to_string(rows) + " rows";
-    bench::report(what.c_str(), p.grid, p.cursor, "<= 2, flat");
+    const Paging p = measurePaging(rows, args.full ? 9 : 3);
+    bench::report("Page Down in the middle of " + std::to_string(rows) + " rows", p.grid, p.cursor, 2);
   }
   reportFarJumps(sizes.back());
   return 0;

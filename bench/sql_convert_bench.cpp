@@ -3,7 +3,6 @@
 // store alias) converted with verification off, and the same rows from a TSV file loaded by the
 // client into the same table definition. Goal: at least 0.8 of the client's rows/s with
 // resident memory under 64 MiB; the cost of verification is shown as a ratio too.
-//   build/bench/sql_convert_bench var/bench [ROWS] [ROUNDS]
 // REQUIRES: the private MariaDB runs (scripts/mysql-local.sh start, same $KV_MYSQL_DIR).
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +19,12 @@
 #include "store/backends/StandardBackends.h"
 
 namespace {
+
+constexpr const char* kUsage =
+    "Usage: sql_convert_bench [--full] [FOLDER [ROWS [ROUNDS]]]\n"
+    "kvist-ff convert of TIMER against the mariadb client's LOAD DATA LOCAL INFILE of the same rows,\n"
+    "on the private MariaDB, which must run. FOLDER holds the generated table (default var/bench);\n"
+    "ROWS and ROUNDS default to 200000 and 1, with --full to 1000000 and 3.\n";
 
 // A value for row i of a field, by its type: every type the table has, text with æøå,
 // a memo on every tenth row.
@@ -98,10 +103,11 @@ double clientLoadOnce(const std::string& tsv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bench::Args args = bench::parseArgs(argc, argv, kUsage);
   ff::RegisterStandardBackends();
-  const std::string root = std::filesystem::absolute(argc > 1 ? argv[1] : "var/bench").string() + "/";
-  const int rows = argc > 2 ? std::atoi(argv[2]) : 1000000;
-  const int rounds = argc > 3 ? std::atoi(argv[3]) : 3;
+  const std::string root = std::filesystem::absolute(args.at(0, "var/bench")).string() + "/";
+  const int rows = std::atoi(args.at(1, args.full ? "1000000" : "200000").c_str());
+  const int rounds = std::atoi(args.at(2, args.full ? "3" : "1").c_str());
   const std::string folder = root + "convert/", alias = "KONVERTERING";
   std::filesystem::create_directories(root + "convert-etc");
   setenv("FF_CONFIG_DIR", (root + "convert-config").c_str(), 1);
@@ -128,6 +134,7 @@ int main(int argc, char** argv) {
   std::printf("rows %d\nconvert  %10.0f rows/s (median of %d)\nclient   %10.0f rows/s\n", rows, rows / a, rounds,
               rows / b);
   std::printf("ratio convert/client rows/s %.2f (goal >= 0.8, aim >= 1.0)\n", b / a);
+  bench::report("convert " + std::to_string(rows) + " rows vs client LOAD DATA", a, b, 1.25);
   std::printf("verification cost: convert+verify takes %.2f times the convert alone\n", v / a);
   std::printf("peak resident memory %.1f MiB (goal < 64 MiB)\n", bench::procStatusKiB("VmHWM") / 1024.0);
   return 0;

@@ -12,7 +12,7 @@
 #    a firm moved onto the server with copy-alias.
 # 5. The README's first conversion: an SQL alias made with sql-alias add, the plan, the
 #    conversion of a firm's .ff2 files onto its own database.
-# 6. With --long, the README's benchmarks too (each takes minutes).
+# 6. With --long, the README's benchmarks too, with their long settings (this takes hours).
 # Usage: scripts/check-program.sh [--long]
 set -euo pipefail
 long=0
@@ -135,14 +135,6 @@ server -e "DROP DATABASE IF EXISTS NYFIRMA"
 
 if [ "$long" = 1 ]; then
   echo "--- The README's benchmarks"
-  build/bench/table_store_bench var/bench
-  build/bench/grid_model_bench var/bench
-  build/bench/datafile_bench var/bench
-  build/bench/rollup_bench var/bench
-  build/bench/ff2_decode_bench
-  build/bench/grid_paging_bench var/bench
-  build/bench/ff2_import_bench var/bench
-  build/bench/sql_convert_bench var/bench
-  build/bench/mariadb_store_bench var/bench
+  scripts/bench.sh --full
 fi
 echo "The whole-program check passed"

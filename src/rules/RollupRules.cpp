@@ -9,6 +9,7 @@
 #include "store/Clock.h"
 #include "store/Errors.h"
 #include "store/Field.h"
+#include "store/WriteGroup.h"
 #include "store/Filter.h"
 #include "rules/TableScopes.h"
 #include "settings/Felles.h"
@@ -293,6 +294,9 @@ void TDataFiler::SummerHeleProsjektet(QObject*) {
   SetProgressPosition(position);
   PartTotals parts;
   HourDates dates;
+  // The parts' sums are figures made again by every roll-up: they reach the disk together, in
+  // one write, and a crash midway keeps the parts' earlier sums.
+  ff::WriteGroup partWrites(SystemTable);
   // Only the project's own parts count, also when the part list lost its filter.
   if (ReachFilteredRows(SystemTable, projectFilter()) && !SystemTable.IsEmpty()) {
     const int step = static_cast<int>(100 / SystemTable.RecordCount());
@@ -307,6 +311,7 @@ void TDataFiler::SummerHeleProsjektet(QObject*) {
       SetProgressPosition(position);
     }
   }
+  partWrites.Commit();
   ProsjektTable.Edit();
   const auto value = [&](const char* field) { return ProsjektTable.FieldByName(field).AsFloat(); };
   SetFloats(ProsjektTable, {{"DATOSTART", dates.Start()},

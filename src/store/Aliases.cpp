@@ -1,10 +1,16 @@
 #include "store/Aliases.h"
 
+#include <sys/stat.h>
+#include <time.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <mutex>
+#include <optional>
 #include <utility>
 
 #include "store/Errors.h"
@@ -31,9 +37,9 @@ constexpr std::string_view kServerPrefix = "server:";
 bool isServerEntry(const std::string& value) { return value.rfind(kServerPrefix, 0) == 0; }
 
 // One alias a line: NAME=FOLDER or NAME=server:SERVER/DATABASE. Lines without "=" are ignored.
-AliasList readRegistry() {
+AliasList readRegistryFile(const std::string& path) {
   AliasList list;
-  std::ifstream in(registryPath());
+  std::ifstream in(path);
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
@@ -43,6 +49,56 @@ AliasList readRegistry() {
     list.emplace_back(line.substr(0, eq), isServerEntry(value) ? value : withSlash(value));
   }
   return list;
+}
+
+// What the directory says of the registry file; equal stamps mean an unchanged file (a write
+// renames a new file into place, so even one within the same clock tick is a new inode).
+struct RegistryStamp {
+  bool present = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  timespec changed{}, statusChanged{};
+
+  explicit RegistryStamp(const std::string& path) {
+    struct stat st {};
+    present = ::stat(path.c_str(), &st) == 0;
+    if (!present) return;
+    device = st.st_dev;
+    inode = st.st_ino;
+    size = st.st_size;
+    changed = st.st_mtim;
+    statusChanged = st.st_ctim;
+  }
+  // A file written in place twice within one tick of the file system's clock keeps its stamp:
+  // one changed in the last second is read again every time.
+  bool settled() const {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return !present || now.tv_sec - changed.tv_sec > 1;
+  }
+  bool operator==(const RegistryStamp& o) const {
+    const auto same = [](const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; };
+    return present == o.present && device == o.device && inode == o.inode && size == o.size &&
+           same(changed, o.changed) && same(statusChanged, o.statusChanged);
+  }
+};
+
+// Every open looks its alias up: the registry is read again only when its file changed.
+std::shared_ptr<const AliasList> readRegistry() {
+  struct Cached {
+    std::string path;
+    RegistryStamp stamp;
+    std::shared_ptr<const AliasList> list;
+  };
+  static std::mutex mutex;
+  static std::optional<Cached> cached;
+  const std::string path = registryPath();
+  const RegistryStamp stamp(path);  // taken before reading: a write meanwhile is read next time
+  std::lock_guard lock(mutex);
+  if (cached && cached->path == path && cached->stamp == stamp && stamp.settled()) return cached->list;
+  cached = Cached{path, stamp, std::make_shared<const AliasList>(readRegistryFile(path))};
+  return cached->list;
 }
 
 void writeRegistry(const AliasList& list) {
@@ -67,14 +123,15 @@ void checkAliasName(const std::string& alias) {
 }
 
 void putAlias(const std::string& alias, const std::string& value) {
-  AliasList list = readRegistry();
+  AliasList list = *readRegistry();
   std::erase_if(list, [&](const auto& e) { return sameName(e.first, alias); });
   list.emplace_back(alias, value);
   writeRegistry(list);
 }
 
 std::optional<std::string> registryValue(const std::string& alias) {
-  for (const auto& [name, value] : readRegistry()) {
+  const auto list = readRegistry();
+  for (const auto& [name, value] : *list) {
     if (sameName(name, alias)) return value;
   }
   return std::nullopt;
@@ -93,7 +150,8 @@ std::string ConfigFolder() {
 
 std::vector<std::string> AliasNames() {
   std::vector<std::string> names;
-  for (const auto& entry : readRegistry()) names.push_back(entry.first);
+  const auto list = readRegistry();
+  for (const auto& entry : *list) names.push_back(entry.first);
   return names;
 }
 
@@ -144,7 +202,7 @@ void AddAlias(const std::string& alias, const std::string& folder) {
 }
 
 void RemoveAlias(const std::string& alias) {
-  AliasList list = readRegistry();
+  AliasList list = *readRegistry();
   std::erase_if(list, [&](const auto& e) { return sameName(e.first, alias); });
   writeRegistry(list);
 }

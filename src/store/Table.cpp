@@ -488,6 +488,16 @@ void TffTable::Refresh() {
   notify(&DataLink::DataSetChanged);
 }
 
+void TffTable::BeginWriteGroup() {
+  checkActive();
+  if (!storage_->ReadOnly()) storage_->BeginBulk();
+}
+
+void TffTable::EndWriteGroup() {
+  checkActive();
+  if (!storage_->ReadOnly()) storage_->EndBulk();
+}
+
 bool TffTable::FindKey(const std::vector<Value>& keys) {
   checkBrowse();
   if (orderFields_.size() < keys.size()) {

@@ -159,6 +159,12 @@ class TffTable {
   // BeforePost, write, AfterPost; does nothing while browsing. Throws ERequired,
   // EKeyViolation. The write is durable when Post returns; the row stays current.
   void Post();
+  // Posts between these two become durable together when the outermost EndWriteGroup returns:
+  // one write to the disk instead of one per post. A crash before then loses all of the
+  // group's posts. Other handles on the same table in this process join the group. Both do
+  // nothing on a read-only table. REQUIRES: open, and still open at EndWriteGroup.
+  void BeginWriteGroup();
+  void EndWriteGroup();
   // BeforeCancel, discard, AfterCancel.
   void Cancel();
   // BeforeDelete, remove, AfterDelete, AfterScroll. Throws EReadOnly, Error when empty.

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "store/Errors.h"
 #include "store/Session.h"
 #include "support/TempAlias.h"
@@ -37,6 +39,16 @@ TEST(AliasesTest, BadServerNamesAndDatabaseNamesAreRefusedAndLeaveTheRegistry) {
   }
   EXPECT_THROW(AddServerAlias("X", {"ff@host", std::string(65, 'd')}), Error);
   EXPECT_EQ(AliasNames(), std::vector<std::string>{"LOKAL"});
+}
+
+// The registry as a person edits it: written over in place, the same size each time, faster
+// than the file system's clock moves.
+TEST(AliasesTest, ARegistryWrittenOverInPlaceIsReadAnew) {
+  TempAlias folder("LOKAL");
+  for (const char* letter : {"A", "B", "C"}) {
+    std::ofstream(ConfigFolder() + "aliases.cfg", std::ios::trunc) << "LOKAL=/data/" << letter << "/\n";
+    EXPECT_EQ(AliasFolder("LOKAL"), "/data/" + std::string(letter) + "/");
+  }
 }
 
 }  // namespace

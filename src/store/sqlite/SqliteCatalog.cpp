@@ -168,12 +168,14 @@ void completeSchema(SqliteFile& file, bool idMarked) {
   }
   file.counted = file.versioned = true;
   file.sortKeysOutdated = false;
+  file.afterWrite();
 }
 
 }  // namespace
 
 void ReadDictionary(SqliteFile& file) {
   sqlite3* db = file.db();
+  file.dictionaryVersion = file.dataVersion();
   LoadDictionary(file);
   file.counted = hasColumn(db, "_ff_count", "n");
   const bool idMarked = hasColumn(db, "_ff_lastid", "n");

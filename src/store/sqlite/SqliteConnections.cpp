@@ -71,14 +71,19 @@ bool isDamage(int code) {
          primary == SQLITE_FORMAT || primary == SQLITE_MISMATCH;
 }
 
-// Locks the table against other programs' exclusive opens (or, exclusive, against any open
-// of theirs). Returns the descriptor that holds the lock.
+// Locks the table on lockFd against other programs' exclusive opens (or, exclusive, against
+// any open of theirs). False when another program holds it.
+bool takeLock(int lockFd, bool exclusive) { return flock(lockFd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0; }
+
+ECannotOpen tableInUse(const std::string& path) { return ECannotOpen("Tabellen er i bruk av et annet program: " + path); }
+
+// Locks the table (see takeLock). Returns the descriptor that holds the lock.
 int lockTable(const std::string& path, bool exclusive) {
   const int lockFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (lockFd < 0) throw ECannotOpen(openError(path, errno));
-  if (flock(lockFd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+  if (!takeLock(lockFd, exclusive)) {
     close(lockFd);
-    throw ECannotOpen("Tabellen er i bruk av et annet program: " + path);
+    throw tableInUse(path);
   }
   return lockFd;
 }
@@ -115,6 +120,13 @@ std::shared_ptr<SqliteFile> openFile(const std::string& path, bool exclusive) {
   return file;
 }
 
+// A table file is known by its device and inode, whichever path leads to it; one that does
+// not exist by its path (opening it fails).
+std::string fileKey(const std::string& path, const std::optional<FileStamp>& now) {
+  if (!now) return path;
+  return std::to_string(now->device) + ":" + std::to_string(now->inode);
+}
+
 // Files parked by their last close, oldest first (registryMutex).
 constexpr std::size_t kMaxParkedFiles = 4;
 std::deque<std::shared_ptr<SqliteFile>>& parkedFiles() {
@@ -129,30 +141,34 @@ void forgetParked(const std::shared_ptr<SqliteFile>& file) {
 
 // Takes a parked file back into use. False when the table file changed meanwhile, or the
 // right to write it did: the table is then opened afresh. Throws ECannotOpen when another
-// program holds the table.
-bool unpark(const std::shared_ptr<SqliteFile>& file, bool exclusive) {
+// program holds the table. The dictionary is read again only when another connection wrote.
+bool unpark(const std::shared_ptr<SqliteFile>& file, const FileStamp& now, bool exclusive) {
   forgetParked(file);
   const bool readOnly = sqlite3_db_readonly(file->db(), "main") == 1;
-  if (!file->unchangedSincePark() || mayWrite(file->path()) == readOnly) return false;
-  file->unpark(lockTable(file->path(), exclusive));
-  openingStep(file->path(), [&] { ReadDictionary(*file); });
+  if (!file->unchangedSincePark(now) || mayWrite(file->path()) == readOnly) return false;
+  if (!takeLock(file->lockFd(), exclusive)) throw tableInUse(file->path());
+  file->inUse(now);
+  openingStep(file->path(), [&] {
+    if (file->dataVersion() != file->dictionaryVersion) ReadDictionary(*file);
+  });
   return true;
 }
 
 }  // namespace
 
 std::unique_ptr<TableStorage> OpenSqliteTable(const std::string& path, const OpenMode& mode) {
-  std::error_code ec;
-  const std::string key = std::filesystem::weakly_canonical(path, ec).string();
+  const std::optional<FileStamp> now = StampOf(path);
+  const std::string key = fileKey(path, now);
   std::lock_guard lock(registryMutex);
   std::shared_ptr<SqliteFile> file = registry()[key].lock();
   if (file && file->parked()) {
-    if (!unpark(file, mode.exclusive)) file.reset();
+    if (!now || !unpark(file, *now, mode.exclusive)) file.reset();
   } else if (file && (file->exclusive || mode.exclusive)) {
     throw ECannotOpen("Tabellen er i bruk: " + path);
   }
   if (!file) {
     file = openFile(path, mode.exclusive);
+    file->inUse(now);
     registry()[key] = file;
   }
   file->exclusive = mode.exclusive;

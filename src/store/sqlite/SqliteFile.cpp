@@ -1,21 +1,18 @@
 #include "store/sqlite/SqliteFile.h"
 
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include "store/sqlite/SqliteCursor.h"
 
 namespace ff {
 
-namespace {
-
-std::optional<FileStamp> stampOf(const std::string& path) {
+std::optional<FileStamp> StampOf(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return std::nullopt;
   return FileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mode, st.st_mtim, st.st_ctim};
 }
-
-}  // namespace
 
 SqliteFile::SqliteFile(sqlite3* db, std::string path, int lockFd) : db_(db), path_(std::move(path)), lockFd_(lockFd) {}
 
@@ -27,17 +24,25 @@ SqliteFile::~SqliteFile() {
 }
 
 void SqliteFile::park() {
-  if (!sqlite3_db_readonly(db_, "main")) {
+  if (written_ && !sqlite3_db_readonly(db_, "main")) {
     // Leaves the rows in the table file, as a closed table does. Should the checkpoint not
     // get through, they stay safe in the log.
     sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
   }
-  close(lockFd_);
-  lockFd_ = -1;
-  parked_ = stampOf(path_);
+  flock(lockFd_, LOCK_UN);
+  // Unwritten, the file is as it was when taken into use, or else changed by another program
+  // and opened afresh next time. A file gone from the directory is never taken back into use.
+  parked_ = (written_ ? StampOf(path_) : seen_).value_or(FileStamp{});
+  written_ = false;
 }
 
-bool SqliteFile::unchangedSincePark() const { return parked_ && stampOf(path_) == parked_; }
+std::int64_t SqliteFile::dataVersion() {
+  const std::string sql = "PRAGMA data_version";
+  SqliteStatement s = statement(sql);
+  const std::int64_t version = s.step() ? sqlite3_column_int64(s.get(), 0) : -1;
+  keepStatement(sql, std::move(s));
+  return version;
+}
 
 SqliteStatement SqliteFile::statement(const std::string& sql) {
   for (auto it = keptStatements_.begin(); it != keptStatements_.end(); ++it) {

@@ -39,6 +39,9 @@ struct FileStamp {
   static bool sameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
 };
 
+// The file at path as the directory shows it now; nullopt when there is none.
+std::optional<FileStamp> StampOf(const std::string& path);
+
 class SqliteFile {
  public:
   // An empty path is a scratch file. lockFd holds the lock on the table (-1: none).
@@ -51,14 +54,28 @@ class SqliteFile {
   const std::string& path() const { return path_; }
   std::uint64_t generation() const { return generation_; }
 
-  // A file whose last handle closed keeps its connection, and with it the pages and schema
-  // it has read, for the next open of the table. It gives up its lock on the table, so that
-  // other programs may open the table exclusively meanwhile.
+  // A file whose last handle closed keeps its connection, and with it the pages, schema and
+  // dictionary it has read, for the next open of the table. It gives up its lock on the table
+  // (keeping the descriptor that held it), so that other programs may open the table
+  // exclusively meanwhile.
   void park();
-  bool parked() const { return lockFd_ < 0 && !path_.empty(); }
-  // True when the table file is as this connection left it when parked.
-  bool unchangedSincePark() const;
-  void unpark(int lockFd) { lockFd_ = lockFd; }
+  bool parked() const { return parked_.has_value(); }
+  // True when the table file, as the directory shows it `now`, is as this connection left it
+  // when parked.
+  bool unchangedSincePark(const FileStamp& now) const { return parked_ && *parked_ == now; }
+  // The descriptor that holds (or, parked, held) the lock on the table; -1 for scratch files.
+  int lockFd() const { return lockFd_; }
+  // Taken into use (opened, or unparked with its lock on lockFd() taken again) with the file
+  // as the directory showed it `now`.
+  void inUse(const std::optional<FileStamp>& now) {
+    parked_.reset();
+    seen_ = now;
+  }
+
+  // SQLite's count of the commits of other connections to the file; the dictionary was read
+  // at dictionaryVersion.
+  std::int64_t dataVersion();
+  std::int64_t dictionaryVersion = -1;
 
   // Statements are kept when done with (a scan's when its cursor is), so that the next use of
   // the same SQL (a grid seeking its next window) need not prepare it again.
@@ -71,7 +88,10 @@ class SqliteFile {
   // Statements still stepping would keep a write from committing: reset them first. They
   // notice the new generation and seek again from their last row.
   void beforeWrite();
-  void afterWrite() { ++generation_; }
+  void afterWrite() {
+    ++generation_;
+    written_ = true;
+  }
 
   std::vector<FieldDef> fields;
   std::vector<IndexDef> indexes;
@@ -88,6 +108,8 @@ class SqliteFile {
   std::string path_;
   int lockFd_;
   std::optional<FileStamp> parked_;  // the file as it was when last parked
+  std::optional<FileStamp> seen_;    // the file as it was when last taken into use
+  bool written_ = false;             // written through this connection since it was last parked
   static constexpr std::size_t kKeptStatements = 16;
   std::deque<std::pair<std::string, SqliteStatement>> keptStatements_;  // oldest first
   std::uint64_t generation_ = 1;

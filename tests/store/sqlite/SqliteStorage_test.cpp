@@ -23,6 +23,7 @@
 #include "store/Errors.h"
 #include "store/Session.h"
 #include "store/Table.h"
+#include "store/WriteGroup.h"
 #include "support/TempAlias.h"
 
 using namespace ff;
@@ -461,6 +462,60 @@ TEST_F(SqliteStorageTest, CursorsOnTheSameScanEachSeeEveryRow) {
     EXPECT_EQ(seenA.rfind("Bro;Dam;Eik;Fjord;Kai;", 0), 0u) << seenA;
     EXPECT_NE(seenA.find("Ås" + std::to_string(round)), std::string::npos) << seenA;
   }
+}
+
+// Another program's change of the dictionary goes into the log of the table, leaving the table
+// file as it was: a table opened again must still read it.
+TEST_F(SqliteStorageTest, AFieldRenamedByAnotherProgramWhileClosedShowsOnTheNextOpen) {
+  ASSERT_EQ(namesIn(db.alias(), "PROSJEKT"), "Bro;Kai;");
+  sqlite3* other = nullptr;  // kept open, so that nothing moves the log into the file
+  ASSERT_EQ(sqlite3_open((db.folder() + "PROSJEKT.ffdb").c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "UPDATE _ff_fields SET name = 'STED' WHERE name = 'NAVN'", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  TffTable t;
+  EXPECT_EQ(openError(t, db.alias(), "PROSJEKT"), "");
+  EXPECT_NE(t.FindField("STED"), nullptr);
+  EXPECT_EQ(t.FindField("NAVN"), nullptr);
+  t.Close();
+  sqlite3_close(other);
+}
+
+std::string rowCountOnDisk(const TempAlias& db) {
+  return firstTextOf(db.folder() + "PROSJEKT.ffdb", "SELECT count(*) FROM rows");
+}
+
+void appendTo(TffTable& t, const std::string& name) {
+  t.Append();
+  t.FieldByName("NAVN").SetAsString(name);
+  t.Post();
+}
+
+TEST_F(SqliteStorageTest, PostsOfAWriteGroupReachTheFileTogetherWhenItEnds) {
+  TffTable t;
+  ASSERT_EQ(openError(t, db.alias(), "PROSJEKT"), "");
+  WriteGroup group(t);
+  appendTo(t, "Mur");
+  appendTo(t, "Sag");
+  EXPECT_EQ(t.RecordCount(), 4) << "the group's own handle sees its posts";
+  EXPECT_EQ(rowCountOnDisk(db), "2") << "another program sees none of them yet";
+  group.Commit();
+  EXPECT_EQ(rowCountOnDisk(db), "4");
+  appendTo(t, "Vei");
+  EXPECT_EQ(rowCountOnDisk(db), "5") << "after the group each post is durable again";
+}
+
+TEST_F(SqliteStorageTest, AWriteGroupLeftByAnExceptionKeepsWhatWasPosted) {
+  TffTable t;
+  ASSERT_EQ(openError(t, db.alias(), "PROSJEKT"), "");
+  try {
+    WriteGroup group(t);
+    appendTo(t, "Mur");
+    throw Error("stopp");
+  } catch (const Error&) {
+  }
+  EXPECT_EQ(rowCountOnDisk(db), "3");
+  t.Close();
+  EXPECT_EQ(namesIn(db.alias(), "PROSJEKT"), "Bro;Kai;Mur;");
 }
 
 }  // namespace
