@@ -35,14 +35,19 @@ class ConvertCommandTest : public ::testing::Test {
     ASSERT_EQ(run({"insert", "FIRMA", "PROSJEKT", "ID=2", "NAVN=Berg"}).code, 0);
   }
 
-  ToolRun run(const QStringList& args, const std::string& input = "") {
-    QProcess p;
+  // Starts kvist-ff with the firm's configuration and a data folder of the test's own.
+  void start(QProcess& p, const QStringList& args) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("FF_CONFIG_DIR", QString::fromStdString(firm.root() + "/config"));
     env.insert("XDG_DATA_HOME", QString::fromStdString(settings.folder() + "data"));
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(QString::fromStdString(settings.folder() + "work"));
     p.start(KV_BINARY_DIR "/kvist-ff", args);
+  }
+
+  ToolRun run(const QStringList& args, const std::string& input = "") {
+    QProcess p;
+    start(p, args);
     p.write(input.data(), static_cast<qint64>(input.size()));
     p.closeWriteChannel();
     p.waitForFinished(60000);
@@ -220,12 +225,7 @@ TEST_F(ConvertCommandTest, SigtermStopsTheRunCleanly) {
   for (std::uint32_t i = 0; i < 400000; ++i) big.addRecord({ff2test::le32(i), ff2test::f64(i * 0.5)});
   std::ofstream(firm.folder() + "A_STOR.ff2", std::ios::binary) << big.build();
   QProcess p;
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("FF_CONFIG_DIR", QString::fromStdString(firm.root() + "/config"));
-  env.insert("XDG_DATA_HOME", QString::fromStdString(settings.folder() + "data"));
-  p.setProcessEnvironment(env);
-  p.setWorkingDirectory(QString::fromStdString(settings.folder() + "work"));
-  p.start(KV_BINARY_DIR "/kvist-ff", {"convert", "FIRMA", "A_STOR", "PROSJEKT", "--to", "MySQLweb"});
+  start(p, {"convert", "FIRMA", "A_STOR", "PROSJEKT", "--to", "MySQLweb"});
   ASSERT_TRUE(p.waitForStarted());
   // Stopped while its staging table is on the server, however long that takes to show.
   while (p.state() == QProcess::Running && db.tables() != sql_test::Names{"kvist_ny_A_STOR"}) p.waitForFinished(5);
