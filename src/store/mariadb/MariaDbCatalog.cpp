@@ -122,7 +122,7 @@ bool MariaDbCatalog::hasDictionary(const std::string& database) {
 
 std::vector<std::string> MariaDbCatalog::TableNames(const std::string& database) {
   std::vector<std::string> names;
-  for (const auto& row : readDictionary(database, "SELECT name FROM " + dictionary(database, "_ff_tables") + " WHERE ready = 1", {})) {
+  for (const auto& row : readDictionary(database, "SELECT name FROM " + dictionary(database, "_ff_tables") + " WHERE ready > 0", {})) {
     names.push_back(valueToString(row[0]));
   }
   return names;
@@ -134,7 +134,7 @@ std::optional<MariaDbCatalog::TableEntry> MariaDbCatalog::findTable(const std::s
                                                 " WHERE name_key = ?",
                                    {Value{NameKey(table)}});
   if (rows.empty()) return std::nullopt;
-  return TableEntry{static_cast<int>(valueToInt(rows[0][0])), valueToString(rows[0][1]), valueToInt(rows[0][2]) == 1};
+  return TableEntry{static_cast<int>(valueToInt(rows[0][0])), valueToString(rows[0][1]), valueToInt(rows[0][2]) > 0};
 }
 
 std::shared_ptr<MariaDbTableState> MariaDbCatalog::openState(const std::string& database, const std::string& table,
@@ -274,7 +274,10 @@ void MariaDbCatalog::PublishTables(const std::string& database, const std::vecto
   }
   connection_->InTransaction([&] {
     for (const Value& id : ids) {
-      connection_->Prepare("UPDATE " + dictionary(database, "_ff_tables") + " SET ready = 1 WHERE id = ?").Execute({id});
+      connection_
+          ->Prepare("UPDATE " + dictionary(database, "_ff_tables") + " SET ready = " + std::to_string(kTableReady) +
+                    " WHERE id = ?")
+          .Execute({id});
     }
   });
   for (const auto& table : tables) hidden_.erase(tableKey(database, table));

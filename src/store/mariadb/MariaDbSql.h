@@ -10,6 +10,12 @@
 
 namespace ff {
 
+// `ready` of a table in the dictionary: 0 while it is made (or left half-made); 1 for a table
+// of an earlier build, whose rows triggers may count; 2 for one whose count the store keeps
+// itself. Earlier builds list only 1, so they never write uncounted rows into a table of ours.
+constexpr int kTableReadyCountedByTriggers = 1;
+constexpr int kTableReady = 2;
+
 // `name` with backticks doubled.
 std::string QuoteIdentifier(const std::string& name);
 // The column of the field at position i ("`c3`").

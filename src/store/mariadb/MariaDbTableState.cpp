@@ -53,10 +53,10 @@ std::shared_ptr<MariaDbTableState> MariaDbTableState::Open(std::shared_ptr<Serve
   std::shared_ptr<MariaDbTableState> state(new MariaDbTableState(std::move(connection), database, NameKey(table), exclusive));
   const int firstSlot = randomSlot();
   state->readDictionary(table, exclusive ? std::string() : slotLock(state->lockBase_, firstSlot), true);
-  state->readCountingTriggers();
+  if (state->ofEarlierBuild_) state->readCountingTriggers();
   if (state->heldLock_.empty()) state->lock(firstSlot + 1, 0);
   if (exclusive && state->sortKeysOutdated) state->renewSortKeys();
-  if (exclusive && (state->insertsCountedByTrigger || state->deletesCountedByTrigger)) state->dropCountingTriggers();
+  if (exclusive && state->ofEarlierBuild_) state->dropCountingTriggers();
   state->connection_->Hold(*state);
   return state;
 }
@@ -162,12 +162,13 @@ void MariaDbTableState::readDictionary(const std::string& table, const std::stri
   }
   const std::int64_t lockOutcome = rows.empty() ? 0 : valueToInt(rows[0][3]);
   if (lockOutcome & kGotSlot) heldLock_ = firstSlot;
-  if (rows.empty() || (valueToInt(rows[0][2]) == 1) != ready) {
+  if (rows.empty() || (valueToInt(rows[0][2]) > 0) != ready) {
     throw ECannotOpen("Tabellen " + table + " finnes ikke i " + database_ + " på serveren " + connection_->ServerName());
   }
   if ((lockOutcome & kGotSlot) && !(lockOutcome & kNoExclusiveHolder)) inUse();
   id_ = static_cast<int>(valueToInt(rows[0][0]));
   name_ = valueToString(rows[0][1]);
+  ofEarlierBuild_ = valueToInt(rows[0][2]) == kTableReadyCountedByTriggers;
   KeepDefinition();
   for (const auto& row : definition_.fields) {
     fields.push_back({valueToString(row[0]), fieldTypeFromName(valueToString(row[1])).value_or(FieldType::Unknown),
@@ -225,18 +226,23 @@ void MariaDbTableState::readCountingTriggers() {
   }
 }
 
-// Held exclusively, nobody else writes while the count moves from the triggers to the store;
-// the count is taken afresh in case a trigger was dropped by hand. An account without the
-// right to drop triggers keeps them counting.
+// Held exclusively, nobody else writes while the count moves from the triggers (if any) to the
+// store; the count is taken afresh in case a trigger was dropped by hand. An account without
+// the right to drop triggers keeps them counting.
 void MariaDbTableState::dropCountingTriggers() {
   try {
-    for (const char* event : {"insert", "delete"}) {
-      connection_->Execute("DROP TRIGGER IF EXISTS " + QuoteIdentifier(database_) + "." +
-                           QuoteIdentifier(countingTrigger(event)));
+    const std::pair<const char*, bool> triggers[] = {{"insert", insertsCountedByTrigger},
+                                                      {"delete", deletesCountedByTrigger}};
+    for (const auto& [event, counted] : triggers) {
+      if (counted) {
+        connection_->Execute("DROP TRIGGER " + QuoteIdentifier(database_) + "." + QuoteIdentifier(countingTrigger(event)));
+      }
     }
     insertsCountedByTrigger = deletesCountedByTrigger = false;
     connection_->Execute("UPDATE " + Dictionary("_ff_tables") + " SET row_count = (SELECT COUNT(*) FROM " +
-                         RowsTable() + ") WHERE id = " + std::to_string(id_));
+                         RowsTable() + "), ready = " + std::to_string(kTableReady) + " WHERE id = " +
+                         std::to_string(id_));
+    ofEarlierBuild_ = false;
   } catch (const EConnection&) {
     throw;
   } catch (const Error&) {

@@ -119,6 +119,7 @@ class MariaDbTableState : public ServerConnection::LockHolder {
   std::string name_;
   bool exclusive_;
   std::string heldLock_;
+  bool ofEarlierBuild_ = false;  // its row count may be kept by triggers
   Definition definition_;  // as last read
   // Why the table can no longer be used, once its lock was lost to another workstation.
   std::string lostLock_;

@@ -129,15 +129,16 @@ TEST_F(MariaDbServerTest, KeptCountFollowsRowsOfEveryWorkstation) {
   EXPECT_EQ(rowsOnServer(), 12);
 }
 
-// An earlier build kept the count with triggers, which a server with binary logging lets
-// only SUPER make or drop, and which stop every post once the account that made them is
-// dropped. The store counts what the triggers do not; an exclusive open by an account that
-// may drop them removes them.
+// An earlier build (its tables marked ready = 1) kept the count with triggers, which a server
+// with binary logging lets only SUPER make or drop, and which stop every post once the account
+// that made them is dropped. The store counts what the triggers do not; an exclusive open by
+// an account that may drop them removes them.
 TEST_F(MariaDbServerTest, CountingTriggersOfAnEarlierBuildCountOnceAndGiveWayWhereTheyMayBeDropped) {
   const std::string rows = "`" + db.database() + "`.`t1`";
   const std::string counter = "UPDATE `" + db.database() + "`.`_ff_tables` SET row_count = row_count ";
   sql::SqlConnection administrator(server_test::SocketAdministrator());
-  administrator.Execute("CREATE TRIGGER `" + db.database() + "`.`t1_counted_insert` AFTER INSERT ON " + rows +
+  const std::string tables = "`" + db.database() + "`.`_ff_tables`";
+  administrator.Execute("UPDATE " + tables + " SET ready = 1 WHERE id = 1; CREATE TRIGGER `" + db.database() + "`.`t1_counted_insert` AFTER INSERT ON " + rows +
                         " FOR EACH ROW " + counter + "+ 1 WHERE id = 1; CREATE TRIGGER `" + db.database() +
                         "`.`t1_counted_delete` AFTER DELETE ON " + rows + " FOR EACH ROW " + counter + "- 1 WHERE id = 1");
   const auto triggers = [&] {
@@ -174,6 +175,8 @@ TEST_F(MariaDbServerTest, CountingTriggersOfAnEarlierBuildCountOnceAndGiveWayWhe
   Workstation super(db.server().serverName());
   postAndDelete(super.session(), true, 30);
   EXPECT_EQ(triggers(), 0);
+  EXPECT_EQ(valueToInt(db.admin().Prepare("SELECT ready FROM " + tables + " WHERE id = 1").Query({}).at(0).at(0)), 2)
+      << "marked as counted by the store";
   postAndDelete(TffSession::DefaultSession(), false, 40);
 }
 
