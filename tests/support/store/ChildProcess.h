@@ -77,17 +77,18 @@ class ReapedAtEnd {
   pid_t child_;
 };
 
-// Runs f until it no longer throws ECannotOpen, at most 50 times 0.1 s apart; false when it
-// never ran through. The server frees a killed holder's locks when it notices the connection
-// is gone: at once, on a close.
-inline bool untilFreed(const std::function<void()>& f) {
-  for (int i = 0; i < 50; ++i) {
+// Runs f until it no longer throws ECannotOpen, 0.1 s apart for at most `within`; false when
+// it never ran through. The server frees a killed holder's locks when it notices the
+// connection is gone: at once on a close, after its idle timeout for a hung one.
+inline bool untilFreed(const std::function<void()>& f, std::chrono::milliseconds within = std::chrono::seconds(5)) {
+  constexpr std::chrono::milliseconds kPause{100};
+  for (std::chrono::milliseconds waited{0};; waited += kPause) {
     try {
       f();
       return true;
     } catch (const ff::ECannotOpen&) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      if (waited >= within) return false;
+      std::this_thread::sleep_for(kPause);
     }
   }
-  return false;
 }
