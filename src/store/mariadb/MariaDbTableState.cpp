@@ -211,6 +211,11 @@ void MariaDbTableState::AddToRowCount(std::int64_t change) {
       .Execute({Value{change}, Value{std::int64_t{id_}}});
 }
 
+std::string MariaDbTableState::RowCountChange(std::int64_t change) const {
+  return "UPDATE " + Dictionary("_ff_tables") + " SET row_count = row_count + " + std::to_string(change) +
+         " WHERE id = " + std::to_string(id_);
+}
+
 std::string MariaDbTableState::countingTrigger(const char* event) const {
   return "t" + std::to_string(id_) + "_counted_" + event;
 }

@@ -76,6 +76,8 @@ class MariaDbTableState : public ServerConnection::LockHolder {
 
   // Adds change to the kept row count.
   void AddToRowCount(std::int64_t change);
+  // The statement that adds change to the kept row count, as SQL text.
+  std::string RowCountChange(std::int64_t change) const;
 
   // How long rows read ahead from the server count as current, so that changes of other
   // workstations show on the next scroll.
