@@ -1,6 +1,7 @@
 #include "store/mariadb/MariaDbTableState.h"
 
 #include <cstdio>
+#include <iterator>
 #include <random>
 
 #include "store/Errors.h"
@@ -127,14 +128,23 @@ void MariaDbTableState::lose(const char* done) {
 
 void MariaDbTableState::KeepDefinition() { definition_ = readDefinition(); }
 
+// Fields and indexes come in one request: rows of kind 0 are fields, of kind 1 indexes.
 MariaDbTableState::Definition MariaDbTableState::readDefinition() const {
   const Value id{std::int64_t{id_}};
-  return {connection_->Prepare("SELECT name, type, size, required FROM " + Dictionary("_ff_fields") +
-                               " WHERE tbl = ? ORDER BY pos")
-              .Query({id}),
-          connection_->Prepare("SELECT name, fields, options FROM " + Dictionary("_ff_indexes") +
-                               " WHERE tbl = ? ORDER BY pos")
-              .Query({id})};
+  auto rows = connection_
+                  ->Prepare("SELECT 0 AS kind, pos, name, type, size, required FROM " + Dictionary("_ff_fields") +
+                            " WHERE tbl = ? UNION ALL SELECT 1, pos, name, fields, options, 0 FROM " +
+                            Dictionary("_ff_indexes") + " WHERE tbl = ? ORDER BY kind, pos")
+                  .Query({id, id});
+  Definition definition;
+  for (auto& row : rows) {
+    if (valueToInt(row[0]) == 0) {
+      definition.fields.emplace_back(std::make_move_iterator(row.begin() + 2), std::make_move_iterator(row.end()));
+    } else {
+      definition.indexes.emplace_back(std::make_move_iterator(row.begin() + 2), std::make_move_iterator(row.end() - 1));
+    }
+  }
+  return definition;
 }
 
 std::string MariaDbTableState::RowsTable() const {
