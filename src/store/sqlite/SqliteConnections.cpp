@@ -99,18 +99,19 @@ void openingStep(const std::string& path, Step step) {
   }
 }
 
-bool mayWrite(const std::string& path) { return CanWrite(path) && CanWrite(FolderOfTable(path)); }
-
 std::shared_ptr<SqliteFile> openFile(const std::string& path, bool exclusive) {
   const int lockFd = lockTable(path, exclusive);
   sqlite3* db = nullptr;
+  const bool fileWritable = CanWrite(path);
   try {
-    db = mayWrite(path) ? OpenSqliteDb(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX) : openForReading(path);
+    db = fileWritable && CanWrite(FolderOfTable(path)) ? OpenSqliteDb(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX)
+                                                        : openForReading(path);
   } catch (...) {
     close(lockFd);
     throw;
   }
   auto file = std::make_shared<SqliteFile>(db, path, lockFd);
+  file->fileWritable = fileWritable;
   openingStep(path, [&] {
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, 5000);
@@ -140,12 +141,14 @@ void forgetParked(const std::shared_ptr<SqliteFile>& file) {
 }
 
 // Takes a parked file back into use. False when the table file changed meanwhile, or the
-// right to write it did: the table is then opened afresh. Throws ECannotOpen when another
+// right to write it or its folder did: the table is then opened afresh. The file's own right
+// is part of its stamp (mode and status change time), so only the folder's is asked again. Throws ECannotOpen when another
 // program holds the table. The dictionary is read again only when another connection wrote.
 bool unpark(const std::shared_ptr<SqliteFile>& file, const FileStamp& now, bool exclusive) {
   forgetParked(file);
   const bool readOnly = sqlite3_db_readonly(file->db(), "main") == 1;
-  if (!file->unchangedSincePark(now) || mayWrite(file->path()) == readOnly) return false;
+  if (!file->unchangedSincePark(now)) return false;
+  if ((file->fileWritable && CanWrite(FolderOfTable(file->path()))) == readOnly) return false;
   if (!takeLock(file->lockFd(), exclusive)) throw tableInUse(file->path());
   file->inUse(now);
   openingStep(file->path(), [&] {

@@ -101,6 +101,7 @@ class SqliteFile {
   bool exclusive = false;
   bool counted = false;    // the file keeps its row count (_ff_count)
   bool versioned = false;  // its rows carry a version (_ff_ver)
+  bool fileWritable = false;  // this process could write the file itself when it opened it
   int bulkDepth = 0;
 
  private:
