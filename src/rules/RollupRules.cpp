@@ -40,11 +40,13 @@ std::string PartFilter(const ff::TField& project, const ff::TField& part) {
 
 // Filters the table and goes to its first row. False when that filter is not in force
 // afterwards (a text the filter cannot take, a table that cannot be opened, an empty table),
-// so that a roll-up never takes the rows of an unfiltered table for the filter's rows.
+// so that a roll-up never takes the rows of an unfiltered table for the filter's rows. A
+// filter put in force here has just gone to its first row; only one already in force must.
 bool ReachFilteredRows(ff::TffTable& table, const std::string& filter) {
+  const bool wasInForce = table.Active() && table.Filtered() && table.Filter() == filter;
   FilterTable(table, filter);
   const bool inForce = table.Active() && table.Filtered() && table.Filter() == filter;
-  return inForce && FirstRecord(table);
+  return inForce && (!wasInForce || FirstRecord(table));
 }
 
 // Σ of one field over the rows from the current one to the end.
