@@ -198,7 +198,18 @@ std::unique_ptr<TableStorage> TffSession::OpenTable(const std::string& alias, co
   if (const auto place = serverPlaceOf(*this, alias, target)) {
     return place->server->OpenTable(place->database, table, mode);
   }
-  const auto [path, provider] = FindTableFile(aliasFolderOrThrow(alias, target), table);
+  const std::string folder = aliasFolderOrThrow(alias, target);
+  // A file named as asked, of the first kind, is the one FindTableFile would find: it is
+  // opened without asking the directory first, which would cost a reopen a tenth of its time.
+  StorageProvider* first = StorageProviders().front();
+  const std::string named = folder + table + first->Extension();
+  try {
+    return first->Open(named, mode);
+  } catch (const ECannotOpen&) {
+    std::error_code ec;
+    if (fs::exists(named, ec)) throw;
+  }
+  const auto [path, provider] = FindTableFile(folder, table);
   return provider->Open(path, mode);
 }
 

@@ -163,7 +163,8 @@ std::unique_ptr<TableStorage> OpenSqliteTable(const std::string& path, const Ope
   const std::optional<FileStamp> now = StampOf(path);
   const std::string key = fileKey(path, now);
   std::lock_guard lock(registryMutex);
-  std::shared_ptr<SqliteFile> file = registry()[key].lock();
+  const auto known = registry().find(key);
+  std::shared_ptr<SqliteFile> file = known == registry().end() ? nullptr : known->second.lock();
   if (file && file->parked()) {
     if (!now || !unpark(file, *now, mode.exclusive)) file.reset();
   } else if (file && (file->exclusive || mode.exclusive)) {
