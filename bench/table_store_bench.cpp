@@ -31,7 +31,7 @@ constexpr const char* kUsage =
 constexpr int kGroups = 100;  // PROSJEKTNR takes 100 values: one keeps 1% of the rows
 constexpr int kSeeks = 200;   // seeks per round
 constexpr int kPosts = 10;    // posts per round
-constexpr int kParkedFiles = 4;  // the connections the store keeps for closed tables
+constexpr int kParkedFiles = 32;  // the connections the store keeps for closed tables
 const char* kAlias = "BENCH";
 
 std::string tableName(int rows) { return "STOR" + std::to_string(rows); }
@@ -245,18 +245,26 @@ void measure(const std::string& folder, int rows, const Settings& s, const std::
   const ff::TField& amount = t.FieldByName("BELOP");
   long walkedStore = 0, walkedBase = 0, rss = 0;
   int group = 0;
-  const auto [walkStore, walkBase] = bench::compare(
-      s.rounds * 4,
-      [&] {
-        t.SetFilter("PROSJEKTNR=" + std::to_string(++group % kGroups));
-        t.SetFiltered(true);
-        double sink = 0;
-        for (walkedStore = 0; !t.Eof(); t.Next(), ++walkedStore) sink += amount.AsFloat();
-        rss = std::max(rss, bench::procStatusKiB("VmRSS"));
-        if (sink < 0) std::puts("");
-      },
-      [&] { walkedBase = api.walk(double(group % kGroups)); });
-  bench::report("filter 1% on an index + walk, " + size, walkStore, walkBase, goal);
+  // Reading the resident memory (a file of /proc) costs a walk at 10k a third of its time:
+  // it is left out of the store's time, which is also shown with it, as measured before.
+  std::vector<double> walkStore, walkBase, walkWithReading;
+  for (int r = 0; r < s.rounds * 4; ++r) {
+    double reading = 0;
+    const double walk = bench::timeOnce([&] {
+      t.SetFilter("PROSJEKTNR=" + std::to_string(++group % kGroups));
+      t.SetFiltered(true);
+      double sink = 0;
+      for (walkedStore = 0; !t.Eof(); t.Next(), ++walkedStore) sink += amount.AsFloat();
+      reading = bench::timeOnce([&] { rss = std::max(rss, bench::procStatusKiB("VmRSS")); });
+      if (sink < 0) std::puts("");
+    });
+    walkStore.push_back(walk - reading);
+    walkWithReading.push_back(walk);
+    walkBase.push_back(bench::timeOnce([&] { walkedBase = api.walk(double(group % kGroups)); }));
+  }
+  bench::report("filter 1% on an index + walk, " + size, bench::median(walkStore), bench::median(walkBase), goal);
+  bench::report("filter 1% walk with the memory reading in the store's time, " + size,
+                bench::median(walkWithReading), bench::median(walkBase), 0);
   t.SetFiltered(false);
 
 

@@ -128,8 +128,11 @@ std::string fileKey(const std::string& path, const std::optional<FileStamp>& now
   return std::to_string(now->device) + ":" + std::to_string(now->inode);
 }
 
-// Files parked by their last close, oldest first (registryMutex).
-constexpr std::size_t kMaxParkedFiles = 4;
+// Files parked by their last close, oldest first (registryMutex). As many as the suite has
+// tables, so that opening all of them again (another firm, a new sign-on) opens none afresh;
+// all but the latest few give back the pages they hold, keeping connection and dictionary.
+constexpr std::size_t kMaxParkedFiles = 32;
+constexpr std::size_t kWarmParkedFiles = 4;
 std::deque<std::shared_ptr<SqliteFile>>& parkedFiles() {
   static std::deque<std::shared_ptr<SqliteFile>> files;
   return files;
@@ -187,6 +190,7 @@ void ParkWhenClosed(const std::shared_ptr<SqliteFile>& file) {
   auto& parked = parkedFiles();
   parked.push_back(file);
   if (parked.size() > kMaxParkedFiles) parked.pop_front();
+  if (parked.size() > kWarmParkedFiles) sqlite3_db_release_memory(parked[parked.size() - 1 - kWarmParkedFiles]->db());
 }
 
 sqlite3* OpenSqliteDb(const std::string& path, int flags) {
