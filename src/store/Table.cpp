@@ -1,6 +1,7 @@
 #include "store/Table.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "store/DataSetValue.h"
 #include "store/Errors.h"
@@ -126,7 +127,7 @@ void TffTable::bindFields() {
       decl.type = def.type;
       decl.size = def.size;
       decl.required = def.required;
-      fields_.push_back(std::make_unique<TField>(*this, decl, static_cast<int>(fields_.size())));
+      fields_.push_back(std::make_unique<TField>(*this, std::move(decl), static_cast<int>(fields_.size())));
       physicalIndex_.push_back(static_cast<int>(physicalIndex_.size()));
     }
     return;

@@ -103,15 +103,17 @@ std::shared_ptr<SqliteFile> openFile(const std::string& path, bool exclusive) {
   const int lockFd = lockTable(path, exclusive);
   sqlite3* db = nullptr;
   const bool fileWritable = CanWrite(path);
+  std::string folder = FolderOfTable(path);
   try {
-    db = fileWritable && CanWrite(FolderOfTable(path)) ? OpenSqliteDb(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX)
-                                                        : openForReading(path);
+    db = fileWritable && CanWrite(folder) ? OpenSqliteDb(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX)
+                                          : openForReading(path);
   } catch (...) {
     close(lockFd);
     throw;
   }
   auto file = std::make_shared<SqliteFile>(db, path, lockFd);
   file->fileWritable = fileWritable;
+  file->folder = std::move(folder);
   openingStep(path, [&] {
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, 5000);
@@ -151,7 +153,7 @@ bool unpark(const std::shared_ptr<SqliteFile>& file, const FileStamp& now, bool 
   forgetParked(file);
   const bool readOnly = sqlite3_db_readonly(file->db(), "main") == 1;
   if (!file->unchangedSincePark(now)) return false;
-  if ((file->fileWritable && CanWrite(FolderOfTable(file->path()))) == readOnly) return false;
+  if ((file->fileWritable && CanWrite(file->folder)) == readOnly) return false;
   if (!takeLock(file->lockFd(), exclusive)) throw tableInUse(file->path());
   file->inUse(now);
   openingStep(file->path(), [&] {
