@@ -31,7 +31,7 @@ constexpr const char* kUsage =
 constexpr int kGroups = 100;  // PROSJEKTNR takes 100 values: one keeps 1% of the rows
 constexpr int kSeeks = 200;   // seeks per round
 constexpr int kPosts = 10;    // posts per round
-constexpr int kParkedFiles = 4;  // the connections the store keeps for closed tables
+constexpr int kParkedFiles = 32;  // the connections the store keeps for closed tables
 const char* kAlias = "BENCH";
 
 std::string tableName(int rows) { return "STOR" + std::to_string(rows); }
@@ -193,21 +193,28 @@ void measure(const std::string& folder, int rows, const Settings& s, const std::
   long storeCount = 0, baseCount = 0;
 
   // First opens: a connection made afresh on both sides, SQLite's page cache empty. Closing
-  // is left out on both sides: the store's close would end the connection of another table.
-  std::vector<double> firstStore, firstBase;
+  // is left out of the store's time: its close would end the connection of another table.
+  // Each side opens a file that no connection has open, so that each makes SQLite's log and
+  // shared memory files anew; a C API connection opened beside the store's open table finds
+  // them made and skips that work (shown apart, as measured before).
+  std::vector<double> firstStore, firstBase, besideBase;
   for (int r = 0; r < s.rounds * s.opensPerRound / 4; ++r) {
     forgetKeptConnections(others);
+    std::optional<CApiTable> api;
+    firstBase.push_back(bench::timeOnce([&] { baseCount = api.emplace(path).open(); }));
+    api.reset();
     std::optional<ff::TffTable> t;
     firstStore.push_back(bench::timeOnce([&] {
       openTable(t.emplace(), table);
       storeCount = static_cast<long>(t->RecordCount());
       t->Last();
     }));
-    std::optional<CApiTable> api;
-    firstBase.push_back(bench::timeOnce([&] { baseCount = api.emplace(path).open(); }));
+    besideBase.push_back(bench::timeOnce([&] { baseCount = api.emplace(path).open(); }));
   }
   const double goal = rows <= 10000 ? 1.3 : 1.2;
   bench::report("first open + RecordCount + Last, " + size, bench::median(firstStore), bench::median(firstBase), goal);
+  bench::report("first open, C API beside the store's open table, " + size, bench::median(firstStore),
+                bench::median(besideBase), 0);
 
   // Everything else on kept connections: the store's parked one, the C API's own.
   CApiTable api(path);
@@ -238,18 +245,26 @@ void measure(const std::string& folder, int rows, const Settings& s, const std::
   const ff::TField& amount = t.FieldByName("BELOP");
   long walkedStore = 0, walkedBase = 0, rss = 0;
   int group = 0;
-  const auto [walkStore, walkBase] = bench::compare(
-      s.rounds * 4,
-      [&] {
-        t.SetFilter("PROSJEKTNR=" + std::to_string(++group % kGroups));
-        t.SetFiltered(true);
-        double sink = 0;
-        for (walkedStore = 0; !t.Eof(); t.Next(), ++walkedStore) sink += amount.AsFloat();
-        rss = std::max(rss, bench::procStatusKiB("VmRSS"));
-        if (sink < 0) std::puts("");
-      },
-      [&] { walkedBase = api.walk(double(group % kGroups)); });
-  bench::report("filter 1% on an index + walk, " + size, walkStore, walkBase, goal);
+  // Reading the resident memory (a file of /proc) costs a walk at 10k a third of its time:
+  // it is left out of the store's time, which is also shown with it, as measured before.
+  std::vector<double> walkStore, walkBase, walkWithReading;
+  for (int r = 0; r < s.rounds * 4; ++r) {
+    double reading = 0;
+    const double walk = bench::timeOnce([&] {
+      t.SetFilter("PROSJEKTNR=" + std::to_string(++group % kGroups));
+      t.SetFiltered(true);
+      double sink = 0;
+      for (walkedStore = 0; !t.Eof(); t.Next(), ++walkedStore) sink += amount.AsFloat();
+      reading = bench::timeOnce([&] { rss = std::max(rss, bench::procStatusKiB("VmRSS")); });
+      if (sink < 0) std::puts("");
+    });
+    walkStore.push_back(walk - reading);
+    walkWithReading.push_back(walk);
+    walkBase.push_back(bench::timeOnce([&] { walkedBase = api.walk(double(group % kGroups)); }));
+  }
+  bench::report("filter 1% on an index + walk, " + size, bench::median(walkStore), bench::median(walkBase), goal);
+  bench::report("filter 1% walk with the memory reading in the store's time, " + size,
+                bench::median(walkWithReading), bench::median(walkBase), 0);
   t.SetFiltered(false);
 
 

@@ -40,11 +40,13 @@ std::string PartFilter(const ff::TField& project, const ff::TField& part) {
 
 // Filters the table and goes to its first row. False when that filter is not in force
 // afterwards (a text the filter cannot take, a table that cannot be opened, an empty table),
-// so that a roll-up never takes the rows of an unfiltered table for the filter's rows.
+// so that a roll-up never takes the rows of an unfiltered table for the filter's rows. A
+// filter put in force here has just gone to its first row; only one already in force must.
 bool ReachFilteredRows(ff::TffTable& table, const std::string& filter) {
+  const bool wasInForce = table.Active() && table.Filtered() && table.Filter() == filter;
   FilterTable(table, filter);
   const bool inForce = table.Active() && table.Filtered() && table.Filter() == filter;
-  return inForce && FirstRecord(table);
+  return inForce && (!wasInForce || FirstRecord(table));
 }
 
 // Σ of one field over the rows from the current one to the end.
@@ -111,6 +113,29 @@ struct PartTotals {
 void SetFloats(ff::TffTable& table, std::initializer_list<std::pair<const char*, double>> values) {
   for (const auto& [field, value] : values) table.FieldByName(field).SetAsFloat(value);
 }
+
+// Lets the trips and travels go unfiltered when a project's roll-up fails midway, as its end
+// does otherwise; a failure of that leaves them as they are.
+class SundriesLetGoOnFailure {
+ public:
+  SundriesLetGoOnFailure(ff::TffTable& trips, ff::TffTable& travels) : trips_(trips), travels_(travels) {}
+  ~SundriesLetGoOnFailure() {
+    if (std::uncaught_exceptions() == entered_) return;
+    for (ff::TffTable* table : {&trips_, &travels_}) {
+      try {
+        table->SetFiltered(false);
+      } catch (const std::exception&) {
+      }
+    }
+  }
+  SundriesLetGoOnFailure(const SundriesLetGoOnFailure&) = delete;
+  SundriesLetGoOnFailure& operator=(const SundriesLetGoOnFailure&) = delete;
+
+ private:
+  ff::TffTable& trips_;
+  ff::TffTable& travels_;
+  int entered_ = std::uncaught_exceptions();
+};
 
 // The hourglass while a roll-up runs; the default cursor after it, also when it fails.
 class BusyCursor {
@@ -215,7 +240,7 @@ double TDataFiler::HourDates::End() const { return any ? last : SeedDate(kLatest
 
 void TDataFiler::SummerProsjektDel() { rollUpPart(); }
 
-TDataFiler::HourDates TDataFiler::rollUpPart() {
+TDataFiler::HourDates TDataFiler::rollUpPart(bool keepSundriesFiltered) {
   BusyCursor busy;
   SystemTable.Edit();
   PartPaidSum = 0;
@@ -227,7 +252,8 @@ TDataFiler::HourDates TDataFiler::rollUpPart() {
   rollUpPartPostings(partFilter);
   // Trips and travels go by the project row's number, not the part's.
   const double sundry =
-      sundryCosts(PartFilter(ProsjektTable.FieldByName("PROSJEKTNR"), SystemTable.FieldByName("SYSTEMNR")));
+      sundryCosts(PartFilter(ProsjektTable.FieldByName("PROSJEKTNR"), SystemTable.FieldByName("SYSTEMNR")),
+                  keepSundriesFiltered);
   SystemTable.FieldByName("DIVERSE").SetAsFloat(sundry);
   SystemTable.Post();
   return dates;
@@ -270,15 +296,15 @@ void TDataFiler::rollUpPartPostings(const std::string& partFilter) {
   SetFloats(SystemTable, {{"INNFAKT", invoicesIn}, {"UTFAKT", invoicedOut}});
 }
 
-double TDataFiler::sundryCosts(const std::string& filter) {
+double TDataFiler::sundryCosts(const std::string& filter, bool keepFiltered) {
   Kilometres km;
   if (ReachFilteredRows(KmTable, filter)) {
     for (; !KmTable.Eof(); KmTable.Next()) km.Add(KmTable);
   }
-  KmTable.SetFiltered(false);
+  if (!keepFiltered) KmTable.SetFiltered(false);
   const double mileage = km.Charge();
   const double travels = ReachFilteredRows(ReiseTable, filter) ? SumToEnd(ReiseTable, "SUMUTGIFT") : 0;
-  ReiseTable.SetFiltered(false);
+  if (!keepFiltered) ReiseTable.SetFiltered(false);
   return mileage + travels;
 }
 
@@ -297,11 +323,13 @@ void TDataFiler::SummerHeleProsjektet(QObject*) {
   // The parts' sums are figures made again by every roll-up: they reach the disk together, in
   // one write, and a crash midway keeps the parts' earlier sums.
   ff::WriteGroup partWrites(SystemTable);
+  // Each part filters the trips and travels anew: they are let go once, by SummerProsjektDiverse.
+  SundriesLetGoOnFailure sundries(KmTable, ReiseTable);
   // Only the project's own parts count, also when the part list lost its filter.
   if (ReachFilteredRows(SystemTable, projectFilter()) && !SystemTable.IsEmpty()) {
     const int step = static_cast<int>(100 / SystemTable.RecordCount());
     for (; !SystemTable.Eof(); SystemTable.Next()) {
-      const HourDates part = rollUpPart();
+      const HourDates part = rollUpPart(true);
       if (part.any) {
         dates.Include(part.first);
         dates.Include(part.last);

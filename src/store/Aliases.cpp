@@ -155,20 +155,19 @@ std::vector<std::string> AliasNames() {
   return names;
 }
 
-std::optional<std::string> AliasFolder(const std::string& alias) {
+AliasTarget LookUpAlias(const std::string& alias) {
   const auto value = registryValue(alias);
-  if (!value || isServerEntry(*value)) return std::nullopt;
-  return value;
-}
-
-std::optional<ServerAlias> AliasServer(const std::string& alias) {
-  const auto value = registryValue(alias);
-  if (!value || !isServerEntry(*value)) return std::nullopt;
+  if (!value) return {};
+  if (!isServerEntry(*value)) return {value, std::nullopt};
   const std::string rest = value->substr(kServerPrefix.size());
   const auto slash = rest.rfind('/');
-  if (slash == std::string::npos) return std::nullopt;
-  return ServerAlias{rest.substr(0, slash), rest.substr(slash + 1)};
+  if (slash == std::string::npos) return {};
+  return {std::nullopt, ServerAlias{rest.substr(0, slash), rest.substr(slash + 1)}};
 }
+
+std::optional<std::string> AliasFolder(const std::string& alias) { return LookUpAlias(alias).folder; }
+
+std::optional<ServerAlias> AliasServer(const std::string& alias) { return LookUpAlias(alias).server; }
 
 void CheckDatabaseName(const std::string& database) {
   const bool allowed = std::all_of(database.begin(), database.end(), [](char c) {

@@ -24,6 +24,13 @@ std::vector<std::string> AliasNames();
 std::optional<std::string> AliasFolder(const std::string& alias);
 // The server database of an alias, or nullopt for an unknown alias or one on a folder.
 std::optional<ServerAlias> AliasServer(const std::string& alias);
+// What an alias names, from one reading of the registry: its folder or its server database
+// (neither for an unknown alias). Every open of a table asks this.
+struct AliasTarget {
+  std::optional<std::string> folder;
+  std::optional<ServerAlias> server;
+};
+AliasTarget LookUpAlias(const std::string& alias);
 // Adds or replaces an alias; creates the folder when missing. Throws Error when the
 // registry cannot be written.
 void AddAlias(const std::string& alias, const std::string& folder);

@@ -236,7 +236,8 @@ bool TField::IsNull() const { return isNull(table_.CurrentValue(index_)); }
 
 Value TField::AsValue() const { return asDataSetValue(table_.CurrentValue(index_)); }
 
-double TField::AsFloat() const { return valueToDouble(AsValue()); }
+// Read in place: a currency gives the same double either way, and sums read this in loops.
+double TField::AsFloat() const { return valueToDouble(table_.CurrentValue(index_)); }
 
 std::int64_t TField::AsInteger() const { return valueToInt(AsValue()); }
 

@@ -113,10 +113,14 @@ std::string KeysetScanSql::whereWith(const std::optional<RowKey>& from, std::vec
 
 std::string KeysetScanSql::columns(bool keysOnly) const {
   std::string list = dialect_.rowId;
+  const auto add = [&](int f) {
+    list += ", ";
+    list += dialect_.column(f);
+  };
   if (keysOnly) {
-    for (int f : order_.fields) list += ", " + dialect_.column(f);
+    for (int f : order_.fields) add(f);
   } else {
-    for (std::size_t i = 0; i < fields_.size(); ++i) list += ", " + dialect_.column(static_cast<int>(i));
+    for (std::size_t i = 0; i < fields_.size(); ++i) add(static_cast<int>(i));
   }
   return list;
 }
@@ -139,12 +143,22 @@ std::string KeysetScanSql::limitOf(const ScanWindow& window, std::vector<Value>&
 
 std::string KeysetScanSql::Select(const std::optional<RowKey>& from, const ScanWindow& window,
                                   std::vector<Value>& params) const {
-  std::string sql = "SELECT " + columns(window.keysOnly) + " FROM " + table_ + whereWith(from, params) + " ORDER BY ";
+  std::string sql = "SELECT ";
+  sql += columns(window.keysOnly);
+  sql += " FROM ";
+  sql += table_;
+  sql += whereWith(from, params);
+  sql += " ORDER BY ";
   const char* dir = ascending_ ? " ASC" : " DESC";
-  for (int f : order_.fields) sql += term(f) + dir + ", ";
+  for (int f : order_.fields) {
+    sql += term(f);
+    sql += dir;
+    sql += ", ";
+  }
   sql += dialect_.rowId;
   sql += dir;
-  return sql + limitOf(window, params);
+  sql += limitOf(window, params);
+  return sql;
 }
 
 std::string KeysetScanSql::CountAfter(const RowKey& from, std::vector<Value>& params) const {

@@ -1,6 +1,7 @@
 #include "store/Table.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "store/DataSetValue.h"
 #include "store/Errors.h"
@@ -126,7 +127,7 @@ void TffTable::bindFields() {
       decl.type = def.type;
       decl.size = def.size;
       decl.required = def.required;
-      fields_.push_back(std::make_unique<TField>(*this, decl, static_cast<int>(fields_.size())));
+      fields_.push_back(std::make_unique<TField>(*this, std::move(decl), static_cast<int>(fields_.size())));
       physicalIndex_.push_back(static_cast<int>(physicalIndex_.size()));
     }
     return;
@@ -338,11 +339,6 @@ const Value& TffTable::CurrentValue(int fieldIndex) const {
   return buffer_[static_cast<std::size_t>(fieldIndex)];
 }
 
-void TffTable::loadRow(const Row& row) {
-  Row copy = row;
-  takeRow(copy);
-}
-
 void TffTable::takeRow(Row& row) {
   std::swap(current_, row);
   hasRow_ = true;
@@ -387,7 +383,7 @@ bool TffTable::fetchFirst(ScanDirection dir) {
   cursor = storage_->Scan(selection(), order(), std::nullopt, dir);
   Row row;
   if (cursor->Next(row)) {
-    loadRow(row);
+    takeRow(row);
     eof_ = bof_ = false;
     return true;
   }
@@ -481,7 +477,7 @@ void TffTable::Refresh() {
   countCache_.reset();
   Row row;
   if (hasRow_ && storage_->Read(current_.id, row)) {
-    loadRow(row);
+    takeRow(row);
   } else {
     fetchFirst(ScanDirection::Forward);
   }
@@ -514,7 +510,7 @@ bool TffTable::FindKey(const std::vector<Value>& keys) {
   if (!storage_->Scan(sel, order(), std::nullopt, ScanDirection::Forward)->Next(row)) return false;
   fire(BeforeScroll);
   resetCursor();
-  loadRow(row);
+  takeRow(row);
   eof_ = bof_ = false;
   scrolled();
   return true;
@@ -526,7 +522,7 @@ bool TffTable::GotoRowId(RowId id) {
   if (!storage_->Read(id, row)) return false;
   fire(BeforeScroll);
   resetCursor();
-  loadRow(row);
+  takeRow(row);
   eof_ = bof_ = false;
   scrolled();
   return true;
@@ -623,7 +619,7 @@ bool TffTable::MoveToRecNo(std::int64_t index) {
   if (!storage_->ScanAt(selection(), order(), index, ScanDirection::Forward)->Next(row)) return false;
   fire(BeforeScroll);
   resetCursor();
-  loadRow(row);
+  takeRow(row);
   eof_ = bof_ = false;
   scrolled();
   return true;
@@ -679,7 +675,7 @@ void TffTable::Edit() {
   fire(BeforeEdit);
   Row fresh;
   if (!storage_->Read(current_.id, fresh)) throw Error("Posten er slettet av en annen bruker (" + tableName_ + ")");
-  loadRow(fresh);
+  takeRow(fresh);
   savedBuffer_ = buffer_;
   state_ = DataSetState::Edit;
   modified_ = false;
@@ -736,7 +732,7 @@ void TffTable::Post() {
   modified_ = false;
   resetCursor();
   Row row;
-  if (storage_->Read(id, row)) loadRow(row);
+  if (storage_->Read(id, row)) takeRow(row);
   eof_ = bof_ = false;
   notify(&DataLink::EditingChanged);
   notify(&DataLink::DataSetChanged);
@@ -752,7 +748,7 @@ void TffTable::Cancel() {
   buffer_ = savedBuffer_;
   Row row;
   if (hasRow_ && storage_->Read(current_.id, row)) {
-    loadRow(row);
+    takeRow(row);
   } else {
     fetchFirst(ScanDirection::Forward);
   }
@@ -779,13 +775,13 @@ void TffTable::Delete() {
   Row row;
   forward_ = storage_->Scan(selection(), order(), gone, ScanDirection::Forward);
   if (forward_->Next(row)) {
-    loadRow(row);
+    takeRow(row);
     eof_ = bof_ = false;
   } else {
     forward_.reset();
     backward_ = storage_->Scan(selection(), order(), gone, ScanDirection::Backward);
     if (backward_->Next(row)) {
-      loadRow(row);
+      takeRow(row);
       bof_ = false;
       eof_ = true;
     } else {

@@ -205,8 +205,7 @@ class TffTable {
   std::int64_t countRows();
   RowOrder order() const;
   RowKey keyOf(const Row& row) const;
-  void loadRow(const Row& row);
-  // As loadRow; row is left holding the previous current row.
+  // Makes row the current row without copying it; row is left holding the previous one.
   void takeRow(Row& row);
   void clearRow();
   bool fetchFirst(ScanDirection dir);

@@ -282,6 +282,26 @@ TEST_F(WholeProjectTest, ThreePartsAddUpIntoTheProject) {
   EXPECT_EQ(Part("STARTDATO"), ff::encodeDate(2021, 9, 9));
 }
 
+// The trips and travels stay filtered from part to part while a project rolls up; a roll-up
+// that fails midway lets them go as its end would.
+TEST_F(WholeProjectTest, ARollUpThatFailsMidwayLeavesTheTripsAndTravelsUnfiltered) {
+  AddProject(7);
+  AddPart(7, 1);
+  AddPart(7, 2);
+  AddRows("KM", {Trip(7, 1, 10)});
+  AddRows("REISER", {Travel(7, 1, 60)});
+  GoToProject(7);
+  int posts = 0;
+  module->SystemTable.BeforePost = [&](ff::TffTable&) {
+    if (++posts == 2) throw ff::Error("Kan ikke lagre delen");
+  };
+  EXPECT_THROW(module->SummerHeleProsjektet(nullptr), ff::Error);
+  module->SystemTable.BeforePost = nullptr;
+  EXPECT_EQ(posts, 2);
+  EXPECT_EQ(FilterOf(module->KmTable), "-");
+  EXPECT_EQ(FilterOf(module->ReiseTable), "-");
+}
+
 TEST_F(WholeProjectTest, ProjectWithoutPartsGetsZerosSeedsAndItsSundryCosts) {
   AddProject(7, {{"TIMEPRIS", Num(500)}, {"SUMTIMER", Num(99)}, {"INNBETALT", Num(99)}});
   AddPart(8, 1);

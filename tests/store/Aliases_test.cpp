@@ -29,6 +29,22 @@ TEST(AliasesTest, ServerAliasesSitBesideFolderAliases) {
   EXPECT_TRUE(AliasFolder("Firma").has_value());
 }
 
+// An open looks its alias up once: the one answer must say what the two questions say.
+TEST(AliasesTest, OneLookUpTellsAFolderFromAServerDatabase) {
+  TempAlias folder("LOKAL");
+  AddServerAlias("Firma", {"ff_server@10.0.0.5:3307", "firma_db"});
+  const AliasTarget local = LookUpAlias("lokal");
+  EXPECT_EQ(local.folder, AliasFolder("LOKAL"));
+  EXPECT_FALSE(local.server.has_value());
+  const AliasTarget firm = LookUpAlias("FIRMA");
+  EXPECT_FALSE(firm.folder.has_value());
+  ASSERT_TRUE(firm.server.has_value());
+  EXPECT_EQ(firm.server->database, "firma_db");
+  const AliasTarget unknown = LookUpAlias("UKJENT");
+  EXPECT_FALSE(unknown.folder.has_value());
+  EXPECT_FALSE(unknown.server.has_value());
+}
+
 TEST(AliasesTest, BadServerNamesAndDatabaseNamesAreRefusedAndLeaveTheRegistry) {
   TempAlias folder("LOKAL");
   for (const char* server : {"10.0.0.5", "ff_server@", "ff@host/x"}) {

@@ -64,13 +64,14 @@
     double End() const;
   };
 
-  // SummerProsjektDel, telling the dates of the hours it reached.
-  HourDates rollUpPart();
+  // SummerProsjektDel, telling the dates of the hours it reached. keepSundriesFiltered: the
+  // trips and travels stay filtered on the part (a whole project's roll-up lets them go once).
+  HourDates rollUpPart(bool keepSundriesFiltered = false);
   HourDates rollUpPartHours(const std::string& partFilter);
   void rollUpPartPostings(const std::string& partFilter);
   // The mileage charge of the trips, then the sum of the travels' expenses, of one filter;
-  // both tables are left unfiltered.
-  double sundryCosts(const std::string& filter);
+  // both tables are left unfiltered unless keepFiltered.
+  double sundryCosts(const std::string& filter, bool keepFiltered = false);
   // "PROSJEKTNR=" + the current project's number.
   std::string projectFilter() const;
   void rememberEquipment();

@@ -350,9 +350,20 @@ bool FilterTable(ff::TffTable& table, const std::string& filter) {
   if (table.Filtered() && table.Filter() == filter) return true;
   return attemptOnTable(table, "Ingenting å filtrere", [&] {
     HourglassCursor busy;
-    table.SetFiltered(false);
-    table.SetFilter(filter);
-    table.SetFiltered(true);
+    if (!table.Filtered()) {
+      table.SetFilter(filter);
+      table.SetFiltered(true);
+      return;
+    }
+    // A filtered table takes the new text at once, going to its first row only once; a text
+    // it cannot take leaves it unfiltered, holding that text, as switching off first would.
+    try {
+      table.SetFilter(filter);
+    } catch (...) {
+      table.SetFiltered(false);
+      table.SetFilter(filter);
+      throw;
+    }
   });
 }
 

@@ -99,18 +99,21 @@ void openingStep(const std::string& path, Step step) {
   }
 }
 
-bool mayWrite(const std::string& path) { return CanWrite(path) && CanWrite(FolderOfTable(path)); }
-
 std::shared_ptr<SqliteFile> openFile(const std::string& path, bool exclusive) {
   const int lockFd = lockTable(path, exclusive);
   sqlite3* db = nullptr;
+  const bool fileWritable = CanWrite(path);
+  std::string folder = FolderOfTable(path);
   try {
-    db = mayWrite(path) ? OpenSqliteDb(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX) : openForReading(path);
+    db = fileWritable && CanWrite(folder) ? OpenSqliteDb(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX)
+                                          : openForReading(path);
   } catch (...) {
     close(lockFd);
     throw;
   }
   auto file = std::make_shared<SqliteFile>(db, path, lockFd);
+  file->fileWritable = fileWritable;
+  file->folder = std::move(folder);
   openingStep(path, [&] {
     sqlite3_extended_result_codes(db, 1);
     sqlite3_busy_timeout(db, 5000);
@@ -127,8 +130,11 @@ std::string fileKey(const std::string& path, const std::optional<FileStamp>& now
   return std::to_string(now->device) + ":" + std::to_string(now->inode);
 }
 
-// Files parked by their last close, oldest first (registryMutex).
-constexpr std::size_t kMaxParkedFiles = 4;
+// Files parked by their last close, oldest first (registryMutex). As many as the suite has
+// tables, so that opening all of them again (another firm, a new sign-on) opens none afresh;
+// all but the latest few give back the pages they hold, keeping connection and dictionary.
+constexpr std::size_t kMaxParkedFiles = 32;
+constexpr std::size_t kWarmParkedFiles = 4;
 std::deque<std::shared_ptr<SqliteFile>>& parkedFiles() {
   static std::deque<std::shared_ptr<SqliteFile>> files;
   return files;
@@ -140,12 +146,14 @@ void forgetParked(const std::shared_ptr<SqliteFile>& file) {
 }
 
 // Takes a parked file back into use. False when the table file changed meanwhile, or the
-// right to write it did: the table is then opened afresh. Throws ECannotOpen when another
+// right to write it or its folder did: the table is then opened afresh. The file's own right
+// is part of its stamp (mode and status change time), so only the folder's is asked again. Throws ECannotOpen when another
 // program holds the table. The dictionary is read again only when another connection wrote.
 bool unpark(const std::shared_ptr<SqliteFile>& file, const FileStamp& now, bool exclusive) {
   forgetParked(file);
   const bool readOnly = sqlite3_db_readonly(file->db(), "main") == 1;
-  if (!file->unchangedSincePark(now) || mayWrite(file->path()) == readOnly) return false;
+  if (!file->unchangedSincePark(now)) return false;
+  if ((file->fileWritable && CanWrite(file->folder)) == readOnly) return false;
   if (!takeLock(file->lockFd(), exclusive)) throw tableInUse(file->path());
   file->inUse(now);
   openingStep(file->path(), [&] {
@@ -160,7 +168,8 @@ std::unique_ptr<TableStorage> OpenSqliteTable(const std::string& path, const Ope
   const std::optional<FileStamp> now = StampOf(path);
   const std::string key = fileKey(path, now);
   std::lock_guard lock(registryMutex);
-  std::shared_ptr<SqliteFile> file = registry()[key].lock();
+  const auto known = registry().find(key);
+  std::shared_ptr<SqliteFile> file = known == registry().end() ? nullptr : known->second.lock();
   if (file && file->parked()) {
     if (!now || !unpark(file, *now, mode.exclusive)) file.reset();
   } else if (file && (file->exclusive || mode.exclusive)) {
@@ -183,6 +192,7 @@ void ParkWhenClosed(const std::shared_ptr<SqliteFile>& file) {
   auto& parked = parkedFiles();
   parked.push_back(file);
   if (parked.size() > kMaxParkedFiles) parked.pop_front();
+  if (parked.size() > kWarmParkedFiles) sqlite3_db_release_memory(parked[parked.size() - 1 - kWarmParkedFiles]->db());
 }
 
 sqlite3* OpenSqliteDb(const std::string& path, int flags) {

@@ -18,6 +18,7 @@ SqliteFile::SqliteFile(sqlite3* db, std::string path, int lockFd) : db_(db), pat
 
 SqliteFile::~SqliteFile() {
   keptStatements_.clear();
+  dataVersion_ = SqliteStatement();
   // SQLite itself leaves the log alone when the name has come to mean another file.
   sqlite3_close_v2(db_);
   if (lockFd_ >= 0) close(lockFd_);
@@ -37,10 +38,9 @@ void SqliteFile::park() {
 }
 
 std::int64_t SqliteFile::dataVersion() {
-  const std::string sql = "PRAGMA data_version";
-  SqliteStatement s = statement(sql);
-  const std::int64_t version = s.step() ? sqlite3_column_int64(s.get(), 0) : -1;
-  keepStatement(sql, std::move(s));
+  if (!dataVersion_) dataVersion_ = SqliteStatement(db_, "PRAGMA data_version", true);
+  const std::int64_t version = dataVersion_.step() ? sqlite3_column_int64(dataVersion_.get(), 0) : -1;
+  dataVersion_.reset();
   return version;
 }
 

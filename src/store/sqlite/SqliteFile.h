@@ -101,6 +101,8 @@ class SqliteFile {
   bool exclusive = false;
   bool counted = false;    // the file keeps its row count (_ff_count)
   bool versioned = false;  // its rows carry a version (_ff_ver)
+  bool fileWritable = false;  // this process could write the file itself when it opened it
+  std::string folder;         // the folder of the file, whose right to write an open asks again
   int bulkDepth = 0;
 
  private:
@@ -112,6 +114,7 @@ class SqliteFile {
   bool written_ = false;             // written through this connection since it was last parked
   static constexpr std::size_t kKeptStatements = 16;
   std::deque<std::pair<std::string, SqliteStatement>> keptStatements_;  // oldest first
+  SqliteStatement dataVersion_;  // asked at every reopen: kept apart from the others
   std::uint64_t generation_ = 1;
   std::set<SqliteCursor*> cursors_;
 };

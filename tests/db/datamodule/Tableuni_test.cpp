@@ -567,6 +567,35 @@ TEST_F(TableuniTest, FilterTableWithTheFilterInForceChangesNothing) {
   EXPECT_GT(scrolls, 0);
 }
 
+// A roll-up filters the same tables hundreds of times: each new filter costs one trip to the
+// first row, not one unfiltered and one filtered.
+TEST_F(TableuniTest, FilterTableOnAFilteredTableGoesToTheFirstRowOnce) {
+  TffTable table;
+  Prepare(table);
+  table.SetIndexName("PROSJEKTNR");
+  ASSERT_TRUE(FilterTable(table, "PROSJEKTNR>1"));
+  table.Next();
+  int scrolls = 0;
+  table.AfterScroll = [&](TffTable&) { ++scrolls; };
+  EXPECT_TRUE(FilterTable(table, "PROSJEKTNR<3"));
+  EXPECT_EQ(scrolls, 1);
+  EXPECT_EQ(table.FieldByName("PROSJEKTNR").AsString(), "1") << "on the first row of the new filter";
+  EXPECT_EQ(Rows(table), "(1 A)(2 B)");
+}
+
+// As switching the filter off first would: no rows of the old filter pass for the new one's.
+TEST_F(TableuniTest, ABadFilterOnAFilteredTableLeavesItUnfilteredWithThatText) {
+  TffTable table;
+  Prepare(table);
+  ASSERT_TRUE(FilterTable(table, "PROSJEKTNR=2"));
+  script.onError = [&](TErrorForm& form) { form.BitBtn1->click(); };
+  EXPECT_FALSE(FilterTable(table, "FINNESIKKE=1"));
+  EXPECT_EQ(script.errors, std::vector<std::string>{"Ingenting å filtrere|PROSJEKT||0|"});
+  EXPECT_FALSE(table.Filtered());
+  EXPECT_EQ(table.Filter(), "FINNESIKKE=1");
+  EXPECT_EQ(Rows(table), "(3 C)(1 A)(2 B)") << "every row, in the order they were written";
+}
+
 TEST_F(TableuniTest, FilterTableRefusesAnEmptyTextAndAnEmptyUnfilteredTable) {
   TffTable table;
   Prepare(table);

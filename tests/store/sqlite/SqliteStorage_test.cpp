@@ -480,6 +480,30 @@ TEST_F(SqliteStorageTest, AFieldRenamedByAnotherProgramWhileClosedShowsOnTheNext
   sqlite3_close(other);
 }
 
+// A closed table behind many others keeps its connection but gives back its pages: opened
+// again, it reads the rows another program wrote meanwhile, and its dictionary.
+TEST_F(SqliteStorageTest, ATableClosedBehindManyOthersShowsAnotherProgramsChangesOnTheNextOpen) {
+  ASSERT_EQ(namesIn(db.alias(), "PROSJEKT"), "Bro;Kai;");
+  for (int i = 0; i < 10; ++i) {
+    const std::string name = "ANNEN" + std::to_string(i);
+    TffSession::DefaultSession().CreateTable(db.alias(), name, {{"NAVN", FieldType::String, 20, false}}, {});
+    EXPECT_EQ(namesIn(db.alias(), name), "") << name;
+  }
+  sqlite3* other = nullptr;  // kept open, so that nothing moves the log into the file
+  ASSERT_EQ(sqlite3_open((db.folder() + "PROSJEKT.ffdb").c_str(), &other), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "INSERT INTO rows (c0) VALUES ('Dam')", nullptr, nullptr, nullptr), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(other, "UPDATE _ff_fields SET name = 'STED' WHERE name = 'NAVN'", nullptr, nullptr, nullptr),
+            SQLITE_OK);
+  TffTable t;
+  EXPECT_EQ(openError(t, db.alias(), "PROSJEKT"), "");
+  ASSERT_NE(t.FindField("STED"), nullptr);
+  std::string names;
+  for (t.First(); !t.Eof(); t.Next()) names += t.FieldByName("STED").AsString() + ";";
+  EXPECT_EQ(names, "Bro;Kai;Dam;");
+  t.Close();
+  sqlite3_close(other);
+}
+
 std::string rowCountOnDisk(const TempAlias& db) {
   return firstTextOf(db.folder() + "PROSJEKT.ffdb", "SELECT count(*) FROM rows");
 }
