@@ -5,6 +5,7 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <ostream>
 #include <thread>
 
 namespace {
@@ -128,24 +129,29 @@ void TableLoader::appendRow(std::string& out, std::int64_t number, const ff::Row
   out += '\n';
 }
 
-void TableLoader::encodeRows(ChunkQueue& queue, LoadCounts& counts) {
+void TableLoader::encodeRows(const ChunkSink& push, LoadCounts& counts) {
   auto rows = source_.Scan({}, {}, std::nullopt, ff::ScanDirection::Forward);
   ff::Row row;
-  Chunk chunk;
+  std::string chunk;
   while (rows->Next(row)) {
     if (stop_) throw EInterrupted();
-    appendRow(chunk.bytes, ++counts.rowsRead, row, counts);
+    appendRow(chunk, ++counts.rowsRead, row, counts);
     if (firstRefused_) {
-      chunk = Chunk{};  // the table fails: nothing more to send, only the other refusals to find
-    } else if (chunk.bytes.size() >= kChunkBytes) {
-      chunk.rowsUpTo = counts.rowsRead;
-      if (!queue.Push(std::move(chunk))) return;
-      chunk = Chunk{};
+      chunk.clear();  // the table fails: nothing more to send, only the other refusals to find
+    } else if (chunk.size() >= kChunkBytes) {
+      if (!push(std::move(chunk), counts.rowsRead)) return;
+      chunk = std::string();
     }
   }
   if (firstRefused_) throw *firstRefused_;
-  chunk.rowsUpTo = counts.rowsRead;
-  if (!chunk.bytes.empty()) queue.Push(std::move(chunk));
+  if (!chunk.empty()) push(std::move(chunk), counts.rowsRead);
+}
+
+LoadCounts TableLoader::WriteText(std::ostream& out) {
+  LoadCounts counts;
+  encodeRows([&](std::string&& bytes, std::int64_t) { return static_cast<bool>(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()))); },
+             counts);
+  return counts;
 }
 
 LoadCounts TableLoader::Load(sql::SqlConnection& db, const std::string& table,
@@ -154,7 +160,8 @@ LoadCounts TableLoader::Load(sql::SqlConnection& db, const std::string& table,
   LoadCounts counts;
   std::thread reader([&] {
     try {
-      encodeRows(queue, counts);
+      encodeRows([&](std::string&& bytes, std::int64_t rowsUpTo) { return queue.Push({std::move(bytes), rowsUpTo}); },
+                 counts);
       queue.Finish(nullptr);
     } catch (...) {
       queue.Finish(std::current_exception());

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <optional>
 #include <string>
 
@@ -52,8 +53,15 @@ class TableLoader {
   LoadCounts Load(sql::SqlConnection& db, const std::string& table,
                   const std::function<void(std::int64_t rowsSent)>& onProgress);
 
+  // Writes the text Load would send (the same lines, values and escapes) to out, for loading
+  // it otherwise. Throws as Load does, but for sql::SqlError.
+  LoadCounts WriteText(std::ostream& out);
+
  private:
-  void encodeRows(class ChunkQueue& queue, LoadCounts& counts);
+  // Hands the encoded rows on in chunks, each with the rows encoded up to its end; push
+  // returns false when nothing more is wanted.
+  using ChunkSink = std::function<bool(std::string&& bytes, std::int64_t rowsUpTo)>;
+  void encodeRows(const ChunkSink& push, LoadCounts& counts);
   void appendRow(std::string& out, std::int64_t number, const ff::Row& row, LoadCounts& counts);
   void appendValue(std::string& out, std::int64_t number, const TargetColumn& column, const ff::Value& v,
                    LoadCounts& counts);

@@ -154,9 +154,13 @@ VerifyResult TableVerifier::verifyBySums(sql::SqlConnection& db, const std::stri
   return result;
 }
 
-VerifyResult TableVerifier::Verify(sql::SqlConnection& db, const std::string& table) {
+VerifyResult TableVerifier::Verify(sql::SqlConnection& db, const std::string& table,
+                                   std::optional<bool> serverShowsDoublesAlike) {
   VerifyResult result;
-  if (!hasDoubles() || ChunkChecksum::ServerShowsDoublesAlike(db)) {
+  const auto doublesAlike = [&] {
+    return serverShowsDoublesAlike ? *serverShowsDoublesAlike : ChunkChecksum::ServerShowsDoublesAlike(db);
+  };
+  if (!hasDoubles() || doublesAlike()) {
     result = verifyBySums(db, table);
   } else {
     compareValues(db, table, 1, 0, result);

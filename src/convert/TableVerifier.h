@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "convert/ChunkChecksum.h"
@@ -32,8 +33,11 @@ class TableVerifier {
   TableVerifier(ff::TableStorage& source, const SqlTablePlan& plan, bool nullForBadDates,
                 const std::atomic<bool>& stop);
 
+  // serverShowsDoublesAlike is ChunkChecksum::ServerShowsDoublesAlike of this server when known
+  // (asked once for many tables), else it is asked here.
   // Throws sql::SqlError, EInterrupted or the source's ff::Error.
-  VerifyResult Verify(sql::SqlConnection& db, const std::string& table);
+  VerifyResult Verify(sql::SqlConnection& db, const std::string& table,
+                      std::optional<bool> serverShowsDoublesAlike = std::nullopt);
 
  private:
   bool hasDoubles() const;
