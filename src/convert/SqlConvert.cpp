@@ -294,10 +294,8 @@ TableOutcome notStarted(const std::string& table) {
 }  // namespace
 
 std::vector<TableOutcome> SqlConverter::Run() {
-  std::unique_ptr<sql::SqlConnection> first;
   try {
-    first = connect();
-    readServer(*first);
+    readServer(*connect());
   } catch (const std::runtime_error& e) {
     workTablesLeft_.push_back("Arbeidstabeller fra tidligere kjøringer kunne ikke undersøkes: " + std::string(e.what()));
   }
@@ -309,7 +307,9 @@ std::vector<TableOutcome> SqlConverter::Run() {
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return sources[a].rows > sources[b].rows; });
   std::vector<TableOutcome> outcomes(tables_.size());
   std::atomic<std::size_t> next{0};
-  const auto work = [&](std::unique_ptr<sql::SqlConnection> db) {
+  // Each worker signs on at its first table and keeps the connection for the next ones.
+  const auto work = [&] {
+    std::unique_ptr<sql::SqlConnection> db;
     for (std::size_t at = next++; at < order.size(); at = next++) {
       const std::size_t i = order[at];
       outcomes[i] = stop_ ? notStarted(tables_[i]) : convertTable(i, sources[i], db);
@@ -317,11 +317,10 @@ std::vector<TableOutcome> SqlConverter::Run() {
       observer_->TableFinished(outcomes[i]);
     }
   };
-  const std::size_t workers = std::clamp<std::size_t>(static_cast<std::size_t>(std::max(options_.jobs, 1)), 1,
-                                                      std::max<std::size_t>(tables_.size(), 1));
+  const std::size_t workers = std::min<std::size_t>(std::max(options_.jobs, 1), std::max<std::size_t>(tables_.size(), 1));
   std::vector<std::thread> threads;
-  for (std::size_t w = 1; w < workers; ++w) threads.emplace_back(work, nullptr);
-  work(std::move(first));
+  for (std::size_t w = 1; w < workers; ++w) threads.emplace_back(work);
+  work();
   for (auto& t : threads) t.join();
   return outcomes;
 }
