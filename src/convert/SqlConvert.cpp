@@ -425,9 +425,16 @@ void SqlConverter::load(sql::SqlConnection& db, ff::TableStorage& source, const 
     throw std::runtime_error("tjeneren tok " + std::to_string(outcome.counts.rowsWritten) + " av " +
                              std::to_string(outcome.counts.rowsRead) + " rader");
   }
-  if (const std::string indexes = plan.IndexSql(staging); indexesAfter && !indexes.empty()) db.Execute(indexes);
-  if (options_.verify) {
-    outcome.verified = TableVerifier(source, plan, options_.nullForBadDates, stop_).Verify(db, staging, doublesAlike_);
+  const std::string indexes = indexesAfter ? plan.IndexSql(staging) : std::string();
+  const auto buildIndexes = [&] {
+    if (!indexes.empty()) db.Execute(indexes);
+  };
+  if (!options_.verify) {
+    buildIndexes();
+  } else {
+    // The source is summed while the server builds the indexes.
+    outcome.verified =
+        TableVerifier(source, plan, options_.nullForBadDates, stop_).Verify(db, staging, doublesAlike_, buildIndexes);
     if (!outcome.verified->AllIdentical()) {
       throw std::runtime_error("kontrollen fant forskjeller: " + outcome.verified->firstDifference);
     }

@@ -1,8 +1,10 @@
 #include "convert/TableVerifier.h"
 
+#include <algorithm>
 #include <charconv>
-#include <limits>
+#include <exception>
 #include <string_view>
+#include <thread>
 
 #include "convert/TableLoader.h"
 #include "convert/Md5.h"
@@ -103,50 +105,74 @@ void TableVerifier::compareValues(sql::SqlConnection& db, const std::string& tab
   }
 }
 
-VerifyResult TableVerifier::verifyBySums(sql::SqlConnection& db, const std::string& table) {
-  VerifyResult result;
+std::vector<std::pair<std::int64_t, ChunkSum>> TableVerifier::sourceSums(const std::atomic<bool>& abandon) {
   ChunkChecksum checksum(plan_, nullForBadDates_);
-  const auto serverChunks = checksum.ServerSums(db, table);
-  std::vector<std::int64_t> differing;
-  auto next = serverChunks.begin();
-  // Chunks before `chunk` that only the server has differ.
-  const auto passServerChunksBefore = [&](std::int64_t chunk) {
-    for (; next != serverChunks.end() && next->first < chunk; ++next) {
-      result.serverRows += next->second.rows;
-      differing.push_back(next->first);
-    }
-  };
-  const auto finishChunk = [&](std::int64_t chunk, const ChunkSum& sum) {
-    passServerChunksBefore(chunk);
-    const bool onServer = next != serverChunks.end() && next->first == chunk;
-    if (onServer) result.serverRows += next->second.rows;
-    if (onServer && next->second == sum) {
-      result.identical += sum.rows;
-    } else {
-      differing.push_back(chunk);
-    }
-    if (onServer) ++next;
-  };
+  std::vector<std::pair<std::int64_t, ChunkSum>> chunks;
   auto rows = source_.Scan({}, {}, std::nullopt, ff::ScanDirection::Forward);
   ff::Row row;
-  ChunkSum sum;
-  std::int64_t chunk = 0;
+  std::int64_t number = 0;
   while (rows->Next(row)) {
-    if (stop_) throw EInterrupted();
-    const std::int64_t number = ++result.sourceRows;
-    if ((number - 1) / ChunkChecksum::kChunkRows != chunk) {
-      finishChunk(chunk, sum);
-      chunk = (number - 1) / ChunkChecksum::kChunkRows;
-      sum = {};
-    }
-    checksum.AddRow(sum, number, row);
+    if (stop_ || abandon) throw EInterrupted();
+    const std::int64_t chunk = number / ChunkChecksum::kChunkRows;
+    if (chunks.empty() || chunks.back().first != chunk) chunks.push_back({chunk, {}});
+    checksum.AddRow(chunks.back().second, ++number, row);
   }
-  if (sum.rows > 0) finishChunk(chunk, sum);
-  passServerChunksBefore(std::numeric_limits<std::int64_t>::max());
+  return chunks;
+}
+
+VerifyResult TableVerifier::verifyBySums(sql::SqlConnection& db, const std::string& table,
+                                         const std::function<void()>& first) {
+  // The source is summed on a thread of its own while the server sums its copy.
+  std::atomic<bool> abandon{false};
+  std::vector<std::pair<std::int64_t, ChunkSum>> sourceChunks, serverChunks;
+  std::exception_ptr sourceFailure;
+  std::thread summing([&] {
+    try {
+      sourceChunks = sourceSums(abandon);
+    } catch (...) {
+      sourceFailure = std::current_exception();
+    }
+  });
+  try {
+    if (first) first();
+    serverChunks = ChunkChecksum(plan_, nullForBadDates_).ServerSums(db, table);
+  } catch (...) {
+    abandon = true;
+    summing.join();
+    throw;
+  }
+  summing.join();
+  if (sourceFailure) std::rethrow_exception(sourceFailure);
+
+  VerifyResult result;
+  std::vector<std::int64_t> differing;  // chunks whose sums differ, or that one side lacks
+  auto mine = sourceChunks.begin(), theirs = serverChunks.begin();
+  while (mine != sourceChunks.end() || theirs != serverChunks.end()) {
+    const bool onlySource = theirs == serverChunks.end() || (mine != sourceChunks.end() && mine->first < theirs->first);
+    const bool onlyServer = !onlySource && (mine == sourceChunks.end() || theirs->first < mine->first);
+    if (onlySource) {
+      result.sourceRows += mine->second.rows;
+      differing.push_back((mine++)->first);
+    } else if (onlyServer) {
+      result.serverRows += theirs->second.rows;
+      differing.push_back((theirs++)->first);
+    } else {
+      result.sourceRows += mine->second.rows;
+      result.serverRows += theirs->second.rows;
+      if (mine->second == theirs->second) {
+        result.identical += mine->second.rows;
+      } else {
+        differing.push_back(mine->first);
+      }
+      ++mine;
+      ++theirs;
+    }
+  }
+  std::sort(differing.begin(), differing.end());
   for (std::int64_t c : differing) {
     VerifyResult values;
-    const std::int64_t first = c * ChunkChecksum::kChunkRows + 1;
-    compareValues(db, table, first, first + ChunkChecksum::kChunkRows - 1, values);
+    const std::int64_t firstRow = c * ChunkChecksum::kChunkRows + 1;
+    compareValues(db, table, firstRow, firstRow + ChunkChecksum::kChunkRows - 1, values);
     result.identical += values.identical;
     if (result.firstDifference.empty()) result.firstDifference = values.firstDifference;
   }
@@ -155,14 +181,15 @@ VerifyResult TableVerifier::verifyBySums(sql::SqlConnection& db, const std::stri
 }
 
 VerifyResult TableVerifier::Verify(sql::SqlConnection& db, const std::string& table,
-                                   std::optional<bool> serverShowsDoublesAlike) {
+                                   std::optional<bool> serverShowsDoublesAlike, const std::function<void()>& first) {
   VerifyResult result;
   const auto doublesAlike = [&] {
     return serverShowsDoublesAlike ? *serverShowsDoublesAlike : ChunkChecksum::ServerShowsDoublesAlike(db);
   };
   if (!hasDoubles() || doublesAlike()) {
-    result = verifyBySums(db, table);
+    result = verifyBySums(db, table, first);
   } else {
+    if (first) first();
     compareValues(db, table, 1, 0, result);
     result.chunksComparedByValue = 1;
   }

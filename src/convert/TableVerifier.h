@@ -6,8 +6,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "convert/ChunkChecksum.h"
 #include "convert/SqlTablePlan.h"
@@ -34,14 +37,19 @@ class TableVerifier {
                 const std::atomic<bool>& stop);
 
   // serverShowsDoublesAlike is ChunkChecksum::ServerShowsDoublesAlike of this server when known
-  // (asked once for many tables), else it is asked here.
-  // Throws sql::SqlError, EInterrupted or the source's ff::Error.
+  // (asked once for many tables), else it is asked here. `first` (may be empty) runs on db
+  // before the server sums the table, while the source is being summed: work on the table that
+  // changes none of its values, such as building its indexes.
+  // Throws sql::SqlError, EInterrupted, the source's ff::Error or what `first` throws.
   VerifyResult Verify(sql::SqlConnection& db, const std::string& table,
-                      std::optional<bool> serverShowsDoublesAlike = std::nullopt);
+                      std::optional<bool> serverShowsDoublesAlike = std::nullopt,
+                      const std::function<void()>& first = {});
 
  private:
   bool hasDoubles() const;
-  VerifyResult verifyBySums(sql::SqlConnection& db, const std::string& table);
+  // The source's chunks by number, in order, each with its row count and sum.
+  std::vector<std::pair<std::int64_t, ChunkSum>> sourceSums(const std::atomic<bool>& abandon);
+  VerifyResult verifyBySums(sql::SqlConnection& db, const std::string& table, const std::function<void()>& first);
   // Compares the server's rows with keys first..last (to the end when last is 0) with the
   // source's rows from number `first` on, adding to result.
   void compareValues(sql::SqlConnection& db, const std::string& table, std::int64_t first, std::int64_t last,
