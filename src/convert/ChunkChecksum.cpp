@@ -122,6 +122,12 @@ void ChunkChecksum::AddRow(ChunkSum& sum, std::int64_t key, const ff::Row& row) 
   sum.sum ^= first64Bits(Md5Hex(row_));
 }
 
+void ChunkChecksum::AddToChunks(Chunks& chunks, std::int64_t key, const ff::Row& row) {
+  const std::int64_t chunk = (key - 1) / kChunkRows;
+  if (chunks.empty() || chunks.back().first != chunk) chunks.push_back({chunk, {}});
+  AddRow(chunks.back().second, key, row);
+}
+
 bool ChunkChecksum::ServerShowsDoublesAlike(sql::SqlConnection& db) {
   static const double kProbes[] = {0.1, 0.30000000000000004, 4.35, -123.456, 1e14, 1e15, 1234567890123456.8,
                                    123456789012345678.0, 1e-5, 1.5e-5, 1e-15, 1e-16, 2.5e-14, 0.000123456789012345,

@@ -29,8 +29,14 @@ class ChunkChecksum {
   // The chunks of the server's table by number (key - 1) DIV kChunkRows, in order, each with
   // its row count and sum.
   std::vector<std::pair<std::int64_t, ChunkSum>> ServerSums(sql::SqlConnection& db, const std::string& table) const;
+
   // Adds the source row with this key to sum. Throws EValueRefused as the load would.
   void AddRow(ChunkSum& sum, std::int64_t key, const ff::Row& row);
+  // Chunks by number, in order, each with its row count and sum.
+  using Chunks = std::vector<std::pair<std::int64_t, ChunkSum>>;
+  // Adds the source row with this key (1..N, in order) to its chunk, the last of chunks or a
+  // new one. Throws as AddRow.
+  void AddToChunks(Chunks& chunks, std::int64_t key, const ff::Row& row);
 
   // Whether the server shows doubles as this checksum does: tried on values whose texts
   // differ only in their last digits or in notation. Where it does not, only a comparison

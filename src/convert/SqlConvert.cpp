@@ -418,8 +418,13 @@ void SqlConverter::load(sql::SqlConnection& db, ff::TableStorage& source, const 
   const bool indexesAfter = SqlTablePlan::IndexesAfterRows(total);
   db.Execute("DROP TABLE IF EXISTS " + MySqlName(staging) + ";\n" +
              plan.CreateSql(staging, options_.collation, !indexesAfter));
+  // With verification on, the source's sums are made as its rows are read for the load.
+  ChunkChecksum checksum(plan, options_.nullForBadDates);
+  ChunkChecksum::Chunks sums;
+  RowSink summing;
+  if (options_.verify) summing = [&](std::int64_t number, const ff::Row& row) { checksum.AddToChunks(sums, number, row); };
   TableLoader loader(source, plan, options_.nullForBadDates, stop_,
-                     [&](const ValueRejection& r) { observer_->ValueRejected(table, r); });
+                     [&](const ValueRejection& r) { observer_->ValueRejected(table, r); }, summing);
   outcome.counts = loader.Load(db, staging, [&](std::int64_t done) { observer_->RowsLoaded(table, done, total); });
   if (outcome.counts.rowsWritten != static_cast<std::uint64_t>(outcome.counts.rowsRead)) {
     throw std::runtime_error("tjeneren tok " + std::to_string(outcome.counts.rowsWritten) + " av " +
@@ -432,9 +437,8 @@ void SqlConverter::load(sql::SqlConnection& db, ff::TableStorage& source, const 
   if (!options_.verify) {
     buildIndexes();
   } else {
-    // The source is summed while the server builds the indexes.
     outcome.verified =
-        TableVerifier(source, plan, options_.nullForBadDates, stop_).Verify(db, staging, doublesAlike_, buildIndexes);
+        TableVerifier(source, plan, options_.nullForBadDates, stop_).Verify(db, staging, doublesAlike_, buildIndexes, &sums);
     if (!outcome.verified->AllIdentical()) {
       throw std::runtime_error("kontrollen fant forskjeller: " + outcome.verified->firstDifference);
     }

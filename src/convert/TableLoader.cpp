@@ -81,8 +81,13 @@ class ChunkQueue {
 };
 
 TableLoader::TableLoader(ff::TableStorage& source, const SqlTablePlan& plan, bool nullForBadDates,
-                         const std::atomic<bool>& stop, RejectionSink onRejected)
-    : source_(source), plan_(plan), nullForBadDates_(nullForBadDates), stop_(stop), onRejected_(std::move(onRejected)) {}
+                         const std::atomic<bool>& stop, RejectionSink onRejected, RowSink onRow)
+    : source_(source),
+      plan_(plan),
+      nullForBadDates_(nullForBadDates),
+      stop_(stop),
+      onRejected_(std::move(onRejected)),
+      onRow_(std::move(onRow)) {}
 
 void TableLoader::reject(std::int64_t number, const TargetColumn& column, const EValueRefused& refused, bool madeNull) {
   if (onRejected_) onRejected_({number, column.name, refused.Value(), refused.Reason(), madeNull});
@@ -138,7 +143,10 @@ void TableLoader::encodeRows(const ChunkSink& push, LoadCounts& counts) {
     appendRow(chunk, ++counts.rowsRead, row, counts);
     if (firstRefused_) {
       chunk.clear();  // the table fails: nothing more to send, only the other refusals to find
-    } else if (chunk.size() >= kChunkBytes) {
+      continue;
+    }
+    if (onRow_) onRow_(counts.rowsRead, row);
+    if (chunk.size() >= kChunkBytes) {
       if (!push(std::move(chunk), counts.rowsRead)) return;
       chunk = std::string();
     }

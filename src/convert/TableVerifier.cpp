@@ -105,30 +105,29 @@ void TableVerifier::compareValues(sql::SqlConnection& db, const std::string& tab
   }
 }
 
-std::vector<std::pair<std::int64_t, ChunkSum>> TableVerifier::sourceSums(const std::atomic<bool>& abandon) {
+ChunkChecksum::Chunks TableVerifier::sourceSums(const std::atomic<bool>& abandon) {
   ChunkChecksum checksum(plan_, nullForBadDates_);
-  std::vector<std::pair<std::int64_t, ChunkSum>> chunks;
+  ChunkChecksum::Chunks chunks;
   auto rows = source_.Scan({}, {}, std::nullopt, ff::ScanDirection::Forward);
   ff::Row row;
   std::int64_t number = 0;
   while (rows->Next(row)) {
     if (stop_ || abandon) throw EInterrupted();
-    const std::int64_t chunk = number / ChunkChecksum::kChunkRows;
-    if (chunks.empty() || chunks.back().first != chunk) chunks.push_back({chunk, {}});
-    checksum.AddRow(chunks.back().second, ++number, row);
+    checksum.AddToChunks(chunks, ++number, row);
   }
   return chunks;
 }
 
 VerifyResult TableVerifier::verifyBySums(sql::SqlConnection& db, const std::string& table,
-                                         const std::function<void()>& first) {
-  // The source is summed on a thread of its own while the server sums its copy.
+                                         const std::function<void()>& first, const ChunkChecksum::Chunks* summed) {
+  // Unless summed already, the source is summed on a thread of its own while the server sums
+  // its copy.
   std::atomic<bool> abandon{false};
-  std::vector<std::pair<std::int64_t, ChunkSum>> sourceChunks, serverChunks;
+  ChunkChecksum::Chunks sourceChunks = summed ? *summed : ChunkChecksum::Chunks{}, serverChunks;
   std::exception_ptr sourceFailure;
   std::thread summing([&] {
     try {
-      sourceChunks = sourceSums(abandon);
+      if (!summed) sourceChunks = sourceSums(abandon);
     } catch (...) {
       sourceFailure = std::current_exception();
     }
@@ -181,13 +180,14 @@ VerifyResult TableVerifier::verifyBySums(sql::SqlConnection& db, const std::stri
 }
 
 VerifyResult TableVerifier::Verify(sql::SqlConnection& db, const std::string& table,
-                                   std::optional<bool> serverShowsDoublesAlike, const std::function<void()>& first) {
+                                   std::optional<bool> serverShowsDoublesAlike, const std::function<void()>& first,
+                                   const ChunkChecksum::Chunks* sourceChunks) {
   VerifyResult result;
   const auto doublesAlike = [&] {
     return serverShowsDoublesAlike ? *serverShowsDoublesAlike : ChunkChecksum::ServerShowsDoublesAlike(db);
   };
   if (!hasDoubles() || doublesAlike()) {
-    result = verifyBySums(db, table, first);
+    result = verifyBySums(db, table, first, sourceChunks);
   } else {
     if (first) first();
     compareValues(db, table, 1, 0, result);

@@ -40,16 +40,19 @@ class TableVerifier {
   // (asked once for many tables), else it is asked here. `first` (may be empty) runs on db
   // before the server sums the table, while the source is being summed: work on the table that
   // changes none of its values, such as building its indexes.
+  // sourceChunks, when given, are the source's sums made as its rows were read for the load
+  // (ChunkChecksum::AddToChunks), so that it is not read a second time.
   // Throws sql::SqlError, EInterrupted, the source's ff::Error or what `first` throws.
   VerifyResult Verify(sql::SqlConnection& db, const std::string& table,
                       std::optional<bool> serverShowsDoublesAlike = std::nullopt,
-                      const std::function<void()>& first = {});
+                      const std::function<void()>& first = {}, const ChunkChecksum::Chunks* sourceChunks = nullptr);
 
  private:
   bool hasDoubles() const;
   // The source's chunks by number, in order, each with its row count and sum.
-  std::vector<std::pair<std::int64_t, ChunkSum>> sourceSums(const std::atomic<bool>& abandon);
-  VerifyResult verifyBySums(sql::SqlConnection& db, const std::string& table, const std::function<void()>& first);
+  ChunkChecksum::Chunks sourceSums(const std::atomic<bool>& abandon);
+  VerifyResult verifyBySums(sql::SqlConnection& db, const std::string& table, const std::function<void()>& first,
+                            const ChunkChecksum::Chunks* summed);
   // Compares the server's rows with keys first..last (to the end when last is 0) with the
   // source's rows from number `first` on, adding to result.
   void compareValues(sql::SqlConnection& db, const std::string& table, std::int64_t first, std::int64_t last,

@@ -6,6 +6,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <random>
 
 #include "convert/ChunkChecksum.h"
@@ -44,10 +45,20 @@ class TableVerifierTest : public ::testing::Test {
     source->EndBulk();
     plan = std::make_unique<SqlTablePlan>(source->Fields(), source->Indexes());
     db.admin().Execute(plan->CreateSql("rader"));
-    TableLoader(*source, *plan, false, stop).Load(db.admin(), "rader", [](std::int64_t) {});
+    ChunkChecksum checksum(*plan, false);
+    TableLoader(*source, *plan, false, stop, {}, [&](std::int64_t number, const ff::Row& row) {
+      checksum.AddToChunks(loadSums, number, row);
+    }).Load(db.admin(), "rader", [](std::int64_t) {});
   }
 
   VerifyResult verify() { return TableVerifier(*source, *plan, false, stop).Verify(db.admin(), "rader"); }
+  // With the source's sums made as the load read its rows: the source is not read again.
+  VerifyResult verifyWithLoadSums() {
+    return TableVerifier(*source, *plan, false, stop).Verify(db.admin(), "rader", std::nullopt, {}, &loadSums);
+  }
+
+  // Each single change on the server is found and named by verify.
+  void expectEveryChangeFound(const std::function<VerifyResult()>& verify);
 
   sql_test::TempSettings settings;
   TempAlias firm{"FIRMA"};
@@ -55,6 +66,7 @@ class TableVerifierTest : public ::testing::Test {
   std::unique_ptr<ff::TableStorage> source;
   std::unique_ptr<SqlTablePlan> plan;
   std::atomic<bool> stop{false};
+  ChunkChecksum::Chunks loadSums;
 };
 
 TEST_F(TableVerifierTest, AWholeTableAgreesChunkByChunkWithoutReadingValues) {
@@ -65,7 +77,7 @@ TEST_F(TableVerifierTest, AWholeTableAgreesChunkByChunkWithoutReadingValues) {
   EXPECT_EQ(result.chunksComparedByValue, 0) << "the server's sums are the source's";
 }
 
-TEST_F(TableVerifierTest, AnyValueChangedOnTheServerIsFoundAndNamed) {
+void TableVerifierTest::expectEveryChangeFound(const std::function<VerifyResult()>& verify) {
   const struct {
     std::string change;
     std::string difference;  // the start of the difference found
@@ -89,6 +101,18 @@ TEST_F(TableVerifierTest, AnyValueChangedOnTheServerIsFoundAndNamed) {
     EXPECT_EQ(result.chunksComparedByValue, 1) << c.change;
   }
   EXPECT_TRUE(verify().AllIdentical()) << "each change was rolled back";
+}
+
+TEST_F(TableVerifierTest, AnyValueChangedOnTheServerIsFoundAndNamed) {
+  expectEveryChangeFound([&] { return verify(); });
+}
+
+TEST_F(TableVerifierTest, SumsMadeDuringTheLoadFindAnyChangedValueAsWell) {
+  const VerifyResult whole = verifyWithLoadSums();
+  EXPECT_TRUE(whole.AllIdentical()) << whole.firstDifference;
+  EXPECT_EQ(whole.identical, kRows);
+  EXPECT_EQ(whole.chunksComparedByValue, 0);
+  expectEveryChangeFound([&] { return verifyWithLoadSums(); });
 }
 
 // The server's own text of a DOUBLE column, for doubles of every size and the edges of the
