@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <stdexcept>
@@ -146,10 +147,12 @@ class SqlConverter {
   // empty when it ran.
   std::string runOrRetry(sql::SqlConnection& db, const std::string& statement);
 
+  // A fresh connection with the conversion's session settings; callable from any worker.
   std::unique_ptr<sql::SqlConnection> connect();
 
   ConvertOptions options_;
   TargetConnector connectTarget_;
+  std::mutex connecting_;  // the connector reads settings files and the user database
   std::unique_ptr<SerialObserver> observer_;
   const std::atomic<bool>& stop_;
   // Unknown when the server could not be read before the first table: each table asks then.

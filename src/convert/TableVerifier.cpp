@@ -118,6 +118,50 @@ ChunkChecksum::Chunks TableVerifier::sourceSums(const std::atomic<bool>& abandon
   return chunks;
 }
 
+void TableVerifier::SumInParts(int parts, std::int64_t leastChunks,
+                               std::function<std::unique_ptr<sql::SqlConnection>()> connect) {
+  parts_ = parts;
+  leastChunks_ = std::max<std::int64_t>(leastChunks, 1);
+  connect_ = std::move(connect);
+}
+
+ChunkChecksum::Chunks TableVerifier::serverSums(sql::SqlConnection& db, const std::string& table) {
+  const ChunkChecksum checksum(plan_, nullForBadDates_);
+  const std::int64_t chunks = (source_.Count({}) + ChunkChecksum::kChunkRows - 1) / ChunkChecksum::kChunkRows;
+  const std::int64_t parts = connect_ ? std::min<std::int64_t>(parts_, chunks / leastChunks_) : 1;
+  if (parts <= 1) return checksum.ServerSums(db, table);
+  // Part i sums the chunks from bound(i) on and before bound(i + 1); the first and the last are
+  // open, so that keys outside 1..N are summed too.
+  const auto bound = [&](std::int64_t i) -> std::optional<std::int64_t> {
+    if (i == 0 || i == parts) return std::nullopt;
+    return chunks * i / parts;
+  };
+  std::vector<ChunkChecksum::Chunks> sums(static_cast<std::size_t>(parts));
+  std::vector<std::exception_ptr> failures(static_cast<std::size_t>(parts));
+  std::vector<std::thread> others;
+  for (std::int64_t i = 1; i < parts; ++i) {
+    others.emplace_back([&, i] {
+      try {
+        sums[static_cast<std::size_t>(i)] = checksum.ServerSums(*connect_(), table, bound(i), bound(i + 1));
+      } catch (...) {
+        failures[static_cast<std::size_t>(i)] = std::current_exception();
+      }
+    });
+  }
+  try {
+    sums[0] = checksum.ServerSums(db, table, std::nullopt, bound(1));
+  } catch (...) {
+    failures[0] = std::current_exception();
+  }
+  for (auto& t : others) t.join();
+  ChunkChecksum::Chunks all;
+  for (std::size_t i = 0; i < sums.size(); ++i) {
+    if (failures[i]) std::rethrow_exception(failures[i]);
+    all.insert(all.end(), sums[i].begin(), sums[i].end());
+  }
+  return all;
+}
+
 VerifyResult TableVerifier::verifyBySums(sql::SqlConnection& db, const std::string& table,
                                          const std::function<void()>& first, const ChunkChecksum::Chunks* summed) {
   // Unless summed already, the source is summed on a thread of its own while the server sums
@@ -134,7 +178,7 @@ VerifyResult TableVerifier::verifyBySums(sql::SqlConnection& db, const std::stri
   });
   try {
     if (first) first();
-    serverChunks = ChunkChecksum(plan_, nullForBadDates_).ServerSums(db, table);
+    serverChunks = serverSums(db, table);
   } catch (...) {
     abandon = true;
     summing.join();

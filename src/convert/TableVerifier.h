@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -36,6 +37,11 @@ class TableVerifier {
   TableVerifier(ff::TableStorage& source, const SqlTablePlan& plan, bool nullForBadDates,
                 const std::atomic<bool>& stop);
 
+  // Lets the server sum a table in up to `parts` ranges of keys at once, each of at least
+  // leastChunks chunks, each range but the first on a connection of its own made by connect
+  // (with the session settings of db).
+  void SumInParts(int parts, std::int64_t leastChunks, std::function<std::unique_ptr<sql::SqlConnection>()> connect);
+
   // serverShowsDoublesAlike is ChunkChecksum::ServerShowsDoublesAlike of this server when known
   // (asked once for many tables), else it is asked here. `first` (may be empty) runs on db
   // before the server sums the table, while the source is being summed: work on the table that
@@ -51,6 +57,7 @@ class TableVerifier {
   bool hasDoubles() const;
   // The source's chunks by number, in order, each with its row count and sum.
   ChunkChecksum::Chunks sourceSums(const std::atomic<bool>& abandon);
+  ChunkChecksum::Chunks serverSums(sql::SqlConnection& db, const std::string& table);
   VerifyResult verifyBySums(sql::SqlConnection& db, const std::string& table, const std::function<void()>& first,
                             const ChunkChecksum::Chunks* summed);
   // Compares the server's rows with keys first..last (to the end when last is 0) with the
@@ -68,4 +75,7 @@ class TableVerifier {
   bool nullForBadDates_;
   const std::atomic<bool>& stop_;
   std::string scratch_;
+  int parts_ = 1;
+  std::int64_t leastChunks_ = 1;
+  std::function<std::unique_ptr<sql::SqlConnection>()> connect_;
 };

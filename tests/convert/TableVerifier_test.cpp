@@ -107,6 +107,44 @@ TEST_F(TableVerifierTest, AnyValueChangedOnTheServerIsFoundAndNamed) {
   expectEveryChangeFound([&] { return verify(); });
 }
 
+// The server sums the table in three ranges of keys on three connections: the ranges meet
+// without a gap or an overlap, and keys outside 1..N are summed too. The other connections see
+// only what is committed, so each change is committed and the table loaded afresh after it.
+TEST_F(TableVerifierTest, SumsMadeInPartsFindAnyChangedValueAsWell) {
+  int connections = 0;
+  const auto verifyInParts = [&] {
+    TableVerifier verifier(*source, *plan, false, stop);
+    verifier.SumInParts(3, 1, [&] {
+      ++connections;
+      return std::make_unique<sql::SqlConnection>(db.admin().Endpoint());
+    });
+    return verifier.Verify(db.admin(), "rader", std::nullopt, {}, &loadSums);
+  };
+  const VerifyResult whole = verifyInParts();
+  EXPECT_EQ(connections, 2);
+  EXPECT_TRUE(whole.AllIdentical()) << whole.firstDifference;
+  EXPECT_EQ(whole.serverRows, kRows);
+  EXPECT_EQ(whole.chunksComparedByValue, 0);
+  const struct {
+    std::string change;
+    std::string difference;
+  } cases[] = {
+      {"UPDATE rader SET NAVN = 'Kunde 5 Æro' WHERE id = 5", "rad 5, felt NAVN"},
+      {"UPDATE rader SET KR = KR + 0.0001 WHERE id = 1001", "rad 1001, felt KR"},
+      {"UPDATE rader SET DATO = DATO + INTERVAL 1000 MICROSECOND WHERE id = 2500", "rad 2500, felt DATO"},
+      {"INSERT INTO rader (id, NR) VALUES (-5, 1)", "kilden har 2500 rader, tjeneren 2501"},
+      {"INSERT INTO rader (id, NR) VALUES (9999, 1)", "kilden har 2500 rader, tjeneren 2501"},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(db.run(c.change), "") << c.change;
+    const VerifyResult result = verifyInParts();
+    EXPECT_EQ(result.firstDifference.rfind(c.difference, 0), 0u) << c.change << ": " << result.firstDifference;
+    ASSERT_EQ(db.run("TRUNCATE TABLE rader"), "");
+    TableLoader(*source, *plan, false, stop).Load(db.admin(), "rader", [](std::int64_t) {});
+  }
+  EXPECT_TRUE(verifyInParts().AllIdentical()) << "the table was loaded afresh";
+}
+
 TEST_F(TableVerifierTest, SumsMadeDuringTheLoadFindAnyChangedValueAsWell) {
   const VerifyResult whole = verifyWithLoadSums();
   EXPECT_TRUE(whole.AllIdentical()) << whole.firstDifference;
