@@ -201,7 +201,8 @@ int main(int argc, char** argv) {
 
   std::printf("demo firm, %zu tables, TIMER %d rows, %d jobs: convert --no-verify %.2f s, convert %.2f s, "
               "bound %.2f s\n", tables.size(), rows, jobs, a.seconds, b.seconds, bound);
-  const std::string what = "firm of " + std::to_string(tables.size()) + " tables, TIMER " + std::to_string(rows) + " rows, jobs " + std::to_string(jobs);
+  const std::string what = "firm of " + std::to_string(tables.size()) + " tables, TIMER " + std::to_string(rows) +
+                           " rows, jobs " + std::to_string(jobs);
   bench::report(what + ": convert --no-verify vs bound", a.seconds, bound, 1.1);
   bench::report(what + ": convert vs bound", b.seconds, bound, 1.3);
   bench::reportMemory("peak resident memory of convert", std::max(a.peakKiB, b.peakKiB), 64 * 1024);

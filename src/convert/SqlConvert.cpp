@@ -111,7 +111,9 @@ std::string DescribeFailure(const std::exception& failure, const std::string& se
 
 SqlConverter::SqlConverter(ConvertOptions options, TargetConnector connectTarget, ConvertObserver& observer,
                            const std::atomic<bool>& stop)
-    : options_(std::move(options)), connectTarget_(std::move(connectTarget)), observer_(std::make_unique<SerialObserver>(observer)),
+    : options_(std::move(options)),
+      connectTarget_(std::move(connectTarget)),
+      observer_(std::make_unique<SerialObserver>(observer)),
       stop_(stop) {
   tables_ = resolveTables(options_.fromAlias, options_.tables);
   refuseFilesDifferingByCase(options_.fromAlias, tables_);
@@ -426,7 +428,9 @@ void SqlConverter::load(sql::SqlConnection& db, ff::TableStorage& source, const 
   ChunkChecksum checksum(plan, options_.nullForBadDates);
   ChunkChecksum::Chunks sums;
   RowSink summing;
-  if (options_.verify) summing = [&](std::int64_t number, const ff::Row& row) { checksum.AddToChunks(sums, number, row); };
+  if (options_.verify) {
+    summing = [&](std::int64_t number, const ff::Row& row) { checksum.AddToChunks(sums, number, row); };
+  }
   TableLoader loader(source, plan, options_.nullForBadDates, stop_,
                      [&](const ValueRejection& r) { observer_->ValueRejected(table, r); }, summing);
   outcome.counts = loader.Load(db, staging, [&](std::int64_t done) { observer_->RowsLoaded(table, done, total); });

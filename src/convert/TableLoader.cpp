@@ -157,8 +157,10 @@ void TableLoader::encodeRows(const ChunkSink& push, LoadCounts& counts) {
 
 LoadCounts TableLoader::WriteText(std::ostream& out) {
   LoadCounts counts;
-  encodeRows([&](std::string&& bytes, std::int64_t) { return static_cast<bool>(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()))); },
-             counts);
+  const auto write = [&](std::string&& bytes, std::int64_t) {
+    return static_cast<bool>(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())));
+  };
+  encodeRows(write, counts);
   return counts;
 }
 

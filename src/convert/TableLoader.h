@@ -42,7 +42,8 @@ class EInterrupted : public std::runtime_error {
 class TableLoader {
  public:
   // onRejected (may be empty) is told of every value refused or made NULL, and onRow (may be
-  // empty) of every row, on the reading thread. REQUIRES: plan was made from source's fields; source and stop outlive the loader.
+  // empty) of every row, on the reading thread. REQUIRES: plan was made from source's fields;
+  // source and stop outlive the loader.
   TableLoader(ff::TableStorage& source, const SqlTablePlan& plan, bool nullForBadDates,
               const std::atomic<bool>& stop, RejectionSink onRejected = {}, RowSink onRow = {});
 
