@@ -109,6 +109,16 @@ inline void report(const std::string& what, double candidate, double baseline, d
   std::fflush(stdout);
 }
 
+// A figure of memory: the peak resident memory in MiB against its limit (goal: the ratio at
+// most 1), in the same "FIGURE" line as report's, so that scripts/bench.sh shows it beside the
+// times (its columns then hold MiB).
+inline void reportMemory(const std::string& what, long peakKiB, long limitKiB) {
+  const double mib = peakKiB / 1024.0, limit = limitKiB / 1024.0;
+  std::printf("%-48s %9.1f MiB  limit %9.1f MiB  ratio %5.2f  (goal <= 1)\n", what.c_str(), mib, limit, mib / limit);
+  std::printf("FIGURE\t%s (MiB, limit %.0f MiB)\t%.4f\t%.4f\t%.4f\t1\n", what.c_str(), limit, mib, limit, mib / limit);
+  std::fflush(stdout);
+}
+
 // A benchmark's arguments: positional ones and --full (long settings; short ones by default).
 struct Args {
   std::vector<std::string> positional;

@@ -12,6 +12,7 @@
 #include "convert/ConvertReport.h"
 #include "settings/SqlAliases.h"
 #include "bench/BenchUtil.h"
+#include "bench/TimeRows.h"
 #include "db/SuiteDatabase.h"
 #include "settings/Felles.h"
 #include "store/Aliases.h"
@@ -26,25 +27,6 @@ constexpr const char* kUsage =
     "on the private MariaDB, which must run. FOLDER holds the generated table (default var/bench);\n"
     "ROWS and ROUNDS default to 200000 and 1, with --full to 1000000 and 3.\n";
 
-// A value for row i of a field, by its type: every type the table has, text with æøå,
-// a memo on every tenth row.
-ff::Value sampleValue(const ff::FieldDef& f, int i) {
-  switch (f.type) {
-    case ff::FieldType::String: {
-      const std::string text = "Rad " + std::to_string(i) + " på prosjekt " + std::to_string(i % 500) + " æøå";
-      return ff::Value{text.substr(0, static_cast<std::size_t>(f.size))};
-    }
-    case ff::FieldType::Memo:
-      return i % 10 ? ff::Value{} : ff::Value{"Notat for rad " + std::to_string(i) + ": arbeid utført på stedet."};
-    case ff::FieldType::Float: return ff::Value{i % 1000 * 0.25 + 0.1};
-    case ff::FieldType::DateTime:
-    case ff::FieldType::Date: return ff::Value{ff::encodeDate(2000, 1, 3) + i % 7000};
-    case ff::FieldType::Boolean: return ff::Value{std::int64_t{i % 2}};
-    case ff::FieldType::Smallint: return ff::Value{std::int64_t{i % 100}};
-    default: return ff::Value{std::int64_t{i}};
-  }
-}
-
 void ensureTimeTable(const std::string& alias, const std::string& folder, int rows) {
   const std::string marker = folder + "rows-" + std::to_string(rows);
   if (std::filesystem::exists(marker)) return;
@@ -54,14 +36,7 @@ void ensureTimeTable(const std::string& alias, const std::string& folder, int ro
     ff::AddAlias(alias, folder);
     auto& session = ff::TffSession::DefaultSession();
     CreateSuiteTables(session, alias);
-    auto hours = session.OpenTable(alias, "TIMER", {});
-    std::vector<ff::Value> row(hours->Fields().size());
-    hours->BeginBulk();
-    for (int i = 0; i < rows; ++i) {
-      for (std::size_t f = 0; f < row.size(); ++f) row[f] = sampleValue(hours->Fields()[f], i);
-      hours->Insert(row);
-    }
-    hours->EndBulk();
+    bench::fillTimeTable(session, alias, rows);
   });
   std::FILE* done = std::fopen(marker.c_str(), "w");
   if (done) std::fclose(done);

@@ -4,7 +4,7 @@
 # as min–max over the runs), the goal, and whether it was met (in every run).
 #   scripts/bench.sh [--full] [--runs N] [--only NAME,NAME] [FOLDER]
 # FOLDER holds the generated tables (default var/bench); each run's output is kept in
-# FOLDER/logs/. The two server benchmarks run when the private MariaDB does (mariadb_store_bench
+# FOLDER/logs/. The three server benchmarks run when the private MariaDB does (mariadb_store_bench
 # when it listens on TCP: scripts/mysql-local.sh start --port N), and are named as skipped else.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,7 +27,7 @@ while [ $# -gt 0 ]; do
 done
 
 benches=(table_store_bench grid_model_bench grid_paging_bench datafile_bench rollup_bench ff2_decode_bench
-         ff2_import_bench sql_convert_bench mariadb_store_bench)
+         ff2_import_bench sql_convert_bench firm_convert_bench mariadb_store_bench)
 if [ -n "$only" ]; then IFS=, read -r -a benches <<<"$only"; fi
 
 export CCACHE_BASEDIR=${CCACHE_BASEDIR:-/work} CCACHE_DIR=${CCACHE_DIR:-/work/.ccache}
@@ -40,7 +40,7 @@ trap 'rm -f "$figures"' EXIT
 skipped=()
 for bench in "${benches[@]}"; do
   case "$bench" in
-    sql_convert_bench|mariadb_store_bench)
+    sql_convert_bench|firm_convert_bench|mariadb_store_bench)
       if ! grep -q "^MariaDB running" <<<"$server_state"; then skipped+=("$bench (the private MariaDB is not running)"); continue; fi
       if [ "$bench" = mariadb_store_bench ] && ! grep -q "127.0.0.1:" <<<"$server_state"; then
         skipped+=("$bench (the private MariaDB has no TCP port)"); continue

@@ -27,6 +27,17 @@ std::uint64_t parseUnsigned(const std::optional<std::string>& text) {
   return n;
 }
 
+// " WHERE" the keys of the chunks from `from` on and before `to`; empty for all.
+std::string keyRange(const std::string& key, std::optional<std::int64_t> from, std::optional<std::int64_t> to) {
+  std::vector<std::string> bounds;
+  const auto firstKey = [](std::int64_t chunk) { return std::to_string(chunk * ChunkChecksum::kChunkRows + 1); };
+  if (from) bounds.push_back(key + " >= " + firstKey(*from));
+  if (to) bounds.push_back(key + " < " + firstKey(*to));
+  std::string where;
+  for (const auto& b : bounds) where += (where.empty() ? " WHERE " : " AND ") + b;
+  return where;
+}
+
 }  // namespace
 
 void AppendServerDouble(std::string& out, double d) {
@@ -76,7 +87,9 @@ ChunkChecksum::ChunkChecksum(const SqlTablePlan& plan, bool nullForBadDates)
     : plan_(plan), nullForBadDates_(nullForBadDates) {}
 
 std::vector<std::pair<std::int64_t, ChunkSum>> ChunkChecksum::ServerSums(sql::SqlConnection& db,
-                                                                         const std::string& table) const {
+                                                                         const std::string& table,
+                                                                         std::optional<std::int64_t> from,
+                                                                         std::optional<std::int64_t> to) const {
   const std::string key = MySqlName(plan_.KeyName());
   std::string row = serverPart(key);
   for (const auto& column : plan_.Columns()) {
@@ -85,7 +98,8 @@ std::vector<std::pair<std::int64_t, ChunkSum>> ChunkChecksum::ServerSums(sql::Sq
   }
   const std::string sql = "SELECT (" + key + " - 1) DIV " + std::to_string(kChunkRows) +
                           ", COUNT(*), BIT_XOR(CAST(CONV(LEFT(MD5(CONCAT(" + row +
-                          ")), 16), 16, 10) AS UNSIGNED)) FROM " + MySqlName(table) + " GROUP BY 1 ORDER BY 1";
+                          ")), 16), 16, 10) AS UNSIGNED)) FROM " + MySqlName(table) + keyRange(key, from, to) +
+                          " GROUP BY 1 ORDER BY 1";
   std::vector<std::pair<std::int64_t, ChunkSum>> chunks;
   const auto result = db.FirstResultSet(sql);
   for (const auto& values : result->rows) {
@@ -120,6 +134,12 @@ void ChunkChecksum::AddRow(ChunkSum& sum, std::int64_t key, const ff::Row& row) 
   }
   ++sum.rows;
   sum.sum ^= first64Bits(Md5Hex(row_));
+}
+
+void ChunkChecksum::AddToChunks(Chunks& chunks, std::int64_t key, const ff::Row& row) {
+  const std::int64_t chunk = (key - 1) / kChunkRows;
+  if (chunks.empty() || chunks.back().first != chunk) chunks.push_back({chunk, {}});
+  AddRow(chunks.back().second, key, row);
 }
 
 bool ChunkChecksum::ServerShowsDoublesAlike(sql::SqlConnection& db) {

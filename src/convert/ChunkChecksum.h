@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,10 +28,18 @@ class ChunkChecksum {
   ChunkChecksum(const SqlTablePlan& plan, bool nullForBadDates);
 
   // The chunks of the server's table by number (key - 1) DIV kChunkRows, in order, each with
-  // its row count and sum.
-  std::vector<std::pair<std::int64_t, ChunkSum>> ServerSums(sql::SqlConnection& db, const std::string& table) const;
+  // its row count and sum; only those from chunk `from` on and before chunk `to` when given.
+  std::vector<std::pair<std::int64_t, ChunkSum>> ServerSums(sql::SqlConnection& db, const std::string& table,
+                                                             std::optional<std::int64_t> from = std::nullopt,
+                                                             std::optional<std::int64_t> to = std::nullopt) const;
+
   // Adds the source row with this key to sum. Throws EValueRefused as the load would.
   void AddRow(ChunkSum& sum, std::int64_t key, const ff::Row& row);
+  // Chunks by number, in order, each with its row count and sum.
+  using Chunks = std::vector<std::pair<std::int64_t, ChunkSum>>;
+  // Adds the source row with this key (1..N, in order) to its chunk, the last of chunks or a
+  // new one. Throws as AddRow.
+  void AddToChunks(Chunks& chunks, std::int64_t key, const ff::Row& row);
 
   // Whether the server shows doubles as this checksum does: tried on values whose texts
   // differ only in their last digits or in notation. Where it does not, only a comparison

@@ -1,5 +1,6 @@
 #include "convert/ConvertReport.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
@@ -142,34 +143,55 @@ class CommandObserver : public ConvertObserver {
 std::string signalName(int signal) { return signal == SIGINT ? "Ctrl-C (SIGINT)" : "SIGTERM"; }
 
 void printStopped(std::ostream& out, const std::vector<TableOutcome>& outcomes, int signal) {
-  std::size_t notStarted = 0;
-  for (const auto& o : outcomes) notStarted += o.stopped && o.counts.rowsRead == 0 && o.seconds == 0;
-  out << "Avbrutt med " << signalName(signal) << ": tabellen under arbeid er forlatt uendret på serveren, "
-      << notStarted << " tabeller ble ikke påbegynt. Kjør kommandoen igjen for å konvertere resten\n";
+  std::size_t notStarted = 0, underWay = 0;
+  for (const auto& o : outcomes) {
+    const bool started = o.counts.rowsRead != 0 || o.seconds != 0;
+    notStarted += o.stopped && !started;
+    underWay += o.stopped && started;
+  }
+  out << "Avbrutt med " << signalName(signal) << ": "
+      << (underWay > 1 ? "de " + std::to_string(underWay) + " tabellene under arbeid er forlatt uendret"
+                       : std::string("tabellen under arbeid er forlatt uendret"))
+      << " på serveren, " << notStarted << " tabeller ble ikke påbegynt. Kjør kommandoen igjen for å konvertere resten\n";
 }
 
 }  // namespace
 
 void ProgressLine::TableStarted(const std::string& table, std::int64_t rows) {
-  started_ = shown_ = std::chrono::steady_clock::now();
-  RowsLoaded(table, 0, rows);
+  underWay_.push_back({table, std::chrono::steady_clock::now(), 0, rows});
+  show();
 }
 
 void ProgressLine::RowsLoaded(const std::string& table, std::int64_t done, std::int64_t total) {
-  const auto now = std::chrono::steady_clock::now();
-  if (done != 0 && done != total && now - shown_ < std::chrono::milliseconds(200)) return;
-  shown_ = now;
-  const double seconds = secondsSince(started_);
-  const double rate = seconds > 0 ? static_cast<double>(done) / seconds : 0;
-  char line[200];
-  std::snprintf(line, sizeof line, "  %lld av %lld rader  %.0f rader/s", static_cast<long long>(done),
-                static_cast<long long>(total), rate);
-  char left[40] = "";
-  if (rate > 0) std::snprintf(left, sizeof left, "  ca. %.0f s igjen", static_cast<double>(total - done) / rate);
-  err_ << "\r\x1b[K" << table << line << left << std::flush;
+  const auto at = std::find_if(underWay_.begin(), underWay_.end(), [&](const UnderWay& u) { return u.table == table; });
+  if (at == underWay_.end()) return;
+  at->done = done;
+  at->total = total;
+  if (done != 0 && done != total && std::chrono::steady_clock::now() - shown_ < std::chrono::milliseconds(200)) return;
+  show();
 }
 
-void ProgressLine::TableFinished(const TableOutcome&) { err_ << "\r\x1b[K" << std::flush; }
+void ProgressLine::TableFinished(const TableOutcome& outcome) {
+  std::erase_if(underWay_, [&](const UnderWay& u) { return u.table == outcome.table; });
+  show();
+}
+
+void ProgressLine::show() {
+  shown_ = std::chrono::steady_clock::now();
+  err_ << "\r\x1b[K";
+  for (std::size_t i = 0; i < underWay_.size(); ++i) {
+    const UnderWay& u = underWay_[i];
+    const double seconds = secondsSince(u.started);
+    const double rate = seconds > 0 ? static_cast<double>(u.done) / seconds : 0;
+    char line[200];
+    std::snprintf(line, sizeof line, "  %lld av %lld rader  %.0f rader/s", static_cast<long long>(u.done),
+                  static_cast<long long>(u.total), rate);
+    char left[40] = "";
+    if (rate > 0) std::snprintf(left, sizeof left, "  ca. %.0f s igjen", static_cast<double>(u.total - u.done) / rate);
+    err_ << (i ? "  |  " : "") << u.table << line << left;
+  }
+  err_ << std::flush;
+}
 
 void PrintConvertSummary(std::ostream& out, const std::vector<TableOutcome>& outcomes, bool verified) {
   std::size_t width = 6;

@@ -9,7 +9,8 @@
 
 #include "convert/SqlConvert.h"
 
-// Rewrites one progress line on `err`: table, rows done of total, rows/s and time left.
+// Rewrites one progress line on `err`: for each table under way, rows done of total, rows/s
+// and time left. REQUIRES: calls one at a time.
 class ProgressLine : public ConvertObserver {
  public:
   explicit ProgressLine(std::ostream& err) : err_(err) {}
@@ -18,8 +19,16 @@ class ProgressLine : public ConvertObserver {
   void TableFinished(const TableOutcome& outcome) override;
 
  private:
+  struct UnderWay {
+    std::string table;
+    std::chrono::steady_clock::time_point started;
+    std::int64_t done = 0, total = 0;
+  };
+  void show();
+
   std::ostream& err_;
-  std::chrono::steady_clock::time_point started_, shown_;
+  std::vector<UnderWay> underWay_;  // in the order they started
+  std::chrono::steady_clock::time_point shown_;
 };
 
 // The summary table (table, rows read, rows written, BLOB bytes, values made NULL, seconds,

@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <numeric>
+#include <thread>
 
 #include "convert/Md5.h"
+#include "convert/SerialObserver.h"
 #include "convert/TableSql.h"
 #include "sql/SqlError.h"
 #include "store/Aliases.h"
@@ -108,7 +111,10 @@ std::string DescribeFailure(const std::exception& failure, const std::string& se
 
 SqlConverter::SqlConverter(ConvertOptions options, TargetConnector connectTarget, ConvertObserver& observer,
                            const std::atomic<bool>& stop)
-    : options_(std::move(options)), connectTarget_(std::move(connectTarget)), observer_(observer), stop_(stop) {
+    : options_(std::move(options)),
+      connectTarget_(std::move(connectTarget)),
+      observer_(std::make_unique<SerialObserver>(observer)),
+      stop_(stop) {
   tables_ = resolveTables(options_.fromAlias, options_.tables);
   refuseFilesDifferingByCase(options_.fromAlias, tables_);
   std::unique_ptr<sql::SqlConnection> db;
@@ -119,6 +125,8 @@ SqlConverter::SqlConverter(ConvertOptions options, TargetConnector connectTarget
   }
   checkServer(*db);
 }
+
+SqlConverter::~SqlConverter() = default;
 
 namespace {
 
@@ -213,14 +221,18 @@ SqlTablePlan SqlConverter::Plan(const std::string& table, std::int64_t& rows) co
 }
 
 std::unique_ptr<sql::SqlConnection> SqlConverter::connect() {
-  auto db = connectTarget_();
+  std::unique_ptr<sql::SqlConnection> db;
+  {
+    std::lock_guard lock(connecting_);
+    db = connectTarget_();
+  }
   db->Execute("SET SESSION sql_mode = 'STRICT_ALL_TABLES,NO_ENGINE_SUBSTITUTION'");
   return db;
 }
 
 // A killed run leaves its staging tables (dropped) and, killed between the swap and the drop, a
 // replaced copy: dropped when its table is there, else told with what to do.
-void SqlConverter::clearWorkTables(sql::SqlConnection& db) {
+std::vector<std::string> SqlConverter::clearWorkTables(sql::SqlConnection& db) {
   const auto names = firstColumn(db, "SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE()");
   const auto startsWith = [](const std::string& name, const char* prefix) { return name.rfind(prefix, 0) == 0; };
   for (const auto& name : names) {
@@ -245,27 +257,77 @@ void SqlConverter::clearWorkTables(sql::SqlConnection& db) {
                               MySqlName(name) + " TO " + MySqlName(table) + "; eller fjern den med DROP TABLE " +
                               MySqlName(name) + ";");
   }
+  return names;
 }
 
+void SqlConverter::readServer(sql::SqlConnection& db) {
+  const auto names = clearWorkTables(db);
+  const auto referenced = firstColumn(db, "SELECT DISTINCT REFERENCED_TABLE_NAME FROM "
+                                          "information_schema.REFERENTIAL_CONSTRAINTS WHERE CONSTRAINT_SCHEMA = DATABASE()");
+  onServer_.emplace(names.begin(), names.end());
+  referenced_.emplace(referenced.begin(), referenced.end());
+  if (options_.verify) doublesAlike_ = ChunkChecksum::ServerShowsDoublesAlike(db);
+}
+
+bool SqlConverter::onServer(sql::SqlConnection& db, const std::string& table) {
+  return onServer_ ? onServer_->count(table) > 0 : db.TableExists(table);
+}
+
+std::vector<SqlConverter::Source> SqlConverter::openSources() const {
+  std::vector<Source> sources(tables_.size());
+  for (std::size_t i = 0; i < tables_.size(); ++i) {
+    try {
+      sources[i].table = ff::TffSession::DefaultSession().OpenTable(options_.fromAlias, tables_[i], {true, false});
+      sources[i].rows = sources[i].table->Count({});
+    } catch (const ff::Error& e) {
+      sources[i].table.reset();
+      sources[i].error = e.what();
+    }
+  }
+  return sources;
+}
+
+namespace {
+
+TableOutcome notStarted(const std::string& table) {
+  TableOutcome skipped;
+  skipped.table = table;
+  skipped.error = "ikke påbegynt: kjøringen ble avbrutt";
+  skipped.stopped = true;
+  return skipped;
+}
+
+}  // namespace
+
 std::vector<TableOutcome> SqlConverter::Run() {
-  std::vector<TableOutcome> outcomes;
   try {
-    clearWorkTables(*connect());
+    readServer(*connect());
   } catch (const std::runtime_error& e) {
     workTablesLeft_.push_back("Arbeidstabeller fra tidligere kjøringer kunne ikke undersøkes: " + std::string(e.what()));
   }
-  for (const auto& table : tables_) {
-    if (stop_) {
-      TableOutcome skipped;
-      skipped.table = table;
-      skipped.error = "ikke påbegynt: kjøringen ble avbrutt";
-      skipped.stopped = true;
-      outcomes.push_back(skipped);
-    } else {
-      outcomes.push_back(convertTable(table));
+  // The sources are opened here, one at a time, and each is then read by one worker alone.
+  auto sources = openSources();
+  // The largest first, so that the longest table starts at once and the small ones fill in.
+  std::vector<std::size_t> order(tables_.size());
+  std::iota(order.begin(), order.end(), 0);
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return sources[a].rows > sources[b].rows; });
+  std::vector<TableOutcome> outcomes(tables_.size());
+  std::atomic<std::size_t> next{0};
+  // Each worker signs on at its first table and keeps the connection for the next ones.
+  const auto work = [&] {
+    std::unique_ptr<sql::SqlConnection> db;
+    for (std::size_t at = next++; at < order.size(); at = next++) {
+      const std::size_t i = order[at];
+      outcomes[i] = stop_ ? notStarted(tables_[i]) : convertTable(i, sources[i], db);
+      sources[i] = {};
+      observer_->TableFinished(outcomes[i]);
     }
-    observer_.TableFinished(outcomes.back());
-  }
+  };
+  const std::size_t workers = std::min<std::size_t>(std::max(options_.jobs, 1), std::max<std::size_t>(tables_.size(), 1));
+  std::vector<std::thread> threads;
+  for (std::size_t w = 1; w < workers; ++w) threads.emplace_back(work);
+  work();
+  for (auto& t : threads) t.join();
   return outcomes;
 }
 
@@ -279,31 +341,29 @@ std::string serverName(const sql::SqlConnection& db) {
 
 }  // namespace
 
-TableOutcome SqlConverter::convertTable(const std::string& table) {
+TableOutcome SqlConverter::convertTable(std::size_t index, Source& source, std::unique_ptr<sql::SqlConnection>& db) {
   TableOutcome outcome;
-  outcome.table = table;
-  const auto start = std::chrono::steady_clock::now();
-  std::unique_ptr<ff::TableStorage> source;
-  try {
-    source = ff::TffSession::DefaultSession().OpenTable(options_.fromAlias, table, {true, false});
-  } catch (const ff::Error& e) {
-    outcome.error = e.what();
+  outcome.table = tables_[index];
+  if (!source.table) {
+    outcome.error = source.error;
     outcome.damagedSource = true;
     return outcome;
   }
+  const auto start = std::chrono::steady_clock::now();
   try {
-    const SqlTablePlan plan(source->Fields(), source->Indexes());
+    const SqlTablePlan plan(source.table->Fields(), source.table->Indexes());
     outcome.keyName = plan.KeyName();
-    const std::int64_t total = source->Count({});
-    observer_.TableStarted(table, total);
-    auto db = connect();
-    loadAndSwap(*db, *source, plan, total, outcome);
+    observer_->TableStarted(outcome.table, source.rows);
+    if (!db || db->Dropped()) db = connect();
+    loadAndSwap(*db, *source.table, plan, source.rows, outcome);
   } catch (const EInterrupted& e) {
     outcome.error = e.what();
     outcome.stopped = true;
   } catch (const std::exception& e) {
     outcome.error = e.what();
   }
+  // A failure may leave the connection in any state; the next table starts on a fresh one.
+  if (!outcome.Converted()) db.reset();
   outcome.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   return outcome;
 }
@@ -321,10 +381,11 @@ std::vector<std::string> SqlConverter::foreignKeysTo(sql::SqlConnection& db, con
 void SqlConverter::loadAndSwap(sql::SqlConnection& db, ff::TableStorage& source, const SqlTablePlan& plan,
                                std::int64_t total, TableOutcome& outcome) {
   const std::string& table = outcome.table;
-  const bool replacing = db.TableExists(table);
+  const bool replacing = onServer(db, table);
   // Another table's foreign key would follow the old copy in the swap and keep it from being
   // dropped; the user decides, before any work is done.
-  const auto foreignKeys = replacing ? foreignKeysTo(db, table) : std::vector<std::string>{};
+  const bool referenced = !referenced_ || referenced_->count(table) > 0;
+  const auto foreignKeys = replacing && referenced ? foreignKeysTo(db, table) : std::vector<std::string>{};
   const auto keyName = [](const std::string& key) { return key.substr(0, key.find('\t')); };
   if (!foreignKeys.empty() && !options_.dropForeignKeys) {
     std::string names;
@@ -349,7 +410,7 @@ void SqlConverter::loadAndSwap(sql::SqlConnection& db, ff::TableStorage& source,
   }
   if (!replacing) return;
   // Swapped in: the table is converted whatever happens to its old copy now.
-  observer_.TableSwapped(table);
+  observer_->TableSwapped(table);
   const std::string drop = "DROP TABLE " + quoted(kReplacedPrefix, table);
   outcome.leftoverReason = runOrRetry(db, drop);
   if (!outcome.leftoverReason.empty()) outcome.leftover = drop + ";";
@@ -359,19 +420,35 @@ void SqlConverter::load(sql::SqlConnection& db, ff::TableStorage& source, const 
                         std::int64_t total, TableOutcome& outcome) {
   const std::string& table = outcome.table;
   const std::string staging = WorkTableName(kStagingPrefix, table);
-  db.Execute("DROP TABLE IF EXISTS " + MySqlName(staging));
   if (stop_) throw EInterrupted();
-  db.Execute(plan.CreateSql(staging, options_.collation));
+  const bool indexesAfter = SqlTablePlan::IndexesAfterRows(total);
+  db.Execute("DROP TABLE IF EXISTS " + MySqlName(staging) + ";\n" +
+             plan.CreateSql(staging, options_.collation, !indexesAfter));
+  // With verification on, the source's sums are made as its rows are read for the load.
+  ChunkChecksum checksum(plan, options_.nullForBadDates);
+  ChunkChecksum::Chunks sums;
+  RowSink summing;
+  if (options_.verify) {
+    summing = [&](std::int64_t number, const ff::Row& row) { checksum.AddToChunks(sums, number, row); };
+  }
   TableLoader loader(source, plan, options_.nullForBadDates, stop_,
-                     [&](const ValueRejection& r) { observer_.ValueRejected(table, r); });
-  outcome.counts = loader.Load(db, staging, [&](std::int64_t done) { observer_.RowsLoaded(table, done, total); });
+                     [&](const ValueRejection& r) { observer_->ValueRejected(table, r); }, summing);
+  outcome.counts = loader.Load(db, staging, [&](std::int64_t done) { observer_->RowsLoaded(table, done, total); });
   if (outcome.counts.rowsWritten != static_cast<std::uint64_t>(outcome.counts.rowsRead)) {
     throw std::runtime_error("tjeneren tok " + std::to_string(outcome.counts.rowsWritten) + " av " +
                              std::to_string(outcome.counts.rowsRead) + " rader");
   }
-  if (const std::string indexes = plan.IndexSql(staging); !indexes.empty()) db.Execute(indexes);
-  if (options_.verify) {
-    outcome.verified = TableVerifier(source, plan, options_.nullForBadDates, stop_).Verify(db, staging);
+  const std::string indexes = indexesAfter ? plan.IndexSql(staging) : std::string();
+  const auto buildIndexes = [&] {
+    if (!indexes.empty()) db.Execute(indexes);
+  };
+  if (!options_.verify) {
+    buildIndexes();
+  } else {
+    TableVerifier verifier(source, plan, options_.nullForBadDates, stop_);
+    // Below 50 chunks a part a connection of its own costs more than it saves.
+    verifier.SumInParts(options_.jobs, 50, [this] { return connect(); });
+    outcome.verified = verifier.Verify(db, staging, doublesAlike_, buildIndexes, &sums);
     if (!outcome.verified->AllIdentical()) {
       throw std::runtime_error("kontrollen fant forskjeller: " + outcome.verified->firstDifference);
     }

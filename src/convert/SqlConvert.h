@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -15,6 +17,8 @@
 #include "convert/TableLoader.h"
 #include "convert/TableVerifier.h"
 #include "sql/SqlConnection.h"
+
+class SerialObserver;
 
 // Opens a fresh connection to the target database; throws what keeps it from connecting, with
 // a message that names the target.
@@ -32,6 +36,8 @@ struct ConvertOptions {
   // Foreign keys of other tables that point at a table about to be replaced are dropped with
   // it; without this that table is refused.
   bool dropForeignKeys = false;
+  // Tables converted at once, each on a connection of its own, the largest first.
+  int jobs = 1;
 };
 
 struct TableOutcome {
@@ -52,7 +58,8 @@ struct TableOutcome {
   bool Converted() const { return error.empty(); }
 };
 
-// Told of the progress of a conversion (all calls on the converting thread).
+// Told of the progress of a conversion. With several jobs the calls come from several threads,
+// but one at a time.
 class ConvertObserver {
  public:
   virtual ~ConvertObserver() = default;
@@ -94,6 +101,7 @@ class SqlConverter {
   // REQUIRES: observer and stop outlive the converter.
   SqlConverter(ConvertOptions options, TargetConnector connectTarget, ConvertObserver& observer,
                const std::atomic<bool>& stop);
+  ~SqlConverter();
 
   // The tables to convert, with their names as the source alias has them.
   const std::vector<std::string>& Tables() const { return tables_; }
@@ -102,22 +110,36 @@ class SqlConverter {
   SqlTablePlan Plan(const std::string& table, std::int64_t& rows) const;
 
   // Clears the work tables an earlier run left (see WorkTablesLeft), then converts every
-  // table, going on after a failed one; the source is only read. Once stop is raised the
-  // table under way is abandoned (its staging table dropped) and no other is started.
+  // table on options.jobs connections, going on after a failed one; the source is only read.
+  // Once stop is raised the tables under way are abandoned (their staging tables dropped) and
+  // no other is started. The outcomes are in the order of Tables().
   std::vector<TableOutcome> Run();
 
   // What Run found of earlier runs and did about it, one line each.
   const std::vector<std::string>& WorkTablesLeft() const { return workTablesLeft_; }
 
  private:
-  TableOutcome convertTable(const std::string& table);
+  // A source table opened for reading, or why it could not be.
+  struct Source {
+    std::unique_ptr<ff::TableStorage> table;
+    std::int64_t rows = 0;
+    std::string error;
+  };
+  std::vector<Source> openSources() const;
+  // Converts table `index` on db, which it connects (again) when there is none or it was lost.
+  TableOutcome convertTable(std::size_t index, Source& source, std::unique_ptr<sql::SqlConnection>& db);
+  // What the server holds before the first table: its tables, and those that other tables'
+  // foreign keys point at; the questions a table would otherwise ask alone.
+  void readServer(sql::SqlConnection& db);
+  bool onServer(sql::SqlConnection& db, const std::string& table);
   void loadAndSwap(sql::SqlConnection& db, ff::TableStorage& source, const SqlTablePlan& plan,
                    std::int64_t total, TableOutcome& outcome);
   void load(sql::SqlConnection& db, ff::TableStorage& source, const SqlTablePlan& plan, std::int64_t total,
             TableOutcome& outcome);
   void swapIn(sql::SqlConnection& db, bool replacing, TableOutcome& outcome);
   std::vector<std::string> foreignKeysTo(sql::SqlConnection& db, const std::string& table);
-  void clearWorkTables(sql::SqlConnection& db);
+  // Clears what a killed run left; the names of the tables on the server.
+  std::vector<std::string> clearWorkTables(sql::SqlConnection& db);
   // Drops the staging table; empty, or why it could not be dropped.
   std::string dropStaging(sql::SqlConnection& db, const std::string& table);
   void checkServer(sql::SqlConnection& db) const;
@@ -125,12 +147,17 @@ class SqlConverter {
   // empty when it ran.
   std::string runOrRetry(sql::SqlConnection& db, const std::string& statement);
 
+  // A fresh connection with the conversion's session settings; callable from any worker.
   std::unique_ptr<sql::SqlConnection> connect();
 
   ConvertOptions options_;
   TargetConnector connectTarget_;
-  ConvertObserver& observer_;
+  std::mutex connecting_;  // the connector reads settings files and the user database
+  std::unique_ptr<SerialObserver> observer_;
   const std::atomic<bool>& stop_;
+  // Unknown when the server could not be read before the first table: each table asks then.
+  std::optional<std::set<std::string>> onServer_, referenced_;
+  std::optional<bool> doublesAlike_;
   std::vector<std::string> tables_;
   std::vector<std::string> workTablesLeft_;
 };

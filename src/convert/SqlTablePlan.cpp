@@ -86,10 +86,14 @@ SqlTablePlan::SqlTablePlan(const std::vector<ff::FieldDef>& fields, const std::v
   for (const auto& f : fields) columns_.push_back(columnFor(f, rowBytes));
 }
 
-std::string SqlTablePlan::CreateSql(const std::string& table, const std::string& collation) const {
+std::string SqlTablePlan::CreateSql(const std::string& table, const std::string& collation, bool withIndexes) const {
   std::string sql = "CREATE TABLE " + MySqlName(table) + " (" + MySqlName(keyName_) + " INT NOT NULL AUTO_INCREMENT";
   for (const auto& c : columns_) sql += ", " + MySqlName(c.name) + " " + c.sqlType + " NULL";
-  sql += ", PRIMARY KEY (" + MySqlName(keyName_) + ")) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4";
+  sql += ", PRIMARY KEY (" + MySqlName(keyName_) + ")";
+  if (withIndexes) {
+    for (const auto& index : Indexes()) sql += ", INDEX " + index;
+  }
+  sql += ") ENGINE=InnoDB DEFAULT CHARSET=utf8mb4";
   return collation.empty() ? sql : sql + " COLLATE=" + collation;
 }
 

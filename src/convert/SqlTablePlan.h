@@ -28,9 +28,14 @@ class SqlTablePlan {
   bool KeyRenamed() const { return keyName_ != "id"; }
   const std::vector<TargetColumn>& Columns() const { return columns_; }
 
-  // CREATE TABLE with the key and every column, without indexes; text is sorted by the
-  // collation (an utf8mb4 one) when one is given, else by the server's default.
-  std::string CreateSql(const std::string& table, const std::string& collation = {}) const;
+  // CREATE TABLE with the key and every column, and the indexes when withIndexes; text is
+  // sorted by the collation (an utf8mb4 one) when one is given, else by the server's default.
+  std::string CreateSql(const std::string& table, const std::string& collation = {}, bool withIndexes = false) const;
+  // Whether a table of this many rows gets its indexes after its rows (IndexSql), sorted in one
+  // build, rather than with CREATE TABLE: for a small table the ALTER TABLE's own rebuild and
+  // flushes would cost more than all its rows.
+  static bool IndexesAfterRows(std::int64_t rows) { return rows > kIndexesWithTableRows; }
+  static constexpr std::int64_t kIndexesWithTableRows = 20000;
   // Each index as ADD INDEX takes it: "`NAME` (`FIELD`, `FIELD`(191) DESC)".
   std::vector<std::string> Indexes() const;
   // One ALTER TABLE adding every index; empty when the source has none.

@@ -5,6 +5,7 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <ostream>
 #include <thread>
 
 namespace {
@@ -80,8 +81,13 @@ class ChunkQueue {
 };
 
 TableLoader::TableLoader(ff::TableStorage& source, const SqlTablePlan& plan, bool nullForBadDates,
-                         const std::atomic<bool>& stop, RejectionSink onRejected)
-    : source_(source), plan_(plan), nullForBadDates_(nullForBadDates), stop_(stop), onRejected_(std::move(onRejected)) {}
+                         const std::atomic<bool>& stop, RejectionSink onRejected, RowSink onRow)
+    : source_(source),
+      plan_(plan),
+      nullForBadDates_(nullForBadDates),
+      stop_(stop),
+      onRejected_(std::move(onRejected)),
+      onRow_(std::move(onRow)) {}
 
 void TableLoader::reject(std::int64_t number, const TargetColumn& column, const EValueRefused& refused, bool madeNull) {
   if (onRejected_) onRejected_({number, column.name, refused.Value(), refused.Reason(), madeNull});
@@ -128,24 +134,34 @@ void TableLoader::appendRow(std::string& out, std::int64_t number, const ff::Row
   out += '\n';
 }
 
-void TableLoader::encodeRows(ChunkQueue& queue, LoadCounts& counts) {
+void TableLoader::encodeRows(const ChunkSink& push, LoadCounts& counts) {
   auto rows = source_.Scan({}, {}, std::nullopt, ff::ScanDirection::Forward);
   ff::Row row;
-  Chunk chunk;
+  std::string chunk;
   while (rows->Next(row)) {
     if (stop_) throw EInterrupted();
-    appendRow(chunk.bytes, ++counts.rowsRead, row, counts);
+    appendRow(chunk, ++counts.rowsRead, row, counts);
     if (firstRefused_) {
-      chunk = Chunk{};  // the table fails: nothing more to send, only the other refusals to find
-    } else if (chunk.bytes.size() >= kChunkBytes) {
-      chunk.rowsUpTo = counts.rowsRead;
-      if (!queue.Push(std::move(chunk))) return;
-      chunk = Chunk{};
+      chunk.clear();  // the table fails: nothing more to send, only the other refusals to find
+      continue;
+    }
+    if (onRow_) onRow_(counts.rowsRead, row);
+    if (chunk.size() >= kChunkBytes) {
+      if (!push(std::move(chunk), counts.rowsRead)) return;
+      chunk = std::string();
     }
   }
   if (firstRefused_) throw *firstRefused_;
-  chunk.rowsUpTo = counts.rowsRead;
-  if (!chunk.bytes.empty()) queue.Push(std::move(chunk));
+  if (!chunk.empty()) push(std::move(chunk), counts.rowsRead);
+}
+
+LoadCounts TableLoader::WriteText(std::ostream& out) {
+  LoadCounts counts;
+  const auto write = [&](std::string&& bytes, std::int64_t) {
+    return static_cast<bool>(out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())));
+  };
+  encodeRows(write, counts);
+  return counts;
 }
 
 LoadCounts TableLoader::Load(sql::SqlConnection& db, const std::string& table,
@@ -154,7 +170,8 @@ LoadCounts TableLoader::Load(sql::SqlConnection& db, const std::string& table,
   LoadCounts counts;
   std::thread reader([&] {
     try {
-      encodeRows(queue, counts);
+      encodeRows([&](std::string&& bytes, std::int64_t rowsUpTo) { return queue.Push({std::move(bytes), rowsUpTo}); },
+                 counts);
       queue.Finish(nullptr);
     } catch (...) {
       queue.Finish(std::current_exception());

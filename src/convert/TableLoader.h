@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <iosfwd>
 #include <optional>
 #include <string>
 
@@ -29,6 +30,8 @@ struct ValueRejection {
   bool madeNull = false;  // written as NULL (dates out of range, when asked) rather than refused
 };
 using RejectionSink = std::function<void(const ValueRejection&)>;
+// Told of every row read, with its number 1..N, on the reading thread (until a value is refused).
+using RowSink = std::function<void(std::int64_t number, const ff::Row& row)>;
 
 // Thrown when the stop flag was raised during a load.
 class EInterrupted : public std::runtime_error {
@@ -38,10 +41,11 @@ class EInterrupted : public std::runtime_error {
 
 class TableLoader {
  public:
-  // onRejected (may be empty) is told of every value refused or made NULL, on the reading
-  // thread. REQUIRES: plan was made from source's fields; source and stop outlive the loader.
+  // onRejected (may be empty) is told of every value refused or made NULL, and onRow (may be
+  // empty) of every row, on the reading thread. REQUIRES: plan was made from source's fields;
+  // source and stop outlive the loader.
   TableLoader(ff::TableStorage& source, const SqlTablePlan& plan, bool nullForBadDates,
-              const std::atomic<bool>& stop, RejectionSink onRejected = {});
+              const std::atomic<bool>& stop, RejectionSink onRejected = {}, RowSink onRow = {});
 
   // Loads every row of the source, in physical order, into `table` (made from the plan),
   // numbering the key 1..N. onProgress gets the rows handed to the server so far. After a
@@ -52,8 +56,15 @@ class TableLoader {
   LoadCounts Load(sql::SqlConnection& db, const std::string& table,
                   const std::function<void(std::int64_t rowsSent)>& onProgress);
 
+  // Writes the text Load would send (the same lines, values and escapes) to out, for loading
+  // it otherwise. Throws as Load does, but for sql::SqlError.
+  LoadCounts WriteText(std::ostream& out);
+
  private:
-  void encodeRows(class ChunkQueue& queue, LoadCounts& counts);
+  // Hands the encoded rows on in chunks, each with the rows encoded up to its end; push
+  // returns false when nothing more is wanted.
+  using ChunkSink = std::function<bool(std::string&& bytes, std::int64_t rowsUpTo)>;
+  void encodeRows(const ChunkSink& push, LoadCounts& counts);
   void appendRow(std::string& out, std::int64_t number, const ff::Row& row, LoadCounts& counts);
   void appendValue(std::string& out, std::int64_t number, const TargetColumn& column, const ff::Value& v,
                    LoadCounts& counts);
@@ -64,6 +75,7 @@ class TableLoader {
   bool nullForBadDates_;
   const std::atomic<bool>& stop_;
   RejectionSink onRejected_;
+  RowSink onRow_;
   std::optional<EValueRefused> firstRefused_;
   std::string scratch_;  // text of a non-text value in a text column
 };

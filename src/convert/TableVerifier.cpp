@@ -1,8 +1,10 @@
 #include "convert/TableVerifier.h"
 
+#include <algorithm>
 #include <charconv>
-#include <limits>
+#include <exception>
 #include <string_view>
+#include <thread>
 
 #include "convert/TableLoader.h"
 #include "convert/Md5.h"
@@ -103,50 +105,117 @@ void TableVerifier::compareValues(sql::SqlConnection& db, const std::string& tab
   }
 }
 
-VerifyResult TableVerifier::verifyBySums(sql::SqlConnection& db, const std::string& table) {
-  VerifyResult result;
+ChunkChecksum::Chunks TableVerifier::sourceSums(const std::atomic<bool>& abandon) {
   ChunkChecksum checksum(plan_, nullForBadDates_);
-  const auto serverChunks = checksum.ServerSums(db, table);
-  std::vector<std::int64_t> differing;
-  auto next = serverChunks.begin();
-  // Chunks before `chunk` that only the server has differ.
-  const auto passServerChunksBefore = [&](std::int64_t chunk) {
-    for (; next != serverChunks.end() && next->first < chunk; ++next) {
-      result.serverRows += next->second.rows;
-      differing.push_back(next->first);
-    }
-  };
-  const auto finishChunk = [&](std::int64_t chunk, const ChunkSum& sum) {
-    passServerChunksBefore(chunk);
-    const bool onServer = next != serverChunks.end() && next->first == chunk;
-    if (onServer) result.serverRows += next->second.rows;
-    if (onServer && next->second == sum) {
-      result.identical += sum.rows;
-    } else {
-      differing.push_back(chunk);
-    }
-    if (onServer) ++next;
-  };
+  ChunkChecksum::Chunks chunks;
   auto rows = source_.Scan({}, {}, std::nullopt, ff::ScanDirection::Forward);
   ff::Row row;
-  ChunkSum sum;
-  std::int64_t chunk = 0;
+  std::int64_t number = 0;
   while (rows->Next(row)) {
-    if (stop_) throw EInterrupted();
-    const std::int64_t number = ++result.sourceRows;
-    if ((number - 1) / ChunkChecksum::kChunkRows != chunk) {
-      finishChunk(chunk, sum);
-      chunk = (number - 1) / ChunkChecksum::kChunkRows;
-      sum = {};
-    }
-    checksum.AddRow(sum, number, row);
+    if (stop_ || abandon) throw EInterrupted();
+    checksum.AddToChunks(chunks, ++number, row);
   }
-  if (sum.rows > 0) finishChunk(chunk, sum);
-  passServerChunksBefore(std::numeric_limits<std::int64_t>::max());
+  return chunks;
+}
+
+void TableVerifier::SumInParts(int parts, std::int64_t leastChunks,
+                               std::function<std::unique_ptr<sql::SqlConnection>()> connect) {
+  parts_ = parts;
+  leastChunks_ = std::max<std::int64_t>(leastChunks, 1);
+  connect_ = std::move(connect);
+}
+
+ChunkChecksum::Chunks TableVerifier::serverSums(sql::SqlConnection& db, const std::string& table) {
+  const ChunkChecksum checksum(plan_, nullForBadDates_);
+  const std::int64_t chunks = (source_.Count({}) + ChunkChecksum::kChunkRows - 1) / ChunkChecksum::kChunkRows;
+  const std::int64_t parts = connect_ ? std::min<std::int64_t>(parts_, chunks / leastChunks_) : 1;
+  if (parts <= 1) return checksum.ServerSums(db, table);
+  // Part i sums the chunks from bound(i) on and before bound(i + 1); the first and the last are
+  // open, so that keys outside 1..N are summed too.
+  const auto bound = [&](std::int64_t i) -> std::optional<std::int64_t> {
+    if (i == 0 || i == parts) return std::nullopt;
+    return chunks * i / parts;
+  };
+  std::vector<ChunkChecksum::Chunks> sums(static_cast<std::size_t>(parts));
+  std::vector<std::exception_ptr> failures(static_cast<std::size_t>(parts));
+  std::vector<std::thread> others;
+  for (std::int64_t i = 1; i < parts; ++i) {
+    others.emplace_back([&, i] {
+      try {
+        sums[static_cast<std::size_t>(i)] = checksum.ServerSums(*connect_(), table, bound(i), bound(i + 1));
+      } catch (...) {
+        failures[static_cast<std::size_t>(i)] = std::current_exception();
+      }
+    });
+  }
+  try {
+    sums[0] = checksum.ServerSums(db, table, std::nullopt, bound(1));
+  } catch (...) {
+    failures[0] = std::current_exception();
+  }
+  for (auto& t : others) t.join();
+  ChunkChecksum::Chunks all;
+  for (std::size_t i = 0; i < sums.size(); ++i) {
+    if (failures[i]) std::rethrow_exception(failures[i]);
+    all.insert(all.end(), sums[i].begin(), sums[i].end());
+  }
+  return all;
+}
+
+VerifyResult TableVerifier::verifyBySums(sql::SqlConnection& db, const std::string& table,
+                                         const std::function<void()>& first, const ChunkChecksum::Chunks* summed) {
+  // Unless summed already, the source is summed on a thread of its own while the server sums
+  // its copy.
+  std::atomic<bool> abandon{false};
+  ChunkChecksum::Chunks sourceChunks = summed ? *summed : ChunkChecksum::Chunks{}, serverChunks;
+  std::exception_ptr sourceFailure;
+  std::thread summing([&] {
+    try {
+      if (!summed) sourceChunks = sourceSums(abandon);
+    } catch (...) {
+      sourceFailure = std::current_exception();
+    }
+  });
+  try {
+    if (first) first();
+    serverChunks = serverSums(db, table);
+  } catch (...) {
+    abandon = true;
+    summing.join();
+    throw;
+  }
+  summing.join();
+  if (sourceFailure) std::rethrow_exception(sourceFailure);
+
+  VerifyResult result;
+  std::vector<std::int64_t> differing;  // chunks whose sums differ, or that one side lacks
+  auto mine = sourceChunks.begin(), theirs = serverChunks.begin();
+  while (mine != sourceChunks.end() || theirs != serverChunks.end()) {
+    const bool onlySource = theirs == serverChunks.end() || (mine != sourceChunks.end() && mine->first < theirs->first);
+    const bool onlyServer = !onlySource && (mine == sourceChunks.end() || theirs->first < mine->first);
+    if (onlySource) {
+      result.sourceRows += mine->second.rows;
+      differing.push_back((mine++)->first);
+    } else if (onlyServer) {
+      result.serverRows += theirs->second.rows;
+      differing.push_back((theirs++)->first);
+    } else {
+      result.sourceRows += mine->second.rows;
+      result.serverRows += theirs->second.rows;
+      if (mine->second == theirs->second) {
+        result.identical += mine->second.rows;
+      } else {
+        differing.push_back(mine->first);
+      }
+      ++mine;
+      ++theirs;
+    }
+  }
+  std::sort(differing.begin(), differing.end());
   for (std::int64_t c : differing) {
     VerifyResult values;
-    const std::int64_t first = c * ChunkChecksum::kChunkRows + 1;
-    compareValues(db, table, first, first + ChunkChecksum::kChunkRows - 1, values);
+    const std::int64_t firstRow = c * ChunkChecksum::kChunkRows + 1;
+    compareValues(db, table, firstRow, firstRow + ChunkChecksum::kChunkRows - 1, values);
     result.identical += values.identical;
     if (result.firstDifference.empty()) result.firstDifference = values.firstDifference;
   }
@@ -154,11 +223,17 @@ VerifyResult TableVerifier::verifyBySums(sql::SqlConnection& db, const std::stri
   return result;
 }
 
-VerifyResult TableVerifier::Verify(sql::SqlConnection& db, const std::string& table) {
+VerifyResult TableVerifier::Verify(sql::SqlConnection& db, const std::string& table,
+                                   std::optional<bool> serverShowsDoublesAlike, const std::function<void()>& first,
+                                   const ChunkChecksum::Chunks* sourceChunks) {
   VerifyResult result;
-  if (!hasDoubles() || ChunkChecksum::ServerShowsDoublesAlike(db)) {
-    result = verifyBySums(db, table);
+  const auto doublesAlike = [&] {
+    return serverShowsDoublesAlike ? *serverShowsDoublesAlike : ChunkChecksum::ServerShowsDoublesAlike(db);
+  };
+  if (!hasDoubles() || doublesAlike()) {
+    result = verifyBySums(db, table, first, sourceChunks);
   } else {
+    if (first) first();
     compareValues(db, table, 1, 0, result);
     result.chunksComparedByValue = 1;
   }

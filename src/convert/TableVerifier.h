@@ -6,7 +6,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "convert/ChunkChecksum.h"
 #include "convert/SqlTablePlan.h"
@@ -32,12 +37,29 @@ class TableVerifier {
   TableVerifier(ff::TableStorage& source, const SqlTablePlan& plan, bool nullForBadDates,
                 const std::atomic<bool>& stop);
 
-  // Throws sql::SqlError, EInterrupted or the source's ff::Error.
-  VerifyResult Verify(sql::SqlConnection& db, const std::string& table);
+  // Lets the server sum a table in up to `parts` ranges of keys at once, each of at least
+  // leastChunks chunks, each range but the first on a connection of its own made by connect
+  // (with the session settings of db).
+  void SumInParts(int parts, std::int64_t leastChunks, std::function<std::unique_ptr<sql::SqlConnection>()> connect);
+
+  // serverShowsDoublesAlike is ChunkChecksum::ServerShowsDoublesAlike of this server when known
+  // (asked once for many tables), else it is asked here. `first` (may be empty) runs on db
+  // before the server sums the table, while the source is being summed: work on the table that
+  // changes none of its values, such as building its indexes.
+  // sourceChunks, when given, are the source's sums made as its rows were read for the load
+  // (ChunkChecksum::AddToChunks), so that it is not read a second time.
+  // Throws sql::SqlError, EInterrupted, the source's ff::Error or what `first` throws.
+  VerifyResult Verify(sql::SqlConnection& db, const std::string& table,
+                      std::optional<bool> serverShowsDoublesAlike = std::nullopt,
+                      const std::function<void()>& first = {}, const ChunkChecksum::Chunks* sourceChunks = nullptr);
 
  private:
   bool hasDoubles() const;
-  VerifyResult verifyBySums(sql::SqlConnection& db, const std::string& table);
+  // The source's chunks by number, in order, each with its row count and sum.
+  ChunkChecksum::Chunks sourceSums(const std::atomic<bool>& abandon);
+  ChunkChecksum::Chunks serverSums(sql::SqlConnection& db, const std::string& table);
+  VerifyResult verifyBySums(sql::SqlConnection& db, const std::string& table, const std::function<void()>& first,
+                            const ChunkChecksum::Chunks* summed);
   // Compares the server's rows with keys first..last (to the end when last is 0) with the
   // source's rows from number `first` on, adding to result.
   void compareValues(sql::SqlConnection& db, const std::string& table, std::int64_t first, std::int64_t last,
@@ -53,4 +75,7 @@ class TableVerifier {
   bool nullForBadDates_;
   const std::atomic<bool>& stop_;
   std::string scratch_;
+  int parts_ = 1;
+  std::int64_t leastChunks_ = 1;
+  std::function<std::unique_ptr<sql::SqlConnection>()> connect_;
 };

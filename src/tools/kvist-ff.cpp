@@ -10,6 +10,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <termios.h>
@@ -315,6 +316,18 @@ std::string optionOr(const std::multimap<std::string, std::string>& options, con
   return it == options.end() ? std::string() : it->second;
 }
 
+// A whole number from least to most, else a usage error naming what it is.
+int numberBetween(const std::string& text, int least, int most, const std::string& what) {
+  try {
+    std::size_t used = 0;
+    const int number = std::stoi(text, &used);
+    if (used != text.size() || number < least || number > most) throw std::invalid_argument(text);
+    return number;
+  } catch (const std::logic_error&) {
+    throw UsageError(what + ": " + text);
+  }
+}
+
 // A server reached over TCP/IP (--host, --port) or through a local socket (--socket).
 void takePlace(const std::multimap<std::string, std::string>& options, SqlAliasSettings& settings) {
   settings.host = optionOr(options, "--host");
@@ -322,13 +335,7 @@ void takePlace(const std::multimap<std::string, std::string>& options, SqlAliasS
   if (settings.host.empty() == settings.socket.empty()) throw UsageError("oppgi enten --host VERT eller --socket FIL");
   if (const std::string port = optionOr(options, "--port"); !port.empty()) {
     if (settings.host.empty()) throw UsageError("--port hører til --host");
-    try {
-      std::size_t used = 0;
-      settings.port = std::stoi(port, &used);
-      if (used != port.size() || settings.port < 1 || settings.port > 65535) throw std::invalid_argument(port);
-    } catch (const std::logic_error&) {
-      throw UsageError("ugyldig port: " + port);
-    }
+    settings.port = numberBetween(port, 1, 65535, "ugyldig port");
   }
 }
 
@@ -432,6 +439,15 @@ ConvertFiles convertFiles(const std::multimap<std::string, std::string>& options
   return files;
 }
 
+constexpr int kMostJobs = 16;
+
+// The machine's cores, at most 4: more connections than that only make the server's disk and
+// the source's reading wait for each other.
+int defaultJobs() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return static_cast<int>(std::clamp(cores, 1u, 4u));
+}
+
 int cmdConvert(Args args) {
   // Flags without a value first; takeOptions reads "--name VALUE" pairs.
   const auto takeFlag = [&](const char* flag) { return std::erase(args, std::string(flag)) > 0; };
@@ -441,9 +457,12 @@ int cmdConvert(Args args) {
   options.dropForeignKeys = takeFlag("--drop-foreign-keys");
   const bool quiet = takeFlag("--quiet");
   const bool dryRun = takeFlag("--dry-run");
-  const auto valued = takeOptions(args, {"--to", "--collation", "--log", "--reject-report"});
+  const auto valued = takeOptions(args, {"--to", "--collation", "--log", "--reject-report", "--jobs"});
   requireArgs(args, 1);
   const std::string to = requiredOption(valued, "--to", "SQLALIAS");
+  const std::string jobs = optionOr(valued, "--jobs");
+  options.jobs = jobs.empty() ? defaultJobs() : numberBetween(jobs, 1, kMostJobs, "--jobs må være et tall fra 1 til " +
+                                                                                      std::to_string(kMostJobs));
   if (const std::string collation = optionOr(valued, "--collation"); !collation.empty()) options.collation = collation;
   options.fromAlias = args[0];
   options.tables.assign(args.begin() + 1, args.end());
@@ -535,7 +554,7 @@ const std::vector<Command>& commands() {
        cmdSqlAlias},
       {"convert",
        {{"FRA_ALIAS --to SQLALIAS [TABELL...] [--dry-run] [--no-verify] [--quiet] [--lossy-dates]\n"
-         "      [--collation NAVN] [--drop-foreign-keys] [--log FIL] [--reject-report FIL]",
+         "      [--collation NAVN] [--drop-foreign-keys] [--log FIL] [--reject-report FIL] [--jobs N]",
          "flytt tabeller med alle rader inn i MySQL/MariaDB, kontrollert mot kilden; uten\n"
          "tabellnavn alle. --dry-run: vis planen (tabeller, kolonnetyper, indekser, nøkkelen)\n"
          "uten å endre noe på serveren. --lossy-dates: datoer utenfor det MySQL kan lagre blir\n"
@@ -543,7 +562,9 @@ const std::vector<Command>& commands() {
          "andre tabellers fremmednøkler peker på erstattes ikke, unntatt med --drop-foreign-keys\n"
          "(som fjerner dem). Loggen (--log) legges ellers i ~/.local/share/kvistmerket/logg/,\n"
          "og avvisningsrapporten (hver avvist eller endret verdi) ved siden av den. Ctrl-C\n"
-         "avbryter trygt: tabellen under arbeid forblir uendret"}},
+         "avbryter trygt: tabellene under arbeid forblir uendret. --jobs: så mange tabeller\n"
+         "konverteres samtidig, hver på sin egen tilkobling, de største først (standard: maskinens\n"
+         "kjerner, høyst 4; --jobs 1 tar én tabell om gangen)"}},
        cmdConvert},
   };
   return table;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <mysql.h>
+#include <signal.h>
 
 #include <cfloat>
 #include <cstdint>
@@ -11,8 +12,11 @@
 #include <filesystem>
 #include <fstream>
 #include <limits>
+#include <map>
 
 #include "store/Field.h"
+#include "store/Session.h"
+#include "store/backends/StandardBackends.h"
 #include "store/ff2/Ff2TableBuilder.h"
 #include "support/SqlTestSupport.h"
 #include "support/TempAlias.h"
@@ -217,15 +221,15 @@ TEST_F(ConvertCommandTest, TheRejectReportListsEveryChangedValueAndTheLogTheRun)
   EXPECT_TRUE(std::filesystem::exists(defaultLog.substr(0, defaultLog.size() - 4) + "-avvist.tsv")) << defaultLog;
 }
 
-// SIGTERM to the running tool: the table under way is abandoned with its staging table dropped,
-// the next is not started, a summary is printed and the exit code is 128 + 15.
+// SIGTERM to the running tool, one table at a time: the table under way is abandoned with its
+// staging table dropped, the next is not started, a summary is printed and the exit code is 128 + 15.
 TEST_F(ConvertCommandTest, SigtermStopsTheRunCleanly) {
   ff2test::Ff2TableBuilder big({ff2test::field("NR", ff::ff2::FfType::Int32, 4),
                                 ff2test::field("TALL", ff::ff2::FfType::Double, 8)});
   for (std::uint32_t i = 0; i < 400000; ++i) big.addRecord({ff2test::le32(i), ff2test::f64(i * 0.5)});
   std::ofstream(firm.folder() + "A_STOR.ff2", std::ios::binary) << big.build();
   QProcess p;
-  start(p, {"convert", "FIRMA", "A_STOR", "PROSJEKT", "--to", "MySQLweb"});
+  start(p, {"convert", "FIRMA", "A_STOR", "PROSJEKT", "--to", "MySQLweb", "--jobs", "1"});
   ASSERT_TRUE(p.waitForStarted());
   // Stopped while its staging table is on the server, however long that takes to show.
   while (p.state() == QProcess::Running && db.tables() != sql_test::Names{"kvist_ny_A_STOR"}) p.waitForFinished(5);
@@ -339,6 +343,168 @@ TEST_F(ConvertCommandTest, Ff2ValuesAtTheirLimitsArriveExactly) {
   EXPECT_EQ(number(rows[1][22]), -DBL_MAX) << rows[1][22];
   EXPECT_EQ(number(rows[1][23]), DBL_MIN) << rows[1][23];
   EXPECT_EQ(rows[2], std::vector<std::string>(24, "NULL"));
+}
+
+// --- Several tables at once (--jobs). ---
+
+using Rows = std::vector<std::vector<std::string>>;
+
+// A store table of `count` rows with two indexes: NR is 1..count, TEKST is NULL on every
+// seventh row, BELOP is NR / 2. Returns the rows as the server must show them after a
+// conversion (the generated key first).
+Rows makeStoreTable(const std::string& alias, const std::string& name, int count) {
+  ff::RegisterStandardBackends();
+  auto& session = ff::TffSession::DefaultSession();
+  session.CreateTable(alias, name,
+                      {{"NR", ff::FieldType::Integer}, {"TEKST", ff::FieldType::String, 30}, {"BELOP", ff::FieldType::Float}},
+                      {{"TEKSTIX", {"TEKST"}, 0}, {"NRIX", {"NR"}, ff::ixDescending}});
+  auto table = session.OpenTable(alias, name, {false, false});
+  Rows expected;
+  table->BeginBulk();
+  for (int i = 1; i <= count; ++i) {
+    const std::string text = "rad " + std::to_string(i) + " i " + name + " æøå";
+    table->Insert({std::int64_t{i}, i % 7 ? ff::Value{text} : ff::Value{}, ff::Value{i * 0.5}});
+    expected.push_back({std::to_string(i), std::to_string(i), i % 7 ? text : "NULL", std::to_string(i * 0.5)});
+  }
+  table->EndBulk();
+  return expected;
+}
+
+// The server's rows of such a table, the double read back as a number and shown as expected.
+Rows rowsOnServer(const std::string& database, const std::string& table) {
+  Rows rows = serverRows(database, "SELECT id, NR, TEKST, BELOP FROM " + table + " ORDER BY id");
+  for (auto& row : rows) row[3] = std::to_string(number(row[3]));
+  return rows;
+}
+
+std::vector<std::string> indexesOnServer(const std::string& database, const std::string& table) {
+  std::vector<std::string> indexes;
+  for (const auto& row : serverRows(database, "SELECT INDEX_NAME, SEQ_IN_INDEX, COLUMN_NAME, COLLATION FROM "
+                                              "information_schema.STATISTICS WHERE TABLE_SCHEMA = DATABASE() AND "
+                                              "TABLE_NAME = '" + table + "' ORDER BY INDEX_NAME, SEQ_IN_INDEX")) {
+    indexes.push_back(row[0] + " " + row[1] + " " + row[2] + " " + row[3]);
+  }
+  return indexes;
+}
+
+// Where each name stands in text, in the order given; npos for a name not found.
+std::vector<std::size_t> positions(const std::string& text, const std::vector<std::string>& names) {
+  std::vector<std::size_t> at;
+  for (const auto& name : names) at.push_back(text.find("\n" + name + " "));
+  return at;
+}
+
+class ConvertJobsTest : public ConvertCommandTest {
+ protected:
+  void SetUp() override {
+    ConvertCommandTest::SetUp();
+    if (IsSkipped()) return;
+    // The largest first in the listing too: it starts first and is done last, yet is listed first.
+    expected["A_STOR"] = makeStoreTable(firm.alias(), "A_STOR", 25000);
+    expected["T_EN"] = makeStoreTable(firm.alias(), "T_EN", 3);
+    expected["T_TOM"] = makeStoreTable(firm.alias(), "T_TOM", 0);
+    expected["T_MIDT"] = makeStoreTable(firm.alias(), "T_MIDT", 700);
+  }
+
+  // Every table of `expected` on the server holds its source's rows and indexes.
+  void expectSourceRows(const std::string& run) {
+    for (const auto& [table, rows] : expected) {
+      EXPECT_EQ(rowsOnServer(db.name(), table), rows) << table << " after " << run;
+      EXPECT_EQ(indexesOnServer(db.name(), table),
+                (std::vector<std::string>{"NRIX 1 NR D", "PRIMARY 1 id A", "TEKSTIX 1 TEKST A"}))
+          << table << " after " << run;
+    }
+    EXPECT_EQ(serverRows(db.name(), "SELECT kvist_id, ID, NAVN FROM PROSJEKT ORDER BY kvist_id"),
+              (Rows{{"1", "1", "Åsen"}, {"2", "2", "Berg"}}));
+  }
+
+  std::map<std::string, Rows> expected;
+};
+
+TEST_F(ConvertJobsTest, TablesConvertedOnThreeJobsArriveExactlyAsOnOne) {
+  const ToolRun one = run({"convert", "FIRMA", "--to", "MySQLweb", "--jobs", "1"});
+  ASSERT_EQ(one.code, 0) << one.out << one.err;
+  expectSourceRows("--jobs 1");
+  const ToolRun three = run({"convert", "FIRMA", "--to", "MySQLweb", "--jobs", "3"});
+  ASSERT_EQ(three.code, 0) << three.out << three.err;
+  EXPECT_NE(three.out.find("5 av 5 tabeller konvertert"), std::string::npos) << three.out;
+  EXPECT_NE(three.out.find("25000 av 25000 rader like"), std::string::npos) << three.out;
+  expectSourceRows("--jobs 3");
+  EXPECT_EQ(db.tables(), (sql_test::Names{"A_STOR", "PROSJEKT", "T_EN", "T_MIDT", "T_TOM"}));
+}
+
+TEST_F(ConvertJobsTest, TheSummaryListsTablesInTheirOrderWhateverOrderTheyFinishedIn) {
+  const ToolRun r = run({"convert", "FIRMA", "--to", "MySQLweb", "--jobs", "3"});
+  ASSERT_EQ(r.code, 0) << r.out << r.err;
+  const auto at = positions(r.out, {"A_STOR", "PROSJEKT", "T_EN", "T_MIDT", "T_TOM"});
+  for (std::size_t i = 0; i < at.size(); ++i) {
+    ASSERT_NE(at[i], std::string::npos) << i << "\n" << r.out;
+    if (i > 0) {
+      EXPECT_LT(at[i - 1], at[i]) << r.out;
+    }
+  }
+}
+
+TEST_F(ConvertJobsTest, OneFailingTableDoesNotStopOrSpoilTheOthers) {
+  ff2test::Ff2TableBuilder t({ff2test::field("NR", ff::ff2::FfType::Int32, 4),
+                              ff2test::field("TID", ff::ff2::FfType::DateTime, 8)});
+  t.addRecord({ff2test::le32(1), ff2test::f64(730000.0)});
+  t.addRecord({ff2test::le32(2), ff2test::f64(1.0)});  // 01.01.0001: no MySQL date
+  std::ofstream(firm.folder() + "T_FEIL.ff2", std::ios::binary) << t.build();
+  const ToolRun r = run({"convert", "FIRMA", "--to", "MySQLweb", "--jobs", "3", "--quiet"});
+  EXPECT_EQ(r.code, 1) << r.out << r.err;
+  EXPECT_NE(r.out.find("T_FEIL: FEILET: rad 2, felt TID"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("5 av 6 tabeller konvertert"), std::string::npos) << r.out;
+  expectSourceRows("a failed table");
+  EXPECT_EQ(db.tables(), (sql_test::Names{"A_STOR", "PROSJEKT", "T_EN", "T_MIDT", "T_TOM"}));
+}
+
+// Two large tables of .ff2 rows: NR is 1..count.
+void writeLargeTables(const std::string& folder, std::uint32_t count) {
+  for (const char* name : {"A_STOR.ff2", "B_STOR.ff2"}) {
+    ff2test::Ff2TableBuilder big({ff2test::field("NR", ff::ff2::FfType::Int32, 4),
+                                  ff2test::field("TALL", ff::ff2::FfType::Double, 8)});
+    for (std::uint32_t i = 1; i <= count; ++i) big.addRecord({ff2test::le32(i), ff2test::f64(i * 0.5)});
+    std::ofstream(folder + name, std::ios::binary) << big.build();
+  }
+}
+
+// SIGINT while several tables load: every table is whole, the old copy or the new one, and no
+// work table is left.
+TEST_F(ConvertCommandTest, SigintDuringAParallelRunLeavesEachTableOldOrNew) {
+  makeStoreTable(firm.alias(), "T_EN", 3);
+  writeLargeTables(firm.folder(), 1000);
+  const QStringList args{"convert", "FIRMA", "--to", "MySQLweb", "--jobs", "3"};
+  ASSERT_EQ(run(args).code, 0);
+  constexpr std::uint32_t kNew = 300000;
+  writeLargeTables(firm.folder(), kNew);
+  const auto workTables = [&] {
+    int n = 0;
+    for (const auto& name : db.tables()) n += name.rfind("kvist_", 0) == 0;
+    return n;
+  };
+  QProcess p;
+  start(p, args);
+  ASSERT_TRUE(p.waitForStarted());
+  while (p.state() == QProcess::Running && workTables() < 2) p.waitForFinished(5);
+  ASSERT_EQ(p.state(), QProcess::Running) << "the tables were converted before the test could stop them";
+  ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+  p.waitForFinished(60000);
+  const std::string out = p.readAllStandardOutput().toStdString();
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(p.exitCode(), 128 + 2) << out << p.readAllStandardError().toStdString();
+  EXPECT_NE(out.find("Avbrutt med Ctrl-C (SIGINT)"), std::string::npos) << out;
+  EXPECT_NE(out.find("A_STOR: AVBRUTT"), std::string::npos) << out;
+  EXPECT_EQ(db.tables(), (sql_test::Names{"A_STOR", "B_STOR", "PROSJEKT", "T_EN"}));
+  for (const std::string table : {"A_STOR", "B_STOR"}) {
+    // The old copy (1000 rows) or the new (kNew rows), each whole: NR numbers the rows.
+    const auto sums = serverRows(db.name(), "SELECT COUNT(*), COUNT(DISTINCT NR), MIN(NR), MAX(NR), SUM(NR = id), "
+                                            "SUM(TALL * 2 = NR) FROM " + table);
+    ASSERT_EQ(sums.size(), 1u);
+    const std::string n = sums[0][0];
+    EXPECT_TRUE(n == "1000" || n == std::to_string(kNew)) << table << " has " << n << " rows";
+    EXPECT_EQ(sums[0], (std::vector<std::string>{n, n, "1", n, n, n})) << table;
+  }
 }
 
 }  // namespace

@@ -76,6 +76,13 @@ TEST(SqlTablePlan, IndexesKeepOrderDirectionAndTakeUsableNames) {
             "ALTER TABLE T ADD INDEX ix1 (NR), ADD INDEX Navn (NAVN DESC, NR DESC), ADD INDEX ix3 (NOTAT(766)),"
             " ADD INDEX ix4 (NR)");
   EXPECT_EQ(SqlTablePlan({{"NR", FieldType::Integer}}, {}).IndexSql("T"), "");
+  // A small table gets the same indexes with its CREATE TABLE.
+  EXPECT_EQ(plan.CreateSql("T", "", true),
+            "CREATE TABLE T (id INT NOT NULL AUTO_INCREMENT, NR INT NULL, NAVN VARCHAR(40) NULL, NOTAT LONGTEXT NULL,"
+            " PRIMARY KEY (id), INDEX ix1 (NR), INDEX Navn (NAVN DESC, NR DESC), INDEX ix3 (NOTAT(766)),"
+            " INDEX ix4 (NR)) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4");
+  EXPECT_FALSE(SqlTablePlan::IndexesAfterRows(SqlTablePlan::kIndexesWithTableRows));
+  EXPECT_TRUE(SqlTablePlan::IndexesAfterRows(SqlTablePlan::kIndexesWithTableRows + 1));
 }
 
 TEST(SqlTablePlan, CreateLoadAndSelectNameEveryColumnInOrder) {

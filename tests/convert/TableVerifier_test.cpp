@@ -6,6 +6,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <random>
 
 #include "convert/ChunkChecksum.h"
@@ -44,10 +45,20 @@ class TableVerifierTest : public ::testing::Test {
     source->EndBulk();
     plan = std::make_unique<SqlTablePlan>(source->Fields(), source->Indexes());
     db.admin().Execute(plan->CreateSql("rader"));
-    TableLoader(*source, *plan, false, stop).Load(db.admin(), "rader", [](std::int64_t) {});
+    ChunkChecksum checksum(*plan, false);
+    TableLoader(*source, *plan, false, stop, {}, [&](std::int64_t number, const ff::Row& row) {
+      checksum.AddToChunks(loadSums, number, row);
+    }).Load(db.admin(), "rader", [](std::int64_t) {});
   }
 
   VerifyResult verify() { return TableVerifier(*source, *plan, false, stop).Verify(db.admin(), "rader"); }
+  // With the source's sums made as the load read its rows: the source is not read again.
+  VerifyResult verifyWithLoadSums() {
+    return TableVerifier(*source, *plan, false, stop).Verify(db.admin(), "rader", std::nullopt, {}, &loadSums);
+  }
+
+  // Each single change on the server is found and named by verify.
+  void expectEveryChangeFound(const std::function<VerifyResult()>& verify);
 
   sql_test::TempSettings settings;
   TempAlias firm{"FIRMA"};
@@ -55,6 +66,7 @@ class TableVerifierTest : public ::testing::Test {
   std::unique_ptr<ff::TableStorage> source;
   std::unique_ptr<SqlTablePlan> plan;
   std::atomic<bool> stop{false};
+  ChunkChecksum::Chunks loadSums;
 };
 
 TEST_F(TableVerifierTest, AWholeTableAgreesChunkByChunkWithoutReadingValues) {
@@ -65,7 +77,7 @@ TEST_F(TableVerifierTest, AWholeTableAgreesChunkByChunkWithoutReadingValues) {
   EXPECT_EQ(result.chunksComparedByValue, 0) << "the server's sums are the source's";
 }
 
-TEST_F(TableVerifierTest, AnyValueChangedOnTheServerIsFoundAndNamed) {
+void TableVerifierTest::expectEveryChangeFound(const std::function<VerifyResult()>& verify) {
   const struct {
     std::string change;
     std::string difference;  // the start of the difference found
@@ -89,6 +101,56 @@ TEST_F(TableVerifierTest, AnyValueChangedOnTheServerIsFoundAndNamed) {
     EXPECT_EQ(result.chunksComparedByValue, 1) << c.change;
   }
   EXPECT_TRUE(verify().AllIdentical()) << "each change was rolled back";
+}
+
+TEST_F(TableVerifierTest, AnyValueChangedOnTheServerIsFoundAndNamed) {
+  expectEveryChangeFound([&] { return verify(); });
+}
+
+// The server sums the table in three ranges of keys on three connections: the ranges meet
+// without a gap or an overlap, and keys outside 1..N are summed too. The other connections see
+// only what is committed, so each change is committed and the table loaded afresh after it.
+TEST_F(TableVerifierTest, SumsMadeInPartsFindAnyChangedValueAsWell) {
+  int connections = 0;
+  const auto verifyInParts = [&] {
+    TableVerifier verifier(*source, *plan, false, stop);
+    verifier.SumInParts(3, 1, [&] {
+      ++connections;
+      return std::make_unique<sql::SqlConnection>(db.admin().Endpoint());
+    });
+    return verifier.Verify(db.admin(), "rader", std::nullopt, {}, &loadSums);
+  };
+  const VerifyResult whole = verifyInParts();
+  EXPECT_EQ(connections, 2);
+  EXPECT_TRUE(whole.AllIdentical()) << whole.firstDifference;
+  EXPECT_EQ(whole.serverRows, kRows);
+  EXPECT_EQ(whole.chunksComparedByValue, 0);
+  const struct {
+    std::string change;
+    std::string difference;
+  } cases[] = {
+      {"UPDATE rader SET NAVN = 'Kunde 5 Æro' WHERE id = 5", "rad 5, felt NAVN"},
+      {"UPDATE rader SET KR = KR + 0.0001 WHERE id = 1001", "rad 1001, felt KR"},
+      {"UPDATE rader SET DATO = DATO + INTERVAL 1000 MICROSECOND WHERE id = 2500", "rad 2500, felt DATO"},
+      {"INSERT INTO rader (id, NR) VALUES (-5, 1)", "kilden har 2500 rader, tjeneren 2501"},
+      {"INSERT INTO rader (id, NR) VALUES (9999, 1)", "kilden har 2500 rader, tjeneren 2501"},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(db.run(c.change), "") << c.change;
+    const VerifyResult result = verifyInParts();
+    EXPECT_EQ(result.firstDifference.rfind(c.difference, 0), 0u) << c.change << ": " << result.firstDifference;
+    ASSERT_EQ(db.run("TRUNCATE TABLE rader"), "");
+    TableLoader(*source, *plan, false, stop).Load(db.admin(), "rader", [](std::int64_t) {});
+  }
+  EXPECT_TRUE(verifyInParts().AllIdentical()) << "the table was loaded afresh";
+}
+
+TEST_F(TableVerifierTest, SumsMadeDuringTheLoadFindAnyChangedValueAsWell) {
+  const VerifyResult whole = verifyWithLoadSums();
+  EXPECT_TRUE(whole.AllIdentical()) << whole.firstDifference;
+  EXPECT_EQ(whole.identical, kRows);
+  EXPECT_EQ(whole.chunksComparedByValue, 0);
+  expectEveryChangeFound([&] { return verifyWithLoadSums(); });
 }
 
 // The server's own text of a DOUBLE column, for doubles of every size and the edges of the
