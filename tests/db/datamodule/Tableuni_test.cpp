@@ -130,6 +130,16 @@ class TableuniTest : public ::testing::Test {
     table.SetTableName(name);
   }
 
+  // The projects filtered on PROSJEKTNR>1 in their number order, on the second row; scrolls
+  // counts every scroll from there on.
+  void FilteredOnTheSecondRow(TffTable& table, int& scrolls) const {
+    Prepare(table);
+    table.SetIndexName("PROSJEKTNR");
+    ASSERT_TRUE(FilterTable(table, "PROSJEKTNR>1"));
+    table.Next();
+    table.AfterScroll = [&scrolls](TffTable&) { ++scrolls; };
+  }
+
   std::string TableFile(const std::string& name) const {
     return ff::FindTableFile(db.folder(), name).first;
   }
@@ -553,12 +563,8 @@ TEST_F(TableuniTest, FilterTableOpensFiltersAndRestoresTheCursor) {
 
 TEST_F(TableuniTest, FilterTableWithTheFilterInForceChangesNothing) {
   TffTable table;
-  Prepare(table);
-  table.SetIndexName("PROSJEKTNR");
-  ASSERT_TRUE(FilterTable(table, "PROSJEKTNR>1"));
-  table.Next();
   int scrolls = 0;
-  table.AfterScroll = [&](TffTable&) { ++scrolls; };
+  FilteredOnTheSecondRow(table, scrolls);
   EXPECT_TRUE(FilterTable(table, "PROSJEKTNR>1"));
   EXPECT_EQ(scrolls, 0) << "not filtered again";
   EXPECT_EQ(table.FieldByName("PROSJEKTNR").AsString(), "3");
@@ -571,12 +577,8 @@ TEST_F(TableuniTest, FilterTableWithTheFilterInForceChangesNothing) {
 // first row, not one unfiltered and one filtered.
 TEST_F(TableuniTest, FilterTableOnAFilteredTableGoesToTheFirstRowOnce) {
   TffTable table;
-  Prepare(table);
-  table.SetIndexName("PROSJEKTNR");
-  ASSERT_TRUE(FilterTable(table, "PROSJEKTNR>1"));
-  table.Next();
   int scrolls = 0;
-  table.AfterScroll = [&](TffTable&) { ++scrolls; };
+  FilteredOnTheSecondRow(table, scrolls);
   EXPECT_TRUE(FilterTable(table, "PROSJEKTNR<3"));
   EXPECT_EQ(scrolls, 1);
   EXPECT_EQ(table.FieldByName("PROSJEKTNR").AsString(), "1") << "on the first row of the new filter";
