@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <map>
 
@@ -47,6 +48,20 @@ class ConvertCommandTest : public ::testing::Test {
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(QString::fromStdString(settings.folder() + "work"));
     p.start(KV_BINARY_DIR "/kvist-ff", args);
+  }
+
+  // Starts kvist-ff, sends it `signal` once `underWay` holds, and waits for it to end. Fails
+  // when the run ended before that or did not exit of itself.
+  ToolRun stopWhen(const QStringList& args, const std::function<bool()>& underWay, int signal) {
+    QProcess p;
+    start(p, args);
+    EXPECT_TRUE(p.waitForStarted());
+    while (p.state() == QProcess::Running && !underWay()) p.waitForFinished(5);
+    EXPECT_EQ(p.state(), QProcess::Running) << "the run ended before the test could stop it";
+    ::kill(static_cast<pid_t>(p.processId()), signal);
+    p.waitForFinished(60000);
+    EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+    return {p.exitCode(), p.readAllStandardOutput().toStdString(), p.readAllStandardError().toStdString()};
   }
 
   ToolRun run(const QStringList& args, const std::string& input = "") {
@@ -228,17 +243,11 @@ TEST_F(ConvertCommandTest, SigtermStopsTheRunCleanly) {
                                 ff2test::field("TALL", ff::ff2::FfType::Double, 8)});
   for (std::uint32_t i = 0; i < 400000; ++i) big.addRecord({ff2test::le32(i), ff2test::f64(i * 0.5)});
   std::ofstream(firm.folder() + "A_STOR.ff2", std::ios::binary) << big.build();
-  QProcess p;
-  start(p, {"convert", "FIRMA", "A_STOR", "PROSJEKT", "--to", "MySQLweb", "--jobs", "1"});
-  ASSERT_TRUE(p.waitForStarted());
   // Stopped while its staging table is on the server, however long that takes to show.
-  while (p.state() == QProcess::Running && db.tables() != sql_test::Names{"kvist_ny_A_STOR"}) p.waitForFinished(5);
-  ASSERT_EQ(p.state(), QProcess::Running) << "the table was converted before the test could stop it";
-  p.terminate();  // SIGTERM
-  p.waitForFinished(60000);
-  const std::string out = p.readAllStandardOutput().toStdString();
-  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(p.exitCode(), 128 + 15) << out << p.readAllStandardError().toStdString();
+  const ToolRun stopped = stopWhen({"convert", "FIRMA", "A_STOR", "PROSJEKT", "--to", "MySQLweb", "--jobs", "1"},
+                                   [&] { return db.tables() == sql_test::Names{"kvist_ny_A_STOR"}; }, SIGTERM);
+  const std::string& out = stopped.out;
+  EXPECT_EQ(stopped.code, 128 + 15) << out << stopped.err;
   EXPECT_NE(out.find("A_STOR: AVBRUTT: avbrutt"), std::string::npos) << out;
   EXPECT_NE(out.find("PROSJEKT: AVBRUTT: ikke påbegynt"), std::string::npos) << out;
   EXPECT_NE(out.find("Avbrutt med SIGTERM"), std::string::npos) << out;
@@ -483,16 +492,9 @@ TEST_F(ConvertCommandTest, SigintDuringAParallelRunLeavesEachTableOldOrNew) {
     for (const auto& name : db.tables()) n += name.rfind("kvist_", 0) == 0;
     return n;
   };
-  QProcess p;
-  start(p, args);
-  ASSERT_TRUE(p.waitForStarted());
-  while (p.state() == QProcess::Running && workTables() < 2) p.waitForFinished(5);
-  ASSERT_EQ(p.state(), QProcess::Running) << "the tables were converted before the test could stop them";
-  ::kill(static_cast<pid_t>(p.processId()), SIGINT);
-  p.waitForFinished(60000);
-  const std::string out = p.readAllStandardOutput().toStdString();
-  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(p.exitCode(), 128 + 2) << out << p.readAllStandardError().toStdString();
+  const ToolRun stopped = stopWhen(args, [&] { return workTables() >= 2; }, SIGINT);
+  const std::string& out = stopped.out;
+  EXPECT_EQ(stopped.code, 128 + 2) << out << stopped.err;
   EXPECT_NE(out.find("Avbrutt med Ctrl-C (SIGINT)"), std::string::npos) << out;
   EXPECT_NE(out.find("A_STOR: AVBRUTT"), std::string::npos) << out;
   EXPECT_EQ(db.tables(), (sql_test::Names{"A_STOR", "B_STOR", "PROSJEKT", "T_EN"}));
