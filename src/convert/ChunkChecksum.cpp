@@ -10,9 +10,17 @@
 
 namespace {
 
-// The part of one value in a row's text, as the server's SQL builds it.
-std::string serverPart(const std::string& expression) {
-  return "IFNULL(CONCAT(LENGTH(" + expression + "), ':', " + expression + "), '-')";
+// Only text may hold the comma that ends every other value, so only text needs its length
+// before it; the server then shows each number or date once, not twice.
+bool lengthFirst(const TargetColumn& column) {
+  return !column.byDigest && (column.kind == ColumnKind::Text || column.kind == ColumnKind::Binary);
+}
+
+// The part of one value in a row's text, as the server's SQL builds it: "length:text" or
+// "value,", NULL as "-" or "-,".
+std::string serverPart(const std::string& expression, bool withLength) {
+  if (withLength) return "IFNULL(CONCAT(LENGTH(" + expression + "), ':', " + expression + "), '-')";
+  return "IFNULL(" + expression + ", '-'), ','";
 }
 
 std::uint64_t first64Bits(const std::string& hex) {
@@ -91,10 +99,10 @@ std::vector<std::pair<std::int64_t, ChunkSum>> ChunkChecksum::ServerSums(sql::Sq
                                                                          std::optional<std::int64_t> from,
                                                                          std::optional<std::int64_t> to) const {
   const std::string key = MySqlName(plan_.KeyName());
-  std::string row = serverPart(key);
+  std::string row = serverPart(key, false);
   for (const auto& column : plan_.Columns()) {
     const std::string name = MySqlName(column.name);
-    row += ", " + serverPart(column.byDigest ? "MD5(" + name + ")" : name);
+    row += ", " + serverPart(column.byDigest ? "MD5(" + name + ")" : name, lengthFirst(column));
   }
   const std::string sql = "SELECT (" + key + " - 1) DIV " + std::to_string(kChunkRows) +
                           ", COUNT(*), BIT_XOR(CAST(CONV(LEFT(MD5(CONCAT(" + row +
@@ -109,28 +117,33 @@ std::vector<std::pair<std::int64_t, ChunkSum>> ChunkChecksum::ServerSums(sql::Sq
   return chunks;
 }
 
-void ChunkChecksum::appendPart(std::string_view text) {
-  row_ += std::to_string(text.size());
-  row_ += ':';
-  row_ += text;
+void ChunkChecksum::appendPart(std::string_view text, bool withLength) {
+  if (withLength) {
+    row_ += std::to_string(text.size());
+    row_ += ':';
+    row_ += text;
+  } else {
+    row_ += text;
+    row_ += ',';
+  }
 }
 
 void ChunkChecksum::AddRow(ChunkSum& sum, std::int64_t key, const ff::Row& row) {
   row_.clear();
-  appendPart(std::to_string(key));
+  appendPart(std::to_string(key), false);
   const auto& columns = plan_.Columns();
   for (std::size_t i = 0; i < columns.size(); ++i) {
     const ff::Value& v = i < row.values.size() ? row.values[i] : ff::Value{};
     scratch_.clear();
     if (AppendColumnText(scratch_, columns[i].kind, v, nullForBadDates_) != CellState::Value) {
-      row_ += '-';
+      row_ += lengthFirst(columns[i]) ? "-" : "-,";
       continue;
     }
     if (columns[i].kind == ColumnKind::Double) {
       scratch_.clear();
       AppendServerDouble(scratch_, ff::valueToDouble(v));
     }
-    appendPart(columns[i].byDigest ? Md5Hex(scratch_) : scratch_);
+    appendPart(columns[i].byDigest ? Md5Hex(scratch_) : scratch_, lengthFirst(columns[i]));
   }
   ++sum.rows;
   sum.sum ^= first64Bits(Md5Hex(row_));

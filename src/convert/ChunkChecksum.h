@@ -1,8 +1,9 @@
 // Sums over the rows of a converted table in chunks of consecutive keys, computed alike by the
 // server (in SQL, over its own rows) and here (from the source's values), so that verifying a
 // table reads one sum per chunk instead of every value. Each row's sum is the first 64 bits of
-// the MD5 of its key and values as the server shows them, each prefixed by its length (long
-// values by their MD5), NULL as "-"; a chunk's sum is their XOR and its row count.
+// the MD5 of its key and values as the server shows them (long values by their MD5): text
+// after its length, every other value before a comma, NULL as "-"; a chunk's sum is their
+// XOR and its row count.
 #pragma once
 
 #include <cstdint>
@@ -47,7 +48,7 @@ class ChunkChecksum {
   static bool ServerShowsDoublesAlike(sql::SqlConnection& db);
 
  private:
-  void appendPart(std::string_view text);
+  void appendPart(std::string_view text, bool withLength);
 
   const SqlTablePlan& plan_;
   bool nullForBadDates_;

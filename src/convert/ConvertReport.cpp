@@ -1,6 +1,7 @@
 #include "convert/ConvertReport.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
@@ -9,12 +10,19 @@
 #include <mutex>
 #include <ostream>
 #include <sstream>
+#include <stop_token>
+#include <thread>
 
 #include "convert/TableSql.h"
 #include "store/Errors.h"
 #include "text/Utf8Text.h"
 
 namespace {
+
+// Measured on a firm with a 1,000,000-row time table: verification takes about as long as
+// the load; the index build alone about a third of it.
+constexpr double kRestPerLoadSecondVerified = 1.0;
+constexpr double kRestPerLoadSecondUnverified = 0.3;
 
 std::atomic<bool> stopRequested{false};  // lock-free, so the handler may set it
 volatile std::sig_atomic_t stopSignal = 0;
@@ -50,8 +58,8 @@ class StopSignals {
   struct sigaction previousTerm_ {};
 };
 
-double secondsSince(std::chrono::steady_clock::time_point t) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t).count();
+double secondsBetween(std::chrono::steady_clock::time_point from, std::chrono::steady_clock::time_point to) {
+  return std::chrono::duration<double>(to - from).count();
 }
 
 // Pads to a width in characters (names may hold æøå).
@@ -108,6 +116,10 @@ class CommandObserver : public ConvertObserver {
   void RowsLoaded(const std::string& table, std::int64_t done, std::int64_t total) override {
     if (progress_) progress_->RowsLoaded(table, done, total);
   }
+  void StepStarted(const std::string& table, ConvertStep step) override {
+    if (progress_) progress_->StepStarted(table, step);
+    Log(table + (step == ConvertStep::BuildingIndexes ? ": bygger indekser" : ": kontrollerer"));
+  }
   void TableFinished(const TableOutcome& o) override {
     if (progress_) progress_->TableFinished(o);
     Log(o.table + ": " + (o.Converted() ? "konvertert, " + std::to_string(o.counts.rowsWritten) + " rader"
@@ -140,6 +152,25 @@ class CommandObserver : public ConvertObserver {
   std::int64_t rejected_ = 0;
 };
 
+// Calls `tick` every second, on a thread of its own, for the life of the object.
+class EverySecond {
+ public:
+  explicit EverySecond(std::function<void()> tick)
+      : thread_([this, tick = std::move(tick)](std::stop_token stop) {
+          std::mutex mutex;
+          std::unique_lock lock(mutex);
+          while (!wake_.wait_for(lock, stop, std::chrono::seconds(1), [] { return false; })) tick();
+        }) {}
+
+ private:
+  std::condition_variable_any wake_;
+  std::jthread thread_;  // last: stopped and joined before wake_ goes
+};
+
+// The time the index build and verification take per second of load, before a table of the
+// run has shown it.
+double firstGuessOfRest(bool verify) { return verify ? kRestPerLoadSecondVerified : kRestPerLoadSecondUnverified; }
+
 std::string signalName(int signal) { return signal == SIGINT ? "Ctrl-C (SIGINT)" : "SIGTERM"; }
 
 void printStopped(std::ostream& out, const std::vector<TableOutcome>& outcomes, int signal) {
@@ -157,39 +188,95 @@ void printStopped(std::ostream& out, const std::vector<TableOutcome>& outcomes, 
 
 }  // namespace
 
+ProgressLine::ProgressLine(std::ostream& err, double restPerLoadSecond, Clock clock)
+    : err_(err), firstGuess_(restPerLoadSecond), clock_(std::move(clock)) {}
+
+std::vector<ProgressLine::UnderWay>::iterator ProgressLine::find(const std::string& table) {
+  return std::find_if(underWay_.begin(), underWay_.end(), [&](const UnderWay& u) { return u.table == table; });
+}
+
 void ProgressLine::TableStarted(const std::string& table, std::int64_t rows) {
-  underWay_.push_back({table, std::chrono::steady_clock::now(), 0, rows});
+  std::lock_guard lock(mutex_);
+  underWay_.push_back({table, clock_(), {}, 0, rows, std::nullopt});
   show();
 }
 
 void ProgressLine::RowsLoaded(const std::string& table, std::int64_t done, std::int64_t total) {
-  const auto at = std::find_if(underWay_.begin(), underWay_.end(), [&](const UnderWay& u) { return u.table == table; });
+  std::lock_guard lock(mutex_);
+  const auto at = find(table);
   if (at == underWay_.end()) return;
   at->done = done;
   at->total = total;
-  if (done != 0 && done != total && std::chrono::steady_clock::now() - shown_ < std::chrono::milliseconds(200)) return;
+  if (done != 0 && done != total && clock_() - shown_ < std::chrono::milliseconds(200)) return;
+  show();
+}
+
+void ProgressLine::StepStarted(const std::string& table, ConvertStep step) {
+  std::lock_guard lock(mutex_);
+  const auto at = find(table);
+  if (at == underWay_.end()) return;
+  if (!at->step) at->loaded = clock_();
+  at->step = step;
   show();
 }
 
 void ProgressLine::TableFinished(const TableOutcome& outcome) {
-  std::erase_if(underWay_, [&](const UnderWay& u) { return u.table == outcome.table; });
+  std::lock_guard lock(mutex_);
+  const auto at = find(outcome.table);
+  if (at == underWay_.end()) return;
+  if (outcome.Converted() && at->step) {
+    loadSeconds_ += secondsBetween(at->started, at->loaded);
+    restSeconds_ += secondsBetween(at->loaded, clock_());
+  }
+  underWay_.erase(at);
   show();
 }
 
-void ProgressLine::show() {
-  shown_ = std::chrono::steady_clock::now();
-  err_ << "\r\x1b[K";
-  for (std::size_t i = 0; i < underWay_.size(); ++i) {
-    const UnderWay& u = underWay_[i];
-    const double seconds = secondsSince(u.started);
-    const double rate = seconds > 0 ? static_cast<double>(u.done) / seconds : 0;
-    char line[200];
-    std::snprintf(line, sizeof line, "  %lld av %lld rader  %.0f rader/s", static_cast<long long>(u.done),
-                  static_cast<long long>(u.total), rate);
-    char left[40] = "";
-    if (rate > 0) std::snprintf(left, sizeof left, "  ca. %.0f s igjen", static_cast<double>(u.total - u.done) / rate);
-    err_ << (i ? "  |  " : "") << u.table << line << left;
+void ProgressLine::Refresh() {
+  std::lock_guard lock(mutex_);
+  if (!underWay_.empty()) show();
+}
+
+double ProgressLine::restPerLoadSecond() const {
+  // Loads of less than a second say little of how long the steps after them take.
+  return loadSeconds_ >= 1 ? restSeconds_ / loadSeconds_ : firstGuess_;
+}
+
+double ProgressLine::secondsLeft(const UnderWay& u, TimePoint now) const {
+  if (u.step) {
+    const double left = secondsBetween(u.started, u.loaded) * restPerLoadSecond() - secondsBetween(u.loaded, now);
+    return left >= 0.5 ? left : -1;
   }
+  const double seconds = secondsBetween(u.started, now);
+  if (u.done <= 0 || seconds <= 0) return -1;
+  const double rate = static_cast<double>(u.done) / seconds;
+  return static_cast<double>(u.total - u.done) / rate + static_cast<double>(u.total) / rate * restPerLoadSecond();
+}
+
+std::string ProgressLine::describe(const UnderWay& u, TimePoint now) const {
+  char text[200];
+  if (u.step) {
+    std::snprintf(text, sizeof text, "  %s (%.0f s)",
+                  *u.step == ConvertStep::BuildingIndexes ? "bygger indekser" : "kontrollerer",
+                  secondsBetween(u.loaded, now));
+  } else {
+    const double seconds = secondsBetween(u.started, now);
+    std::snprintf(text, sizeof text, "  %lld av %lld rader  %.0f rader/s", static_cast<long long>(u.done),
+                  static_cast<long long>(u.total), seconds > 0 ? static_cast<double>(u.done) / seconds : 0.0);
+  }
+  std::string line = u.table + text;
+  if (const double left = secondsLeft(u, now); left >= 0) {
+    std::snprintf(text, sizeof text, "  ca. %.0f s igjen", left);
+    line += text;
+  }
+  return line;
+}
+
+void ProgressLine::show() {
+  const TimePoint now = clock_();
+  shown_ = now;
+  err_ << "\r\x1b[K";
+  for (std::size_t i = 0; i < underWay_.size(); ++i) err_ << (i ? "  |  " : "") << describe(underWay_[i], now);
   err_ << std::flush;
 }
 
@@ -236,8 +323,10 @@ int ConvertExitCode(const std::vector<TableOutcome>& outcomes) {
 int RunConvertCommand(const ConvertOptions& options, const TargetConnector& connectTarget, bool showProgress,
                       const ConvertFiles& files, std::ostream& out, std::ostream& err) {
   StopSignals signals;
-  ProgressLine progress(err);
+  ProgressLine progress(err, firstGuessOfRest(options.verify));
   CommandObserver observer(showProgress ? &progress : nullptr, files);
+  std::optional<EverySecond> ticking;
+  if (showProgress) ticking.emplace([&progress] { progress.Refresh(); });
   if (!files.log.empty() && !observer.LogOpen()) err << "kvist-ff: kan ikke skrive loggen " << files.log << '\n';
   if (!files.rejects.empty() && !observer.RejectsOpen()) {
     err << "kvist-ff: kan ikke skrive avvisningsrapporten " << files.rejects << '\n';

@@ -3,32 +3,53 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <iosfwd>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "convert/SqlConvert.h"
 
-// Rewrites one progress line on `err`: for each table under way, rows done of total, rows/s
-// and time left. REQUIRES: calls one at a time.
+// Rewrites one progress line on `err`: for each table under way, its rows done of total and
+// rows/s while it loads, then the step it is at, and the time left for the whole table: its
+// load, index build and verification. The time the steps after the load take is guessed per
+// second of load, from the tables finished in this run, at first from restPerLoadSecond.
 class ProgressLine : public ConvertObserver {
  public:
-  explicit ProgressLine(std::ostream& err) : err_(err) {}
+  using TimePoint = std::chrono::steady_clock::time_point;
+  using Clock = std::function<TimePoint()>;
+  ProgressLine(std::ostream& err, double restPerLoadSecond, Clock clock = std::chrono::steady_clock::now);
   void TableStarted(const std::string& table, std::int64_t rows) override;
   void RowsLoaded(const std::string& table, std::int64_t done, std::int64_t total) override;
+  void StepStarted(const std::string& table, ConvertStep step) override;
   void TableFinished(const TableOutcome& outcome) override;
+  // Shows the line again as time has moved on, for a step that sends no news; may be called
+  // from another thread.
+  void Refresh();
 
  private:
   struct UnderWay {
     std::string table;
-    std::chrono::steady_clock::time_point started;
+    TimePoint started, loaded;  // loaded: when the first step after the load began
     std::int64_t done = 0, total = 0;
+    std::optional<ConvertStep> step;
   };
-  void show();
+  std::vector<UnderWay>::iterator find(const std::string& table);
+  double restPerLoadSecond() const;
+  // Negative when there is no telling.
+  double secondsLeft(const UnderWay& u, TimePoint now) const;
+  std::string describe(const UnderWay& u, TimePoint now) const;
+  void show();  // REQUIRES: mutex_ held
 
+  std::mutex mutex_;
   std::ostream& err_;
+  const double firstGuess_;
+  const Clock clock_;
   std::vector<UnderWay> underWay_;  // in the order they started
-  std::chrono::steady_clock::time_point shown_;
+  TimePoint shown_;
+  double loadSeconds_ = 0, restSeconds_ = 0;  // of the tables finished after their steps
 };
 
 // The summary table (table, rows read, rows written, BLOB bytes, values made NULL, seconds,

@@ -10,6 +10,11 @@ void SerialObserver::RowsLoaded(const std::string& table, std::int64_t done, std
   inner_.RowsLoaded(table, done, total);
 }
 
+void SerialObserver::StepStarted(const std::string& table, ConvertStep step) {
+  std::lock_guard lock(mutex_);
+  inner_.StepStarted(table, step);
+}
+
 void SerialObserver::TableSwapped(const std::string& table) {
   std::lock_guard lock(mutex_);
   inner_.TableSwapped(table);

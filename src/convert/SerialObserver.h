@@ -13,6 +13,7 @@ class SerialObserver : public ConvertObserver {
 
   void TableStarted(const std::string& table, std::int64_t rows) override;
   void RowsLoaded(const std::string& table, std::int64_t done, std::int64_t total) override;
+  void StepStarted(const std::string& table, ConvertStep step) override;
   void TableSwapped(const std::string& table) override;
   void TableFinished(const TableOutcome& outcome) override;
   void ValueRejected(const std::string& table, const ValueRejection& rejection) override;

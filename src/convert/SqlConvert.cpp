@@ -440,7 +440,9 @@ void SqlConverter::load(sql::SqlConnection& db, ff::TableStorage& source, const 
   }
   const std::string indexes = indexesAfter ? plan.IndexSql(staging) : std::string();
   const auto buildIndexes = [&] {
-    if (!indexes.empty()) db.Execute(indexes);
+    if (indexes.empty()) return;
+    observer_->StepStarted(table, ConvertStep::BuildingIndexes);
+    db.Execute(indexes);
   };
   if (!options_.verify) {
     buildIndexes();
@@ -448,7 +450,11 @@ void SqlConverter::load(sql::SqlConnection& db, ff::TableStorage& source, const 
     TableVerifier verifier(source, plan, options_.nullForBadDates, stop_);
     // Below 50 chunks a part a connection of its own costs more than it saves.
     verifier.SumInParts(options_.jobs, 50, [this] { return connect(); });
-    outcome.verified = verifier.Verify(db, staging, doublesAlike_, buildIndexes, &sums);
+    const auto thenVerify = [&] {
+      buildIndexes();
+      observer_->StepStarted(table, ConvertStep::Verifying);
+    };
+    outcome.verified = verifier.Verify(db, staging, doublesAlike_, thenVerify, &sums);
     if (!outcome.verified->AllIdentical()) {
       throw std::runtime_error("kontrollen fant forskjeller: " + outcome.verified->firstDifference);
     }

@@ -58,6 +58,9 @@ struct TableOutcome {
   bool Converted() const { return error.empty(); }
 };
 
+// What a table's conversion does after its rows are loaded.
+enum class ConvertStep { BuildingIndexes, Verifying };
+
 // Told of the progress of a conversion. With several jobs the calls come from several threads,
 // but one at a time.
 class ConvertObserver {
@@ -65,6 +68,7 @@ class ConvertObserver {
   virtual ~ConvertObserver() = default;
   virtual void TableStarted(const std::string& /*table*/, std::int64_t /*rows*/) {}
   virtual void RowsLoaded(const std::string& /*table*/, std::int64_t /*done*/, std::int64_t /*total*/) {}
+  virtual void StepStarted(const std::string& /*table*/, ConvertStep /*step*/) {}
   // After the swap, before the replaced copy is dropped.
   virtual void TableSwapped(const std::string& /*table*/) {}
   virtual void TableFinished(const TableOutcome& /*outcome*/) {}

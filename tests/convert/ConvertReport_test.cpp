@@ -91,13 +91,54 @@ TEST(ConvertReport, ExitCodeIsWorstOutcomeWithDamageFirst) {
 
 TEST(ConvertReport, ProgressLineRewritesOneLineAndClearsIt) {
   std::ostringstream err;
-  ProgressLine progress(err);
+  ProgressLine progress(err, 1.0);
   progress.TableStarted("KUNDE", 10);
   progress.RowsLoaded("KUNDE", 10, 10);
+  progress.StepStarted("KUNDE", ConvertStep::Verifying);
   progress.TableFinished(converted("KUNDE", 10));
   const std::string text = err.str();
   EXPECT_EQ(text.find('\n'), std::string::npos) << "the progress never scrolls the terminal";
   EXPECT_NE(text.find("KUNDE  0 av 10 rader"), std::string::npos) << text;
   EXPECT_NE(text.find("KUNDE  10 av 10 rader"), std::string::npos) << text;
+  EXPECT_NE(text.find("KUNDE  kontrollerer"), std::string::npos) << text;
   EXPECT_EQ(text.substr(text.size() - 4), "\r\x1b[K");
+}
+
+// The time left covers the steps after the load, guessed from the tables finished before.
+TEST(ConvertReport, ProgressLineCountsTheIndexBuildAndVerificationInTheTimeLeft) {
+  std::ostringstream err;
+  ProgressLine::TimePoint now{};
+  ProgressLine progress(err, 1.0, [&] { return now; });
+  const auto after = [&](int seconds) {
+    now += std::chrono::seconds(seconds);
+    err.str("");
+  };
+  const auto shown = [&] { return err.str().substr(err.str().rfind("\r\x1b[K") + 4); };
+
+  progress.TableStarted("TIMER", 100);
+  after(1);
+  progress.RowsLoaded("TIMER", 50, 100);
+  EXPECT_EQ(shown(), "TIMER  50 av 100 rader  50 rader/s  ca. 3 s igjen") << "1 s of load and 2 s after it";
+  after(1);
+  progress.RowsLoaded("TIMER", 100, 100);
+  progress.StepStarted("TIMER", ConvertStep::BuildingIndexes);
+  EXPECT_EQ(shown(), "TIMER  bygger indekser (0 s)  ca. 2 s igjen");
+  after(1);
+  progress.StepStarted("TIMER", ConvertStep::Verifying);
+  EXPECT_EQ(shown(), "TIMER  kontrollerer (1 s)  ca. 1 s igjen");
+  after(2);
+  progress.Refresh();
+  EXPECT_EQ(shown(), "TIMER  kontrollerer (3 s)") << "a guess run out is not shown as 0 s left";
+  after(1);
+  progress.TableFinished(converted("TIMER", 100));
+
+  // TIMER took 4 s after 2 s of load: the next table's steps are guessed at 2 s a second of load.
+  progress.TableStarted("VARE", 100);
+  after(1);
+  progress.RowsLoaded("VARE", 100, 100);
+  EXPECT_EQ(shown(), "VARE  100 av 100 rader  100 rader/s  ca. 2 s igjen");
+  progress.TableFinished(failed("VARE", "x"));
+  after(0);
+  progress.Refresh();
+  EXPECT_EQ(err.str(), "") << "nothing under way, nothing shown";
 }
