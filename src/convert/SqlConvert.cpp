@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <future>
 #include <numeric>
 #include <thread>
 
@@ -439,27 +440,38 @@ void SqlConverter::load(sql::SqlConnection& db, ff::TableStorage& source, const 
                              std::to_string(outcome.counts.rowsRead) + " rader");
   }
   const std::string indexes = indexesAfter ? plan.IndexSql(staging) : std::string();
-  const auto buildIndexes = [&] {
-    if (indexes.empty()) return;
-    observer_->StepStarted(table, ConvertStep::BuildingIndexes);
-    db.Execute(indexes);
-  };
+  if (!indexes.empty()) observer_->StepStarted(table, ConvertStep::BuildingIndexes);
   if (!options_.verify) {
-    buildIndexes();
+    if (!indexes.empty()) db.Execute(indexes);
   } else {
     TableVerifier verifier(source, plan, options_.nullForBadDates, stop_);
     // Below 50 chunks a part a connection of its own costs more than it saves.
     verifier.SumInParts(options_.jobs, 50, [this] { return connect(); });
-    const auto thenVerify = [&] {
-      buildIndexes();
-      observer_->StepStarted(table, ConvertStep::Verifying);
-    };
-    outcome.verified = verifier.Verify(db, staging, doublesAlike_, thenVerify, &sums);
+    std::future<void> indexing = indexes.empty() ? std::future<void>() : startIndexBuild(db, indexes);
+    observer_->StepStarted(table, ConvertStep::Verifying);
+    outcome.verified = verifier.Verify(db, staging, doublesAlike_, {}, &sums);
+    if (indexing.valid()) indexing.get();
     if (!outcome.verified->AllIdentical()) {
       throw std::runtime_error("kontrollen fant forskjeller: " + outcome.verified->firstDifference);
     }
   }
   if (stop_) throw EInterrupted();
+}
+
+std::future<void> SqlConverter::startIndexBuild(sql::SqlConnection& db, const std::string& indexes) {
+  std::shared_ptr<sql::SqlConnection> builder = connect();
+  const std::string id = firstColumn(*builder, "SELECT CONNECTION_ID()").at(0);
+  auto build = std::async(std::launch::async, [builder, indexes] { builder->Execute(indexes); });
+  // The build takes the table to itself for a moment as it starts; a read begun before that
+  // would hold it back until the read ends, and the reads queued behind it with it.
+  const std::string state = "SELECT STATE FROM information_schema.PROCESSLIST WHERE ID = " + id;
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+  while (build.wait_for(std::chrono::milliseconds(2)) == std::future_status::timeout &&
+         std::chrono::steady_clock::now() < giveUp) {
+    const auto shown = firstColumn(db, state);
+    if (!shown.empty() && (shown[0] == "altering table" || shown[0].starts_with("Committing"))) break;
+  }
+  return build;
 }
 
 void SqlConverter::swapIn(sql::SqlConnection& db, bool replacing, TableOutcome& outcome) {

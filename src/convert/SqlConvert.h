@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -140,6 +141,9 @@ class SqlConverter {
                    std::int64_t total, TableOutcome& outcome);
   void load(sql::SqlConnection& db, ff::TableStorage& source, const SqlTablePlan& plan, std::int64_t total,
             TableOutcome& outcome);
+  // Builds the indexes on a connection of its own, alongside what runs on db; returns once the
+  // build no longer keeps others from reading the table, or after at most 2 s.
+  std::future<void> startIndexBuild(sql::SqlConnection& db, const std::string& indexes);
   void swapIn(sql::SqlConnection& db, bool replacing, TableOutcome& outcome);
   std::vector<std::string> foreignKeysTo(sql::SqlConnection& db, const std::string& table);
   // Clears what a killed run left; the names of the tables on the server.

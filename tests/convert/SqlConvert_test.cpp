@@ -37,8 +37,12 @@ class Observer : public ConvertObserver {
  public:
   std::function<void(std::int64_t)> onRows;
   std::function<void()> onSwapped;
+  std::function<void(ConvertStep)> onStep;
   void RowsLoaded(const std::string&, std::int64_t done, std::int64_t) override {
     if (onRows) onRows(done);
+  }
+  void StepStarted(const std::string&, ConvertStep step) override {
+    if (onStep) onStep(step);
   }
   void TableSwapped(const std::string&) override {
     if (onSwapped) onSwapped();
@@ -320,6 +324,36 @@ TEST_F(SqlConvertTest, ARefusedValueMidTableLeavesThePreviousCopyAndARerunSuccee
   ASSERT_TRUE(rerun[0].Converted()) << rerun[0].error;
   EXPECT_EQ(select("SELECT COUNT(*) FROM RADER"), "5002");
   EXPECT_EQ(db.tables(), sql_test::Names{"RADER"});
+}
+
+// A large table's indexes are built on a connection of their own while the table is verified.
+TEST_F(SqlConvertTest, AnIndexBuildThatFailsBesideTheVerificationFailsTheTableAndLeavesThePreviousCopy) {
+  makeTable("RADER", kNumberedFields, numberedRows(2), {{"TEKST", {"TEKST"}, 0}});
+  ASSERT_TRUE(convert(firm.alias())[0].Converted());
+  addRows("RADER", numberedRows(100000));
+  std::vector<ConvertStep> steps;
+  std::string killed;
+  observer.onStep = [&](ConvertStep step) {
+    steps.push_back(step);
+    if (step != ConvertStep::Verifying) return;
+    killed = select("SELECT GROUP_CONCAT(ID) FROM information_schema.PROCESSLIST WHERE INFO LIKE 'ALTER TABLE%'");
+    if (!killed.empty()) select("KILL QUERY " + killed);
+  };
+  const auto failed = convert(firm.alias());
+  EXPECT_EQ(steps, (std::vector<ConvertStep>{ConvertStep::BuildingIndexes, ConvertStep::Verifying}));
+  ASSERT_NE(killed, "") << "the index build ran beside the verification";
+  ASSERT_FALSE(failed[0].Converted());
+  EXPECT_NE(failed[0].error.find("interrupted"), std::string::npos) << failed[0].error;
+  EXPECT_EQ(select("SELECT COUNT(*) FROM RADER"), "2");
+  EXPECT_EQ(db.tables(), sql_test::Names{"RADER"});
+
+  observer.onStep = nullptr;
+  const auto rerun = convert(firm.alias());
+  ASSERT_TRUE(rerun[0].Converted()) << rerun[0].error;
+  EXPECT_TRUE(rerun[0].verified && rerun[0].verified->AllIdentical());
+  EXPECT_EQ(select("SELECT COUNT(*) FROM information_schema.STATISTICS WHERE TABLE_SCHEMA = DATABASE() AND "
+                   "TABLE_NAME = 'RADER' AND COLUMN_NAME = 'TEKST'"),
+            "1");
 }
 
 TEST_F(SqlConvertTest, AStopMidLoadLeavesThePreviousCopy) {
