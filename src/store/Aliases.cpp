@@ -124,6 +124,9 @@ void checkAliasName(const std::string& alias) {
 
 void putAlias(const std::string& alias, const std::string& value) {
   AliasList list = *readRegistry();
+  // An unchanged entry is not written again: after a write, opens read the file anew for a
+  // second.
+  if (std::find(list.begin(), list.end(), std::make_pair(alias, value)) != list.end()) return;
   std::erase_if(list, [&](const auto& e) { return sameName(e.first, alias); });
   list.emplace_back(alias, value);
   writeRegistry(list);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 
 #include "store/Errors.h"
@@ -65,6 +67,27 @@ TEST(AliasesTest, ARegistryWrittenOverInPlaceIsReadAnew) {
     std::ofstream(ConfigFolder() + "aliases.cfg", std::ios::trunc) << "LOKAL=/data/" << letter << "/\n";
     EXPECT_EQ(AliasFolder("LOKAL"), "/data/" + std::string(letter) + "/");
   }
+}
+
+// Saying again what the registry holds writes nothing; a changed folder or a name spelled
+// otherwise is written.
+TEST(AliasesTest, AnUnchangedAliasIsNotWrittenAgain) {
+  TempAlias folder("LOKAL");
+  const std::string path = ConfigFolder() + "aliases.cfg";
+  const auto inode = [&] {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : ino_t{0};
+  };
+  const ino_t written = inode();
+  AddAlias("LOKAL", folder.folder());
+  EXPECT_EQ(inode(), written) << "the same entry";
+  AddAlias("Lokal", folder.folder());
+  EXPECT_NE(inode(), written) << "the name spelled otherwise";
+  EXPECT_EQ(AliasNames(), std::vector<std::string>{"Lokal"});
+  const ino_t respelled = inode();
+  AddAlias("Lokal", folder.folder() + "annen/");
+  EXPECT_NE(inode(), respelled) << "another folder";
+  EXPECT_EQ(AliasFolder("LOKAL"), folder.folder() + "annen/");
 }
 
 }  // namespace
