@@ -27,6 +27,8 @@ const std::vector<IndexDef>& MariaDbTable::Indexes() const { return state_->inde
 
 std::uint64_t MariaDbTable::Generation() const { return state_->generation; }
 
+void MariaDbTable::Refresh() { state_->ForgetOpeningCount(); }
+
 void MariaDbTable::checkWritable() const {
   if (readOnly_) throw EReadOnly("Tabellen er skrivebeskyttet: " + state_->Name());
 }
@@ -45,8 +47,10 @@ std::int64_t MariaDbTable::Count(const RowSelection& sel) {
   std::vector<Value> params;
   const std::string where = MariaDbScan::WhereOf(*state_, sel, params);
   if (where.empty()) {
-    return countOne("SELECT row_count FROM " + state_->Dictionary("_ff_tables") + " WHERE id = ?",
-                    {Value{std::int64_t{state_->Id()}}}) +
+    const std::optional<std::int64_t> opening = state_->TakeOpeningCount();
+    return (opening ? *opening
+                    : countOne("SELECT row_count FROM " + state_->Dictionary("_ff_tables") + " WHERE id = ?",
+                               {Value{std::int64_t{state_->Id()}}})) +
            state_->bulkCountChange;
   }
   return countOne("SELECT COUNT(*) FROM " + state_->RowsTable() + " WHERE " + where, params);

@@ -41,6 +41,7 @@ class MariaDbTable : public TableStorage {
   void EndBulk() override;
   void AbortBulk() noexcept override;
   std::uint64_t Generation() const override;
+  void Refresh() override;
 
  private:
   void checkWritable() const;
