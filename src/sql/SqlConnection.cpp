@@ -8,8 +8,6 @@
 #include <poll.h>
 #include <sys/socket.h>
 
-#include <charconv>
-#include <cmath>
 #include <cstring>
 #include <exception>
 
@@ -146,24 +144,20 @@ void signOn(MYSQL* mysql, const SqlEndpoint& endpoint) {
   }
 }
 
-// Scientific notation makes the server read an approximate (double) literal, which it rounds
-// correctly; the shortest form that reads back as the same double is exact.
-std::string doubleLiteral(double d) {
-  if (!std::isfinite(d)) throw SqlError(SqlErrorKind::Other, "Tallet kan ikke lagres på serveren", std::to_string(d));
-  char text[40];
-  const auto end = std::to_chars(text, text + sizeof text, d, std::chars_format::scientific).ptr;
-  return std::string(text, end);
+// Write and after as one compound statement, which the server answers once, when all of it
+// has run (a request of several statements gets an answer for each): the counts of write, as
+// a row. Its counts wait in user variables, which unlike local ones never hide a column of the
+// same name. With ownTransaction it is a transaction of its own.
+std::string compoundOf(const std::string& write, const std::string& after, bool ownTransaction) {
+  return std::string("BEGIN NOT ATOMIC ") + (ownTransaction ? "START TRANSACTION; " : "") + write +
+         "; SET @written_rows = ROW_COUNT(), @written_key = LAST_INSERT_ID(); " + after + "; " +
+         (ownTransaction ? "COMMIT; " : "") + "SELECT @written_rows, @written_key; END";
 }
 
-std::string hexLiteral(const std::string& bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string out = "X'";
-  out.reserve(bytes.size() * 2 + 3);
-  for (const unsigned char c : bytes) {
-    out += kDigits[c >> 4];
-    out += kDigits[c & 0xF];
-  }
-  return out + "'";
+// A whole number the server sent, signed or not.
+std::uint64_t wholeNumber(const SqlValue& value) {
+  if (const auto* n = std::get_if<std::int64_t>(&value)) return static_cast<std::uint64_t>(*n);
+  return std::get<std::uint64_t>(value);
 }
 
 }  // namespace
@@ -229,15 +223,13 @@ void SqlConnection::query(const std::string& sql) {
   if (mysql_real_query(mysql_, sql.data(), sql.size()) != 0) RaiseLast("Databasefeil");
 }
 
-void SqlConnection::finishResults(std::vector<WriteResult>* each) {
+void SqlConnection::finishResults() {
   for (;;) {
     if (MYSQL_RES* result = mysql_store_result(mysql_)) {
       mysql_free_result(result);
-      if (each) each->emplace_back();
     } else {
       changed_ = mysql_affected_rows(mysql_);
       insertId_ = mysql_insert_id(mysql_);
-      if (each) each->push_back({changed_, insertId_});
     }
     const int next = mysql_next_result(mysql_);
     if (next > 0) RaiseLast("Databasefeil");
@@ -330,15 +322,6 @@ std::string SqlConnection::Literal(std::string_view text) {
   return "'" + out + "'";
 }
 
-std::string SqlConnection::ValueLiteral(const SqlValue& value) {
-  if (const auto* n = std::get_if<std::int64_t>(&value)) return std::to_string(*n);
-  if (const auto* u = std::get_if<std::uint64_t>(&value)) return std::to_string(*u);
-  if (const auto* d = std::get_if<double>(&value)) return doubleLiteral(*d);
-  if (const auto* s = std::get_if<std::string>(&value)) return Literal(*s);
-  if (const auto* b = std::get_if<SqlBytes>(&value)) return hexLiteral(b->bytes);
-  return "NULL";
-}
-
 SqlStatement& SqlConnection::Prepare(const std::string& sql) {
   checkUsable();
   auto it = statements_.find(sql);
@@ -391,17 +374,17 @@ SqlConnection::WriteResult SqlConnection::Write(const std::string& sql, const st
   }
 }
 
-SqlConnection::WriteResult SqlConnection::WriteInOneRequest(const std::string& write, const std::string& after) {
+SqlConnection::WriteResult SqlConnection::WriteInOneRequest(const std::string& write,
+                                                            const std::vector<SqlValue>& params,
+                                                            const std::string& after) {
   const bool own = depth_ == 0;
-  const std::string request = own ? "START TRANSACTION; " + write + "; " + after + "; COMMIT" : write + "; " + after;
+  const std::string compound = compoundOf(write, after, own);
   for (int attempt = 0;; ++attempt) {
     try {
-      std::vector<WriteResult> counts;
-      query(request);
-      finishResults(&counts);
-      return counts.at(own ? 1 : 0);
+      const std::vector<SqlRow> answer = Prepare(compound).Query(params);
+      return {wholeNumber(answer.at(0).at(0)), wholeNumber(answer.at(0).at(1))};
     } catch (const SqlError& e) {
-      // The request stops at its first failing statement, leaving its own transaction open.
+      // The compound stops at its first failing statement, leaving its own transaction open.
       if (own && !lost_) Execute("ROLLBACK");
       if (e.Kind() != SqlErrorKind::Deadlock) throw;
       if (!own) {

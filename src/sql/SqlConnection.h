@@ -68,9 +68,6 @@ class SqlConnection {
 
   // A string literal for SQL text, quoted and escaped for this connection.
   std::string Literal(std::string_view text);
-  // A literal of the value the server reads back as exactly that value: bytes in hex, a
-  // double as its shortest exact decimal, NULL. Throws SqlError for a double that is not finite.
-  std::string ValueLiteral(const SqlValue& value);
   // The rows changed and the AUTO_INCREMENT value made by the last statement without rows
   // that Execute or FirstResultSet ran.
   std::uint64_t AffectedRows() const { return changed_; }
@@ -87,11 +84,13 @@ class SqlConnection {
   // it joins it. A deadlock outside a transaction runs it again.
   WriteResult Write(const std::string& sql, const std::vector<SqlValue>& params);
 
-  // Runs a writing statement of SQL text and then `after` (SQL text) as one transaction in a
-  // single request, so the pair costs one round trip; inside an open transaction both join it.
-  // Returns what the writing statement changed. A deadlock outside a transaction runs them
-  // again; any failure outside one leaves nothing of either written.
-  WriteResult WriteInOneRequest(const std::string& write, const std::string& after);
+  // Runs a writing statement with its values and then `after` (SQL text) as one transaction in
+  // a single prepared statement, so the pair costs one round trip and one answer; inside an
+  // open transaction both join it. Returns what the writing statement changed and, when it
+  // inserts, its AUTO_INCREMENT value. A deadlock outside a transaction runs them again; any
+  // failure outside one leaves nothing of either written and no transaction open.
+  WriteResult WriteInOneRequest(const std::string& write, const std::vector<SqlValue>& params,
+                                const std::string& after);
 
   // Runs work as one transaction; inside another one it joins it. A deadlock of an outermost
   // transaction runs it again (the server rolled it back whole). Throws what work throws,
@@ -120,8 +119,7 @@ class SqlConnection {
  private:
   void checkUsable() const;
   void query(const std::string& sql);
-  // Reads the rest of the request's results; `each`, when given, gets every statement's counts.
-  void finishResults(std::vector<WriteResult>* each = nullptr);
+  void finishResults();
   std::string warningsText();
   // Ends a failed transaction: rolls back when outermost, else leaves it to the outer one.
   void leaveFailed(bool outermost);

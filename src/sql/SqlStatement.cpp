@@ -162,10 +162,19 @@ void SqlStatement::bindAndRun(const std::vector<SqlValue>& params) {
   if (mysql_stmt_execute(stmt_) != 0) raise("Databasefeil");
 }
 
+// A compound statement answers with its result set first and its end last.
+void SqlStatement::finishResults() {
+  mysql_stmt_free_result(stmt_);
+  while (mysql_stmt_more_results(stmt_)) {
+    if (mysql_stmt_next_result(stmt_) > 0) raise("Databasefeil");
+    mysql_stmt_free_result(stmt_);
+  }
+}
+
 std::uint64_t SqlStatement::Execute(const std::vector<SqlValue>& params) {
   bindAndRun(params);
   const my_ulonglong changed = mysql_stmt_affected_rows(stmt_);
-  mysql_stmt_free_result(stmt_);
+  finishResults();
   return changed == static_cast<my_ulonglong>(-1) ? 0 : changed;
 }
 
@@ -175,7 +184,7 @@ std::vector<SqlRow> SqlStatement::Query(const std::vector<SqlValue>& params) {
   std::vector<SqlRow> rows;
   ResultMeta meta(mysql_stmt_result_metadata(stmt_), &mysql_free_result);
   if (!meta) {
-    mysql_stmt_free_result(stmt_);
+    finishResults();
     return rows;
   }
   const unsigned count = mysql_num_fields(meta.get());
@@ -192,7 +201,7 @@ std::vector<SqlRow> SqlStatement::Query(const std::vector<SqlValue>& params) {
     for (const ColumnBuffer& c : columns) row.push_back(c.value());
     rows.push_back(std::move(row));
   }
-  mysql_stmt_free_result(stmt_);
+  finishResults();
   return rows;
 }
 

@@ -1,5 +1,6 @@
 // A prepared statement on a connection: values are always bound, never spliced into the SQL
-// text.
+// text. A compound statement (BEGIN NOT ATOMIC ... END) may be prepared too; its first result
+// set is its answer.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +33,8 @@ class SqlStatement {
 
  private:
   void bindAndRun(const std::vector<SqlValue>& params);
+  // Drops the current result and reads the rest of the statement's results.
+  void finishResults();
   [[noreturn]] void raise(const std::string& doing);
 
   SqlConnection& connection_;

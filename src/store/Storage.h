@@ -105,6 +105,9 @@ class TableStorage {
   virtual void AbortBulk() noexcept = 0;
   // Changes whenever the table's rows change through any handle of this process.
   virtual std::uint64_t Generation() const = 0;
+  // Forgets what was read ahead of being asked for, so that the next reads show what other
+  // workstations wrote since.
+  virtual void Refresh() {}
   // True when a cursor of this table may be stepped on another thread while the caller works
   // with other tables: the table shares no file handle or connection with them. The caller
   // makes no other call of this table while that cursor runs.

@@ -475,6 +475,7 @@ void TffTable::Refresh() {
   checkBrowse();
   resetCursor();
   countCache_.reset();
+  storage_->Refresh();
   Row row;
   if (hasRow_ && storage_->Read(current_.id, row)) {
     takeRow(row);

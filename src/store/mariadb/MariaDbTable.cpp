@@ -14,21 +14,6 @@
 
 namespace ff {
 
-namespace {
-
-// Values of a row that, as literals, make a request far below the server's packet limit (a
-// larger row goes as a prepared statement's values, which are not escaped).
-bool fitsOneRequest(const std::vector<Value>& params) {
-  constexpr std::size_t kLiteralBytes = 64 * 1024;
-  std::size_t bytes = 0;
-  for (const Value& v : params) {
-    if (const auto* s = std::get_if<std::string>(&v)) bytes += s->size();
-  }
-  return bytes <= kLiteralBytes;
-}
-
-}  // namespace
-
 MariaDbTable::MariaDbTable(std::shared_ptr<MariaDbTableState> state, bool readOnly)
     : state_(std::move(state)), readOnly_(readOnly) {
   ++state_->handles;
@@ -41,6 +26,8 @@ const std::vector<FieldDef>& MariaDbTable::Fields() const { return state_->field
 const std::vector<IndexDef>& MariaDbTable::Indexes() const { return state_->indexes; }
 
 std::uint64_t MariaDbTable::Generation() const { return state_->generation; }
+
+void MariaDbTable::Refresh() { state_->ForgetOpeningCount(); }
 
 void MariaDbTable::checkWritable() const {
   if (readOnly_) throw EReadOnly("Tabellen er skrivebeskyttet: " + state_->Name());
@@ -60,8 +47,10 @@ std::int64_t MariaDbTable::Count(const RowSelection& sel) {
   std::vector<Value> params;
   const std::string where = MariaDbScan::WhereOf(*state_, sel, params);
   if (where.empty()) {
-    return countOne("SELECT row_count FROM " + state_->Dictionary("_ff_tables") + " WHERE id = ?",
-                    {Value{std::int64_t{state_->Id()}}}) +
+    const std::optional<std::int64_t> opening = state_->TakeOpeningCount();
+    return (opening ? *opening
+                    : countOne("SELECT row_count FROM " + state_->Dictionary("_ff_tables") + " WHERE id = ?",
+                               {Value{std::int64_t{state_->Id()}}})) +
            state_->bulkCountChange;
   }
   return countOne("SELECT COUNT(*) FROM " + state_->RowsTable() + " WHERE " + where, params);
@@ -119,11 +108,13 @@ std::vector<Value> MariaDbTable::columnValues(const std::vector<Value>& values) 
 
 RowId MariaDbTable::Insert(const std::vector<Value>& values) {
   checkWritable();
-  std::string columns = "_ff_ver";
+  std::string columns = "_ff_ver", marks = "0";
   for (std::size_t i = 0; i < state_->fields.size(); ++i) columns += ", " + ColumnName(static_cast<int>(i));
   for (int f : state_->sortKeyFields) columns += ", " + SortKeyColumnName(f);
   std::vector<Value> params = columnValues(values);
-  const auto result = insertCounted("INSERT INTO " + state_->RowsTable() + " (" + columns + ") VALUES (0", params);
+  for (std::size_t i = 0; i < params.size(); ++i) marks += ", ?";
+  const std::string insert = "INSERT INTO " + state_->RowsTable() + " (" + columns + ") VALUES (" + marks + ")";
+  const auto result = insertCounted(insert, params);
   const RowId id = static_cast<RowId>(result.insertId);
   wrote();
   params.resize(state_->fields.size());
@@ -231,18 +222,13 @@ ServerConnection::WriteResult MariaDbTable::writeCounted(const std::string& sql,
   return result;
 }
 
-ServerConnection::WriteResult MariaDbTable::insertCounted(const std::string& into, const std::vector<Value>& params) {
+ServerConnection::WriteResult MariaDbTable::insertCounted(const std::string& insert, const std::vector<Value>& params) {
   const std::vector<bool> binary = BinaryColumns(state_->fields);
-  if (state_->insertsCountedByTrigger || state_->bulkLoads > 0 || !fitsOneRequest(params)) {
-    std::string marks;
-    for (std::size_t i = 0; i < params.size(); ++i) marks += ", ?";
-    return writeCounted(into + marks + ")", params, +1, state_->insertsCountedByTrigger, binary);
+  if (state_->insertsCountedByTrigger || state_->bulkLoads > 0) {
+    return writeCounted(insert, params, +1, state_->insertsCountedByTrigger, binary);
   }
   // A durable post costs one round trip and one commit, as a lone prepared INSERT does.
-  ServerConnection& connection = state_->Connection();
-  const std::string literals = connection.Literals(params, binary);
-  return connection.WriteInOneRequest(into + (literals.empty() ? "" : ", " + literals) + ")",
-                                      state_->RowCountChange(+1));
+  return state_->Connection().WriteInOneRequest(insert, params, binary, state_->RowCountChange(+1));
 }
 
 void MariaDbTable::BeginBulk() {

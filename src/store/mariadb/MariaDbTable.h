@@ -41,6 +41,7 @@ class MariaDbTable : public TableStorage {
   void EndBulk() override;
   void AbortBulk() noexcept override;
   std::uint64_t Generation() const override;
+  void Refresh() override;
 
  private:
   void checkWritable() const;
@@ -53,10 +54,9 @@ class MariaDbTable : public TableStorage {
   ServerConnection::WriteResult writeCounted(const std::string& sql, const std::vector<Value>& params,
                                              std::int64_t changePerRow, bool countedByTrigger,
                                              const std::vector<bool>& binary = {});
-  // Inserts one row and counts it: `into` is the INSERT up to the values of params, which go as
-  // one request of literals when the row is small and the store keeps the count, else through
-  // writeCounted.
-  ServerConnection::WriteResult insertCounted(const std::string& into, const std::vector<Value>& params);
+  // Runs an INSERT of one row and counts it: in one request when the store keeps the count and
+  // no bulk load is open, else through writeCounted.
+  ServerConnection::WriteResult insertCounted(const std::string& insert, const std::vector<Value>& params);
   std::int64_t countOne(const std::string& sql, const std::vector<Value>& params);
   void wrote();
   std::unique_ptr<RowCursor> scan(const RowSelection& sel, const RowOrder& order, const std::optional<RowKey>& from,

@@ -1,8 +1,10 @@
 #include "store/mariadb/MariaDbTableState.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
 #include <random>
+#include <utility>
 
 #include "store/Errors.h"
 #include "store/NorwegianOrder.h"
@@ -128,14 +130,18 @@ void MariaDbTableState::lose(const char* done) {
 
 void MariaDbTableState::KeepDefinition() { definition_ = readDefinition(); }
 
-// Fields and indexes come in one request: rows of kind 0 are fields, of kind 1 indexes.
+// Fields and indexes come in one request: rows of kind 0 are fields, of kind 1 indexes. They
+// are put in order here: ordered on the server, the union would go through a temporary table.
 MariaDbTableState::Definition MariaDbTableState::readDefinition() const {
   const Value id{std::int64_t{id_}};
   auto rows = connection_
                   ->Prepare("SELECT 0 AS kind, pos, name, type, size, required FROM " + Dictionary("_ff_fields") +
                             " WHERE tbl = ? UNION ALL SELECT 1, pos, name, fields, options, 0 FROM " +
-                            Dictionary("_ff_indexes") + " WHERE tbl = ? ORDER BY kind, pos")
+                            Dictionary("_ff_indexes") + " WHERE tbl = ?")
                   .Query({id, id});
+  std::sort(rows.begin(), rows.end(), [](const std::vector<Value>& a, const std::vector<Value>& b) {
+    return std::pair(valueToInt(a[0]), valueToInt(a[1])) < std::pair(valueToInt(b[0]), valueToInt(b[1]));
+  });
   Definition definition;
   for (auto& row : rows) {
     if (valueToInt(row[0]) == 0) {
@@ -164,7 +170,7 @@ void MariaDbTableState::readDictionary(const std::string& table, const std::stri
   std::vector<std::vector<Value>> rows;
   try {
     rows = connection_
-               ->Prepare("SELECT id, name, ready, " + lock + " FROM " + Dictionary("_ff_tables") +
+               ->Prepare("SELECT id, name, ready, " + lock + ", row_count FROM " + Dictionary("_ff_tables") +
                          " WHERE name_key = ?")
                .Query(params);
   } catch (const ENotFound&) {
@@ -179,6 +185,10 @@ void MariaDbTableState::readDictionary(const std::string& table, const std::stri
   id_ = static_cast<int>(valueToInt(rows[0][0]));
   name_ = valueToString(rows[0][1]);
   ofEarlierBuild_ = valueToInt(rows[0][2]) == kTableReadyCountedByTriggers;
+  // An exclusive open of a table of an earlier build may count its rows anew.
+  if (!ofEarlierBuild_) openingCount_ = valueToInt(rows[0][4]);
+  openedAt_ = std::chrono::steady_clock::now();
+  openedGeneration_ = generation;
   KeepDefinition();
   for (const auto& row : definition_.fields) {
     fields.push_back({valueToString(row[0]), fieldTypeFromName(valueToString(row[1])).value_or(FieldType::Unknown),
@@ -214,6 +224,14 @@ void MariaDbTableState::renewSortKeys() {
   sortKeyFields = keyFields;
   sortKeysOutdated = false;
   KeepDefinition();
+}
+
+std::optional<std::int64_t> MariaDbTableState::TakeOpeningCount() {
+  const std::optional<std::int64_t> count = std::exchange(openingCount_, std::nullopt);
+  if (generation != openedGeneration_ || std::chrono::steady_clock::now() - openedAt_ > kReadAheadLife) {
+    return std::nullopt;
+  }
+  return count;
 }
 
 void MariaDbTableState::AddToRowCount(std::int64_t change) {

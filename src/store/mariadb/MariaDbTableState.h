@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,10 @@ class MariaDbTableState : public ServerConnection::LockHolder {
   int bulkLoads = 0;
   std::int64_t bulkCountChange = 0;  // rows added by the open bulk load, counted at its end
 
+  // The kept row count as the open read it with the dictionary, once, while rows read ahead
+  // would count as current and nothing was written here since; else nullopt.
+  std::optional<std::int64_t> TakeOpeningCount();
+  void ForgetOpeningCount() { openingCount_.reset(); }
   // Adds change to the kept row count.
   void AddToRowCount(std::int64_t change);
   // The statement that adds change to the kept row count, as SQL text.
@@ -125,6 +130,9 @@ class MariaDbTableState : public ServerConnection::LockHolder {
   Definition definition_;  // as last read
   // Why the table can no longer be used, once its lock was lost to another workstation.
   std::string lostLock_;
+  std::optional<std::int64_t> openingCount_;
+  std::chrono::steady_clock::time_point openedAt_;
+  std::uint64_t openedGeneration_ = 0;
 };
 
 }  // namespace ff

@@ -130,20 +130,11 @@ ServerConnection::WriteResult ServerConnection::Write(const std::string& sql, co
   return StoreErrors([&] { return live().Write(sql, ToSqlValues(params, binary)); });
 }
 
-std::string ServerConnection::Literals(const std::vector<Value>& values, const std::vector<bool>& binary) {
-  return StoreErrors([&] {
-    sql::SqlConnection& connection = live();
-    std::string out;
-    for (const sql::SqlValue& value : ToSqlValues(values, binary)) {
-      if (!out.empty()) out += ", ";
-      out += connection.ValueLiteral(value);
-    }
-    return out;
-  });
-}
-
-ServerConnection::WriteResult ServerConnection::WriteInOneRequest(const std::string& write, const std::string& after) {
-  return StoreErrors([&] { return live().WriteInOneRequest(write, after); });
+ServerConnection::WriteResult ServerConnection::WriteInOneRequest(const std::string& write,
+                                                                  const std::vector<Value>& params,
+                                                                  const std::vector<bool>& binary,
+                                                                  const std::string& after) {
+  return StoreErrors([&] { return live().WriteInOneRequest(write, ToSqlValues(params, binary), after); });
 }
 
 void ServerConnection::InTransaction(const std::function<void()>& work) {

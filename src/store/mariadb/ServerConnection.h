@@ -69,11 +69,10 @@ class ServerConnection {
   using WriteResult = sql::SqlConnection::WriteResult;
   // Strings whose `binary` flag is set are sent as bytes.
   WriteResult Write(const std::string& sql, const std::vector<Value>& params, const std::vector<bool>& binary = {});
-  // The values as SQL literals separated by commas, exactly as the server reads them back.
-  std::string Literals(const std::vector<Value>& values, const std::vector<bool>& binary);
-  // A writing statement of SQL text and `after`, one transaction in one request (see
+  // A writing statement with its values and `after`, one transaction in one request (see
   // sql::SqlConnection::WriteInOneRequest).
-  WriteResult WriteInOneRequest(const std::string& write, const std::string& after);
+  WriteResult WriteInOneRequest(const std::string& write, const std::vector<Value>& params,
+                                const std::vector<bool>& binary, const std::string& after);
   void InTransaction(const std::function<void()>& work);
   void BeginTransaction();
   void CommitTransaction();

@@ -129,6 +129,28 @@ TEST_F(MariaDbServerTest, KeptCountFollowsRowsOfEveryWorkstation) {
   EXPECT_EQ(rowsOnServer(), 12);
 }
 
+// A transaction left open would keep the lock that the refused duplicate took on row 1, and
+// the other workstation's delete of it would wait in vain.
+TEST_F(MariaDbServerTest, APostTheServerRefusesWritesNothingAndLeavesNoTransactionOpen) {
+  const std::vector<FieldDef> fields{{"NR", FieldType::Integer, 0, false}, {"NAVN", FieldType::String, 40, false}};
+  TffSession::DefaultSession().CreateTable(db.alias(), "UNIK", fields, {{"NR", {"NR"}, ixUnique}});
+  Workstation other(db.server().serverName());
+  TffTable mine, theirs;
+  open(mine, TffSession::DefaultSession(), false, "UNIK");
+  add(mine, 1, "en");
+  EXPECT_THROW(add(mine, 1, "igjen"), EKeyViolation);
+  mine.Cancel();
+  open(theirs, other.session(), false, "UNIK");
+  ASSERT_TRUE(theirs.FindKey({Value{std::int64_t{1}}}));
+  EXPECT_NO_THROW(theirs.Delete());
+  add(mine, 2, "to");
+  add(mine, 3, "tre");
+  mine.Refresh();
+  EXPECT_EQ(mine.RecordCount(), 2) << "the refused post is not counted";
+  const auto rows = db.admin().Prepare("SELECT COUNT(*) FROM `" + db.database() + "`.`t2`").Query({});
+  EXPECT_EQ(valueToInt(rows.at(0).at(0)), 2);
+}
+
 // An earlier build (its tables marked ready = 1) kept the count with triggers, which a server
 // with binary logging lets only SUPER make or drop, and which stop every post once the account
 // that made them is dropped. The store counts what the triggers do not; an exclusive open by
