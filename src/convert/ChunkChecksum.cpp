@@ -49,8 +49,10 @@ std::string keyRange(const std::string& key, std::optional<std::int64_t> from, s
 }  // namespace
 
 void AppendServerDouble(std::string& out, double d) {
-  if (d == 0) {
-    out += '0';
+  // A whole number below 10^15 shows as its digits; most doubles of a firm's tables are such.
+  if (std::trunc(d) == d && std::fabs(d) < 1e15) {
+    char whole[24];
+    out.append(whole, std::to_chars(whole, whole + sizeof whole, static_cast<std::int64_t>(d)).ptr);
     return;
   }
   char buffer[64];
@@ -61,10 +63,12 @@ void AppendServerDouble(std::string& out, double d) {
     text.remove_prefix(1);
   }
   const std::size_t e = text.find('e');
-  std::string digits;
+  char digitBuffer[32];
+  std::size_t count = 0;
   for (char c : text.substr(0, e)) {
-    if (c != '.') digits += c;
+    if (c != '.') digitBuffer[count++] = c;
   }
+  const std::string_view digits(digitBuffer, count);
   std::string_view exponentText = text.substr(e + 1);
   if (exponentText.front() == '+') exponentText.remove_prefix(1);
   int exponent = 0;
@@ -77,9 +81,9 @@ void AppendServerDouble(std::string& out, double d) {
       out.append(static_cast<std::size_t>(-point), '0');
       out += digits;
     } else if (point < length) {
-      out.append(digits, 0, static_cast<std::size_t>(point));
+      out += digits.substr(0, static_cast<std::size_t>(point));
       out += '.';
-      out.append(digits, static_cast<std::size_t>(point));
+      out += digits.substr(static_cast<std::size_t>(point));
     } else {
       out += digits;
       out.append(static_cast<std::size_t>(point - length), '0');
@@ -87,8 +91,12 @@ void AppendServerDouble(std::string& out, double d) {
     return;
   }
   out += digits[0];
-  if (length > 1) out += "." + digits.substr(1);
-  out += "e" + std::to_string(exponent);
+  if (length > 1) {
+    out += '.';
+    out += digits.substr(1);
+  }
+  out += 'e';
+  out += std::to_string(exponent);
 }
 
 ChunkChecksum::ChunkChecksum(const SqlTablePlan& plan, bool nullForBadDates)

@@ -34,10 +34,18 @@ void appendNumber(std::string& out, Number n) {
   out.append(text, end);
 }
 
+// n with zeros before it to `width` characters, as "%0*lld" writes it; dates and times are
+// made of these for every row, so without printf.
 void appendDigits(std::string& out, std::int64_t n, int width) {
+  if (n < 0) {
+    out += '-';
+    appendDigits(out, -n, width - 1);
+    return;
+  }
   char text[24];
-  std::snprintf(text, sizeof text, "%0*lld", width, static_cast<long long>(n));
-  out += text;
+  const std::size_t length = static_cast<std::size_t>(std::to_chars(text, text + sizeof text, n).ptr - text);
+  if (length < static_cast<std::size_t>(width)) out.append(static_cast<std::size_t>(width) - length, '0');
+  out.append(text, length);
 }
 
 std::int64_t wholeNumber(const ff::Value& v) {

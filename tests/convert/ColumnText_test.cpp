@@ -87,6 +87,7 @@ TEST(ColumnText, DatesAndTimesKeepTheirMilliseconds) {
   EXPECT_EQ(text(ColumnKind::Time, 0.5 + 0.001 / 86400), "12:00:00.001");
   EXPECT_EQ(text(ColumnKind::Time, -0.5), "-12:00:00.000");
   EXPECT_EQ(text(ColumnKind::Time, 1.5), "36:00:00.000");
+  EXPECT_EQ(text(ColumnKind::Time, -(838 * 3600 + 59 * 60 + 59.999) / 86400), "-838:59:59.999");
 }
 
 TEST(ColumnText, DatesTheColumnCannotHoldAreRefusedOrMadeNull) {

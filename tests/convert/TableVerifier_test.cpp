@@ -158,7 +158,8 @@ TEST_F(TableVerifierTest, SumsMadeDuringTheLoadFindAnyChangedValueAsWell) {
 TEST_F(TableVerifierTest, DoublesReadAsTheServerShowsThem) {
   ASSERT_EQ(db.run("CREATE TABLE tall (nr INT PRIMARY KEY, d DOUBLE)"), "");
   std::vector<double> values = {0.1, 1e14, 1e15, 1e16, 123456789012345.6, 1234567890123456.8, 1e-5, 1.5e-5,
-                                1e-15, 1e-16, 2.5e-14, DBL_MAX, DBL_MIN, 5e-324, -1e300, 100, 3, -0.5};
+                                1e-15, 1e-16, 2.5e-14, DBL_MAX, DBL_MIN, 5e-324, -1e300, 100, 3, -0.5,
+                                0, -7, 999999999999999, -999999999999999, 1e15 + 2, 4503599627370497};
   std::mt19937_64 random(11);
   while (values.size() < 3000) {
     const std::uint64_t bits = random();
