@@ -336,7 +336,8 @@ TEST_F(SqlConvertTest, AnIndexBuildThatFailsBesideTheVerificationFailsTheTableAn
   observer.onStep = [&](ConvertStep step) {
     steps.push_back(step);
     if (step != ConvertStep::Verifying) return;
-    killed = select("SELECT GROUP_CONCAT(ID) FROM information_schema.PROCESSLIST WHERE INFO LIKE 'ALTER TABLE%'");
+    killed = select("SELECT GROUP_CONCAT(ID) FROM information_schema.PROCESSLIST WHERE DB = DATABASE() AND INFO "
+                    "LIKE 'ALTER TABLE%'");
     if (!killed.empty()) select("KILL QUERY " + killed);
   };
   const auto failed = convert(firm.alias());
