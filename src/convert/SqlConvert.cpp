@@ -449,7 +449,7 @@ void SqlConverter::load(sql::SqlConnection& db, ff::TableStorage& source, const 
     verifier.SumInParts(options_.jobs, 50, [this] { return connect(); });
     std::future<void> indexing = indexes.empty() ? std::future<void>() : startIndexBuild(db, indexes);
     observer_->StepStarted(table, ConvertStep::Verifying);
-    outcome.verified = verifier.Verify(db, staging, doublesAlike_, {}, &sums);
+    outcome.verified = verifier.Verify(db, staging, doublesAlike_, &sums);
     if (indexing.valid()) indexing.get();
     if (!outcome.verified->AllIdentical()) {
       throw std::runtime_error("kontrollen fant forskjeller: " + outcome.verified->firstDifference);

@@ -162,23 +162,20 @@ ChunkChecksum::Chunks TableVerifier::serverSums(sql::SqlConnection& db, const st
   return all;
 }
 
-VerifyResult TableVerifier::verifyBySums(sql::SqlConnection& db, const std::string& table,
-                                         const std::function<void()>& first, const ChunkChecksum::Chunks* summed) {
-  // Unless summed already, the source is summed on a thread of its own while the server sums
-  // its copy.
+void TableVerifier::sumBothSides(sql::SqlConnection& db, const std::string& table, ChunkChecksum::Chunks& source,
+                                 ChunkChecksum::Chunks& server) {
+  // The source is summed on a thread of its own while the server sums its copy.
   std::atomic<bool> abandon{false};
-  ChunkChecksum::Chunks sourceChunks = summed ? *summed : ChunkChecksum::Chunks{}, serverChunks;
   std::exception_ptr sourceFailure;
   std::thread summing([&] {
     try {
-      if (!summed) sourceChunks = sourceSums(abandon);
+      source = sourceSums(abandon);
     } catch (...) {
       sourceFailure = std::current_exception();
     }
   });
   try {
-    if (first) first();
-    serverChunks = serverSums(db, table);
+    server = serverSums(db, table);
   } catch (...) {
     abandon = true;
     summing.join();
@@ -186,10 +183,22 @@ VerifyResult TableVerifier::verifyBySums(sql::SqlConnection& db, const std::stri
   }
   summing.join();
   if (sourceFailure) std::rethrow_exception(sourceFailure);
+}
+
+VerifyResult TableVerifier::verifyBySums(sql::SqlConnection& db, const std::string& table,
+                                         const ChunkChecksum::Chunks* summed) {
+  ChunkChecksum::Chunks read;
+  ChunkChecksum::Chunks serverChunks;
+  if (summed) {
+    serverChunks = serverSums(db, table);
+  } else {
+    sumBothSides(db, table, read, serverChunks);
+  }
+  const ChunkChecksum::Chunks& sourceChunks = summed ? *summed : read;
 
   VerifyResult result;
   std::vector<std::int64_t> differing;  // chunks whose sums differ, or that one side lacks
-  auto mine = sourceChunks.begin(), theirs = serverChunks.begin();
+  auto mine = sourceChunks.cbegin(), theirs = serverChunks.cbegin();
   while (mine != sourceChunks.end() || theirs != serverChunks.end()) {
     const bool onlySource = theirs == serverChunks.end() || (mine != sourceChunks.end() && mine->first < theirs->first);
     const bool onlyServer = !onlySource && (mine == sourceChunks.end() || theirs->first < mine->first);
@@ -224,16 +233,15 @@ VerifyResult TableVerifier::verifyBySums(sql::SqlConnection& db, const std::stri
 }
 
 VerifyResult TableVerifier::Verify(sql::SqlConnection& db, const std::string& table,
-                                   std::optional<bool> serverShowsDoublesAlike, const std::function<void()>& first,
+                                   std::optional<bool> serverShowsDoublesAlike,
                                    const ChunkChecksum::Chunks* sourceChunks) {
   VerifyResult result;
   const auto doublesAlike = [&] {
     return serverShowsDoublesAlike ? *serverShowsDoublesAlike : ChunkChecksum::ServerShowsDoublesAlike(db);
   };
   if (!hasDoubles() || doublesAlike()) {
-    result = verifyBySums(db, table, first, sourceChunks);
+    result = verifyBySums(db, table, sourceChunks);
   } else {
-    if (first) first();
     compareValues(db, table, 1, 0, result);
     result.chunksComparedByValue = 1;
   }

@@ -43,23 +43,22 @@ class TableVerifier {
   void SumInParts(int parts, std::int64_t leastChunks, std::function<std::unique_ptr<sql::SqlConnection>()> connect);
 
   // serverShowsDoublesAlike is ChunkChecksum::ServerShowsDoublesAlike of this server when known
-  // (asked once for many tables), else it is asked here. `first` (may be empty) runs on db
-  // before the server sums the table, while the source is being summed: work on the table that
-  // changes none of its values, such as building its indexes.
-  // sourceChunks, when given, are the source's sums made as its rows were read for the load
-  // (ChunkChecksum::AddToChunks), so that it is not read a second time.
-  // Throws sql::SqlError, EInterrupted, the source's ff::Error or what `first` throws.
+  // (asked once for many tables), else it is asked here. sourceChunks, when given, are the
+  // source's sums made as its rows were read for the load (ChunkChecksum::AddToChunks), so that
+  // it is not read a second time. Throws sql::SqlError, EInterrupted or the source's ff::Error.
   VerifyResult Verify(sql::SqlConnection& db, const std::string& table,
                       std::optional<bool> serverShowsDoublesAlike = std::nullopt,
-                      const std::function<void()>& first = {}, const ChunkChecksum::Chunks* sourceChunks = nullptr);
+                      const ChunkChecksum::Chunks* sourceChunks = nullptr);
 
  private:
   bool hasDoubles() const;
   // The source's chunks by number, in order, each with its row count and sum.
   ChunkChecksum::Chunks sourceSums(const std::atomic<bool>& abandon);
   ChunkChecksum::Chunks serverSums(sql::SqlConnection& db, const std::string& table);
-  VerifyResult verifyBySums(sql::SqlConnection& db, const std::string& table, const std::function<void()>& first,
-                            const ChunkChecksum::Chunks* summed);
+  // Sums the source and the server's copy at once.
+  void sumBothSides(sql::SqlConnection& db, const std::string& table, ChunkChecksum::Chunks& source,
+                    ChunkChecksum::Chunks& server);
+  VerifyResult verifyBySums(sql::SqlConnection& db, const std::string& table, const ChunkChecksum::Chunks* summed);
   // Compares the server's rows with keys first..last (to the end when last is 0) with the
   // source's rows from number `first` on, adding to result.
   void compareValues(sql::SqlConnection& db, const std::string& table, std::int64_t first, std::int64_t last,

@@ -357,21 +357,29 @@ void SqlConnection::RollbackTransaction() {
   if (depth_ > 0) leaveFailed(depth_ == 1);
 }
 
-SqlConnection::WriteResult SqlConnection::Write(const std::string& sql, const std::vector<SqlValue>& params) {
-  for (int attempt = 0;; ++attempt) {
+SqlConnection::WriteResult SqlConnection::againOnDeadlock(const std::function<WriteResult()>& attempt,
+                                                          const std::function<void()>& afterFailure) {
+  for (int tries = 1;; ++tries) {
     try {
-      SqlStatement& statement = Prepare(sql);
-      const std::uint64_t changed = statement.Execute(params);
-      return {changed, statement.InsertId()};
+      return attempt();
     } catch (const SqlError& e) {
+      if (afterFailure) afterFailure();
       if (e.Kind() != SqlErrorKind::Deadlock) throw;
       if (depth_ > 0) {
         aborted_ = true;
         throw;
       }
-      if (attempt + 1 >= kDeadlockRetries) throw;
+      if (tries >= kDeadlockRetries) throw;
     }
   }
+}
+
+SqlConnection::WriteResult SqlConnection::Write(const std::string& sql, const std::vector<SqlValue>& params) {
+  return againOnDeadlock([&] {
+    SqlStatement& statement = Prepare(sql);
+    const std::uint64_t changed = statement.Execute(params);
+    return WriteResult{changed, statement.InsertId()};
+  });
 }
 
 SqlConnection::WriteResult SqlConnection::WriteInOneRequest(const std::string& write,
@@ -379,21 +387,15 @@ SqlConnection::WriteResult SqlConnection::WriteInOneRequest(const std::string& w
                                                             const std::string& after) {
   const bool own = depth_ == 0;
   const std::string compound = compoundOf(write, after, own);
-  for (int attempt = 0;; ++attempt) {
-    try {
-      const std::vector<SqlRow> answer = Prepare(compound).Query(params);
-      return {wholeNumber(answer.at(0).at(0)), wholeNumber(answer.at(0).at(1))};
-    } catch (const SqlError& e) {
+  return againOnDeadlock(
+      [&] {
+        const std::vector<SqlRow> answer = Prepare(compound).Query(params);
+        return WriteResult{wholeNumber(answer.at(0).at(0)), wholeNumber(answer.at(0).at(1))};
+      },
       // The compound stops at its first failing statement, leaving its own transaction open.
-      if (own && !lost_) Execute("ROLLBACK");
-      if (e.Kind() != SqlErrorKind::Deadlock) throw;
-      if (!own) {
-        aborted_ = true;
-        throw;
-      }
-      if (attempt + 1 >= kDeadlockRetries) throw;
-    }
-  }
+      [&] {
+        if (own && !lost_) Execute("ROLLBACK");
+      });
 }
 
 void SqlConnection::leaveFailed(bool outermost) {

@@ -123,6 +123,11 @@ class SqlConnection {
   std::string warningsText();
   // Ends a failed transaction: rolls back when outermost, else leaves it to the outer one.
   void leaveFailed(bool outermost);
+  // Runs attempt, and afterFailure (may be empty) after each failed try. A deadlock outside a
+  // transaction tries again (the server rolled it back whole); inside one it marks the
+  // transaction aborted and is thrown.
+  WriteResult againOnDeadlock(const std::function<WriteResult()>& attempt,
+                              const std::function<void()>& afterFailure = {});
 
   SqlEndpoint endpoint_;
   MYSQL* mysql_;

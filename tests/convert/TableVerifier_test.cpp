@@ -54,7 +54,7 @@ class TableVerifierTest : public ::testing::Test {
   VerifyResult verify() { return TableVerifier(*source, *plan, false, stop).Verify(db.admin(), "rader"); }
   // With the source's sums made as the load read its rows: the source is not read again.
   VerifyResult verifyWithLoadSums() {
-    return TableVerifier(*source, *plan, false, stop).Verify(db.admin(), "rader", std::nullopt, {}, &loadSums);
+    return TableVerifier(*source, *plan, false, stop).Verify(db.admin(), "rader", std::nullopt, &loadSums);
   }
 
   // Each single change on the server is found and named by verify.
@@ -118,7 +118,7 @@ TEST_F(TableVerifierTest, SumsMadeInPartsFindAnyChangedValueAsWell) {
       ++connections;
       return std::make_unique<sql::SqlConnection>(db.admin().Endpoint());
     });
-    return verifier.Verify(db.admin(), "rader", std::nullopt, {}, &loadSums);
+    return verifier.Verify(db.admin(), "rader", std::nullopt, &loadSums);
   };
   const VerifyResult whole = verifyInParts();
   EXPECT_EQ(connections, 2);

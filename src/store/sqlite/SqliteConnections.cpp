@@ -147,8 +147,9 @@ void forgetParked(const std::shared_ptr<SqliteFile>& file) {
 
 // Takes a parked file back into use. False when the table file changed meanwhile, or the
 // right to write it or its folder did: the table is then opened afresh. The file's own right
-// is part of its stamp (mode and status change time), so only the folder's is asked again. Throws ECannotOpen when another
-// program holds the table. The dictionary is read again only when another connection wrote.
+// is part of its stamp (mode and status change time), so only the folder's is asked again.
+// Throws ECannotOpen when another program holds the table. The dictionary is read again only
+// when another connection wrote.
 bool unpark(const std::shared_ptr<SqliteFile>& file, const FileStamp& now, bool exclusive) {
   forgetParked(file);
   const bool readOnly = sqlite3_db_readonly(file->db(), "main") == 1;
