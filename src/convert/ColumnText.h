@@ -32,7 +32,8 @@ class EValueRefused : public std::runtime_error {
 enum class CellState { Value, Null, MadeNull };
 
 // Appends to `out` the text MySQL takes and shows for v in a column of this kind (nothing for
-// null): whole numbers, "1"/"0", the shortest round-trip decimal of a double, currency with
+// null): whole numbers, "1"/"0", a decimal that reads back as the same double (plain digits
+// when four decimals or fewer hold it, else the shortest such text), currency with
 // four decimals, "YYYY-MM-DD", "HH:MM:SS.mmm", "YYYY-MM-DD HH:MM:SS.mmm", or the bytes of
 // text and binary values (unescaped).
 // A date, time or date-time out of the column's range is MadeNull when nullForBadDates, else
