@@ -8,7 +8,10 @@
 #include <poll.h>
 #include <sys/socket.h>
 
+#include <charconv>
 #include <cstring>
+#include <optional>
+#include <string_view>
 #include <exception>
 
 #include "sql/SqlError.h"
@@ -144,20 +147,29 @@ void signOn(MYSQL* mysql, const SqlEndpoint& endpoint) {
   }
 }
 
-// Write and after as one compound statement, which the server answers once, when all of it
-// has run (a request of several statements gets an answer for each): the counts of write, as
-// a row. Its counts wait in user variables, which unlike local ones never hide a column of the
-// same name. With ownTransaction it is a transaction of its own.
-std::string compoundOf(const std::string& write, const std::string& after, bool ownTransaction) {
-  return std::string("BEGIN NOT ATOMIC ") + (ownTransaction ? "START TRANSACTION; " : "") + write +
-         "; SET @written_rows = ROW_COUNT(), @written_key = LAST_INSERT_ID(); " + after + "; " +
-         (ownTransaction ? "COMMIT; " : "") + "SELECT @written_rows, @written_key; END";
+// An insert and `after` as one compound statement, which the server answers once, when all of
+// it has run (a request of several statements gets an answer for each). The key comes back in
+// that answer's session tracking, without a result set to read: the compound sets the session's
+// last_insert_id, which the connection asked the server to track. With ownTransaction it is a
+// transaction of its own.
+std::string compoundOf(const std::string& insert, const std::string& after, bool ownTransaction) {
+  return std::string("BEGIN NOT ATOMIC ") + (ownTransaction ? "START TRANSACTION; " : "") + insert +
+         "; SET @@session.last_insert_id = LAST_INSERT_ID(); " + after + "; " + (ownTransaction ? "COMMIT; " : "") +
+         "END";
 }
 
-// A whole number the server sent, signed or not.
-std::uint64_t wholeNumber(const SqlValue& value) {
-  if (const auto* n = std::get_if<std::int64_t>(&value)) return static_cast<std::uint64_t>(*n);
-  return std::get<std::uint64_t>(value);
+// The value of the tracked system variable `name` in the last answer, if it came.
+std::optional<std::uint64_t> trackedNumber(MYSQL* mysql, std::string_view name) {
+  const char* data = nullptr;
+  std::size_t length = 0;
+  for (int rc = mysql_session_track_get_first(mysql, SESSION_TRACK_SYSTEM_VARIABLES, &data, &length); rc == 0;
+       rc = mysql_session_track_get_next(mysql, SESSION_TRACK_SYSTEM_VARIABLES, &data, &length)) {
+    const bool wanted = std::string_view(data, length) == name;
+    if (mysql_session_track_get_next(mysql, SESSION_TRACK_SYSTEM_VARIABLES, &data, &length) != 0) break;
+    std::uint64_t value = 0;
+    if (wanted && std::from_chars(data, data + length, value).ec == std::errc()) return value;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -382,20 +394,36 @@ SqlConnection::WriteResult SqlConnection::Write(const std::string& sql, const st
   });
 }
 
-SqlConnection::WriteResult SqlConnection::WriteInOneRequest(const std::string& write,
-                                                            const std::vector<SqlValue>& params,
-                                                            const std::string& after) {
+std::uint64_t SqlConnection::InsertInOneRequest(const std::string& insert, const std::vector<SqlValue>& params,
+                                                const std::string& after) {
+  trackInsertKeys();
   const bool own = depth_ == 0;
-  const std::string compound = compoundOf(write, after, own);
-  return againOnDeadlock(
+  const std::string compound = compoundOf(insert, after, own);
+  againOnDeadlock(
       [&] {
-        const std::vector<SqlRow> answer = Prepare(compound).Query(params);
-        return WriteResult{wholeNumber(answer.at(0).at(0)), wholeNumber(answer.at(0).at(1))};
+        Prepare(compound).Execute(params);
+        return WriteResult{};
       },
       // The compound stops at its first failing statement, leaving its own transaction open.
       [&] {
         if (own && !lost_) Execute("ROLLBACK");
       });
+  if (const auto key = trackedNumber(mysql_, "last_insert_id")) return *key;
+  // A server that tracks no variables: the compound left the key in the session.
+  const auto asked = FirstResultSet("SELECT LAST_INSERT_ID()");
+  return std::stoull(asked.value().rows.at(0).at(0).value_or("0"));
+}
+
+void SqlConnection::trackInsertKeys() {
+  if (trackingAsked_) return;
+  trackingAsked_ = true;
+  try {
+    Execute("SET SESSION session_track_system_variables = "
+            "CONCAT_WS(',', NULLIF(@@session.session_track_system_variables, ''), 'last_insert_id')");
+  } catch (const SqlError& e) {
+    // Servers before session tracking refuse the variable; keys are then asked for.
+    if (e.Kind() == SqlErrorKind::Lost) throw;
+  }
 }
 
 void SqlConnection::leaveFailed(bool outermost) {

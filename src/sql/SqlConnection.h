@@ -84,13 +84,13 @@ class SqlConnection {
   // it joins it. A deadlock outside a transaction runs it again.
   WriteResult Write(const std::string& sql, const std::vector<SqlValue>& params);
 
-  // Runs a writing statement with its values and then `after` (SQL text) as one transaction in
-  // a single prepared statement, so the pair costs one round trip and one answer; inside an
-  // open transaction both join it. Returns what the writing statement changed and, when it
-  // inserts, its AUTO_INCREMENT value. A deadlock outside a transaction runs them again; any
-  // failure outside one leaves nothing of either written and no transaction open.
-  WriteResult WriteInOneRequest(const std::string& write, const std::vector<SqlValue>& params,
-                                const std::string& after);
+  // Runs an INSERT of one row with its values and then `after` (SQL text) as one transaction in
+  // a single prepared statement, so the pair costs one round trip and one answer; inside an open
+  // transaction both join it. Returns the row's AUTO_INCREMENT value. A deadlock outside a
+  // transaction runs them again; any failure outside one leaves nothing of either written and no
+  // transaction open.
+  std::uint64_t InsertInOneRequest(const std::string& insert, const std::vector<SqlValue>& params,
+                                   const std::string& after);
 
   // Runs work as one transaction; inside another one it joins it. A deadlock of an outermost
   // transaction runs it again (the server rolled it back whole). Throws what work throws,
@@ -123,6 +123,8 @@ class SqlConnection {
   std::string warningsText();
   // Ends a failed transaction: rolls back when outermost, else leaves it to the outer one.
   void leaveFailed(bool outermost);
+  // Asks the server, once, to send the session's last_insert_id with each answer.
+  void trackInsertKeys();
   // Runs attempt, and afterFailure (may be empty) after each failed try. A deadlock outside a
   // transaction tries again (the server rolled it back whole); inside one it marks the
   // transaction aborted and is thrown.
@@ -139,6 +141,7 @@ class SqlConnection {
   std::uint64_t changed_ = 0;
   std::uint64_t insertId_ = 0;  // the LOAD DATA LOCAL under way
   std::map<std::string, std::unique_ptr<SqlStatement>> statements_;
+  bool trackingAsked_ = false;  // whether the server was asked to track insert keys
 };
 
 }  // namespace sql

@@ -228,7 +228,7 @@ ServerConnection::WriteResult MariaDbTable::insertCounted(const std::string& ins
     return writeCounted(insert, params, +1, state_->insertsCountedByTrigger, binary);
   }
   // A durable post costs one round trip and one commit, as a lone prepared INSERT does.
-  return state_->Connection().WriteInOneRequest(insert, params, binary, state_->RowCountChange(+1));
+  return {1, state_->Connection().InsertInOneRequest(insert, params, binary, state_->RowCountChange(+1))};
 }
 
 void MariaDbTable::BeginBulk() {

@@ -130,11 +130,9 @@ ServerConnection::WriteResult ServerConnection::Write(const std::string& sql, co
   return StoreErrors([&] { return live().Write(sql, ToSqlValues(params, binary)); });
 }
 
-ServerConnection::WriteResult ServerConnection::WriteInOneRequest(const std::string& write,
-                                                                  const std::vector<Value>& params,
-                                                                  const std::vector<bool>& binary,
-                                                                  const std::string& after) {
-  return StoreErrors([&] { return live().WriteInOneRequest(write, ToSqlValues(params, binary), after); });
+std::uint64_t ServerConnection::InsertInOneRequest(const std::string& insert, const std::vector<Value>& params,
+                                                  const std::vector<bool>& binary, const std::string& after) {
+  return StoreErrors([&] { return live().InsertInOneRequest(insert, ToSqlValues(params, binary), after); });
 }
 
 void ServerConnection::InTransaction(const std::function<void()>& work) {

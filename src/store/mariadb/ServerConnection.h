@@ -69,10 +69,10 @@ class ServerConnection {
   using WriteResult = sql::SqlConnection::WriteResult;
   // Strings whose `binary` flag is set are sent as bytes.
   WriteResult Write(const std::string& sql, const std::vector<Value>& params, const std::vector<bool>& binary = {});
-  // A writing statement with its values and `after`, one transaction in one request (see
-  // sql::SqlConnection::WriteInOneRequest).
-  WriteResult WriteInOneRequest(const std::string& write, const std::vector<Value>& params,
-                                const std::vector<bool>& binary, const std::string& after);
+  // An insert of one row with its values and `after`, one transaction in one request; returns
+  // the row's key (see sql::SqlConnection::InsertInOneRequest).
+  std::uint64_t InsertInOneRequest(const std::string& insert, const std::vector<Value>& params,
+                                   const std::vector<bool>& binary, const std::string& after);
   void InTransaction(const std::function<void()>& work);
   void BeginTransaction();
   void CommitTransaction();
