@@ -42,6 +42,10 @@ void appendDigits(std::string& out, std::int64_t n, int width) {
     appendDigits(out, -n, width - 1);
     return;
   }
+  if (n < 10 && width <= 1) {  // most numbers of a firm's rows are flags and small counts
+    out += static_cast<char>('0' + n);
+    return;
+  }
   char text[24];
   const std::size_t length = static_cast<std::size_t>(std::to_chars(text, text + sizeof text, n).ptr - text);
   if (length < static_cast<std::size_t>(width)) out.append(static_cast<std::size_t>(width) - length, '0');
