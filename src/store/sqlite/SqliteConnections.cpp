@@ -149,7 +149,8 @@ void forgetParked(const std::shared_ptr<SqliteFile>& file) {
 // right to write it or its folder did: the table is then opened afresh. The file's own right
 // is part of its stamp (mode and status change time), so only the folder's is asked again.
 // Throws ECannotOpen when another program holds the table. The dictionary is read again only
-// when another connection wrote.
+// when another connection wrote; else the read that asked stays open for the first read of
+// rows (see SqliteFile::openingDataVersion).
 bool unpark(const std::shared_ptr<SqliteFile>& file, const FileStamp& now, bool exclusive) {
   forgetParked(file);
   const bool readOnly = sqlite3_db_readonly(file->db(), "main") == 1;
@@ -158,7 +159,9 @@ bool unpark(const std::shared_ptr<SqliteFile>& file, const FileStamp& now, bool 
   if (!takeLock(file->lockFd(), exclusive)) throw tableInUse(file->path());
   file->inUse(now);
   openingStep(file->path(), [&] {
-    if (file->dataVersion() != file->dictionaryVersion) ReadDictionary(*file);
+    if (file->openingDataVersion() == file->dictionaryVersion) return;
+    file->endOpeningRead();
+    ReadDictionary(*file);
   });
   return true;
 }

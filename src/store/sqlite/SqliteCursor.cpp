@@ -22,7 +22,9 @@ SqliteCursor::~SqliteCursor() {
 
 bool SqliteCursor::Next(Row& row) {
   if (!stmt_ || generation_ != file_->generation()) seek();
-  if (!stmt_.step()) {
+  const bool found = stmt_.step();
+  file_->endOpeningRead();  // the step has begun its read within the open's, if one was left
+  if (!found) {
     release();  // leave no read open behind
     return false;
   }

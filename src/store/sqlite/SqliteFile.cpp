@@ -25,6 +25,7 @@ SqliteFile::~SqliteFile() {
 }
 
 void SqliteFile::park() {
+  endOpeningRead();
   if (written_ && !sqlite3_db_readonly(db_, "main")) {
     // Leaves the rows in the table file, as a closed table does. Should the checkpoint not
     // get through, they stay safe in the log.
@@ -38,10 +39,22 @@ void SqliteFile::park() {
 }
 
 std::int64_t SqliteFile::dataVersion() {
-  if (!dataVersion_) dataVersion_ = SqliteStatement(db_, "PRAGMA data_version", true);
-  const std::int64_t version = dataVersion_.step() ? sqlite3_column_int64(dataVersion_.get(), 0) : -1;
-  dataVersion_.reset();
+  const std::int64_t version = openingDataVersion();
+  endOpeningRead();
   return version;
+}
+
+std::int64_t SqliteFile::openingDataVersion() {
+  endOpeningRead();
+  if (!dataVersion_) dataVersion_ = SqliteStatement(db_, "PRAGMA data_version", true);
+  openingRead_ = true;
+  return dataVersion_.step() ? sqlite3_column_int64(dataVersion_.get(), 0) : -1;
+}
+
+void SqliteFile::endOpeningRead() {
+  if (!openingRead_) return;
+  openingRead_ = false;
+  dataVersion_.reset();
 }
 
 SqliteStatement SqliteFile::statement(const std::string& sql) {
@@ -62,6 +75,7 @@ void SqliteFile::keepStatement(std::string sql, SqliteStatement stmt) {
 }
 
 void SqliteFile::beforeWrite() {
+  endOpeningRead();
   for (SqliteCursor* c : cursors_) c->release();
 }
 

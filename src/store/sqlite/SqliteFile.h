@@ -75,6 +75,13 @@ class SqliteFile {
   // SQLite's count of the commits of other connections to the file; the dictionary was read
   // at dictionaryVersion.
   std::int64_t dataVersion();
+  // The same, leaving the read it began open until endOpeningRead, so that a reopen's first
+  // read of rows shares it: each read begun costs SQLite system calls.
+  std::int64_t openingDataVersion();
+  // Ends the read openingDataVersion left open (nothing when none is): called by every read
+  // but a cursor's first step before it begins, and before every write, so that nothing reads
+  // or writes on the snapshot of the open.
+  void endOpeningRead();
   std::int64_t dictionaryVersion = -1;
 
   // Statements are kept when done with (a scan's when its cursor is), so that the next use of
@@ -115,6 +122,7 @@ class SqliteFile {
   static constexpr std::size_t kKeptStatements = 16;
   std::deque<std::pair<std::string, SqliteStatement>> keptStatements_;  // oldest first
   SqliteStatement dataVersion_;  // asked at every reopen: kept apart from the others
+  bool openingRead_ = false;     // dataVersion_ stepped and not yet reset
   std::uint64_t generation_ = 1;
   std::set<SqliteCursor*> cursors_;
 };

@@ -45,6 +45,7 @@ const std::vector<IndexDef>& SqliteTable::Indexes() const { return file_->indexe
 std::uint64_t SqliteTable::Generation() const { return file_->generation(); }
 
 std::int64_t SqliteTable::Count(const RowSelection& sel) {
+  file_->endOpeningRead();
   if (file_->counted && !sel.filter && sel.equal.empty()) {
     SqliteStatement& all = cached(countAll_, [] { return std::string("SELECT n FROM _ff_count"); });
     all.step();
@@ -71,6 +72,7 @@ std::unique_ptr<RowCursor> SqliteTable::ScanAt(const RowSelection& sel, const Ro
 }
 
 std::int64_t SqliteTable::CountBefore(const RowSelection& sel, const RowOrder& order, const RowKey& key) {
+  file_->endOpeningRead();
   std::vector<Value> params;
   SqliteStatement s(file_->db(), SqliteScanOf(*file_, sel, order, ScanDirection::Backward).CountAfter(key, params));
   s.bindAll(params);
@@ -79,6 +81,7 @@ std::int64_t SqliteTable::CountBefore(const RowSelection& sel, const RowOrder& o
 }
 
 std::vector<RowKey> SqliteTable::SampleKeys(const RowSelection& sel, const RowOrder& order, std::int64_t every) {
+  file_->endOpeningRead();
   std::vector<Value> params;
   const auto scan = SqliteScanOf(*file_, sel, order, ScanDirection::Forward);
   SqliteStatement s(file_->db(), scan.Select(std::nullopt, {std::nullopt, 0, true}, params));
@@ -94,6 +97,7 @@ std::vector<RowKey> SqliteTable::SampleKeys(const RowSelection& sel, const RowOr
 }
 
 bool SqliteTable::Read(RowId id, Row& row) {
+  file_->endOpeningRead();
   SqliteStatement& s = cached(read_, [&] {
     std::string sql = "SELECT rowid";
     for (std::size_t i = 0; i < file_->fields.size(); ++i) sql += ", " + SqliteColumn(static_cast<int>(i));

@@ -504,6 +504,26 @@ TEST_F(SqliteStorageTest, ATableClosedBehindManyOthersShowsAnotherProgramsChange
   sqlite3_close(other);
 }
 
+// A reopen leaves the read that asked whether another program wrote open for the first read of
+// rows. A count, a read of a row or a write that comes first must not work on that read's
+// snapshot: they see, and write after, what another program wrote since the open.
+TEST_F(SqliteStorageTest, AReopenedTableCountsReadsAndWritesAfterAnotherProgramsWrite) {
+  const std::string path = db.folder() + "PROSJEKT.ffdb";
+  // Opened again after an open that read the dictionary as it is: the reopen leaves its read.
+  const auto reopenedBeforeAnotherWrites = [&](const char* name) {
+    namesIn(db.alias(), "PROSJEKT");
+    auto table = TffSession::DefaultSession().OpenTable(db.alias(), "PROSJEKT", {});
+    runOnFile(path, std::string("INSERT INTO rows (c0) VALUES ('") + name + "')");
+    return table;
+  };
+  EXPECT_EQ(reopenedBeforeAnotherWrites("Dam")->Count({}), 3);
+  Row row;
+  ASSERT_TRUE(reopenedBeforeAnotherWrites("Mur")->Read(4, row)) << "the row another program wrote since the open";
+  EXPECT_EQ(std::get<std::string>(row.values.at(0)), "Mur");
+  EXPECT_NO_THROW(reopenedBeforeAnotherWrites("Bru")->Insert({Value{std::string("Vei")}}));
+  EXPECT_EQ(namesIn(db.alias(), "PROSJEKT"), "Bro;Kai;Dam;Mur;Bru;Vei;");
+}
+
 std::string rowCountOnDisk(const TempAlias& db) {
   return firstTextOf(db.folder() + "PROSJEKT.ffdb", "SELECT count(*) FROM rows");
 }
