@@ -140,6 +140,17 @@ std::deque<std::shared_ptr<SqliteFile>>& parkedFiles() {
   return files;
 }
 
+// A small table's few pages are kept: read again at every reopen they would cost more system
+// calls than the rest of it, and those of all parked files together take little room.
+constexpr int kSmallCacheBytes = 64 * 1024;
+
+void giveBackLargeCache(sqlite3* db) {
+  int used = 0, highest = 0;
+  if (sqlite3_db_status(db, SQLITE_DBSTATUS_CACHE_USED, &used, &highest, 0) != SQLITE_OK || used > kSmallCacheBytes) {
+    sqlite3_db_release_memory(db);
+  }
+}
+
 void forgetParked(const std::shared_ptr<SqliteFile>& file) {
   auto& parked = parkedFiles();
   parked.erase(std::remove(parked.begin(), parked.end(), file), parked.end());
@@ -196,7 +207,7 @@ void ParkWhenClosed(const std::shared_ptr<SqliteFile>& file) {
   auto& parked = parkedFiles();
   parked.push_back(file);
   if (parked.size() > kMaxParkedFiles) parked.pop_front();
-  if (parked.size() > kWarmParkedFiles) sqlite3_db_release_memory(parked[parked.size() - 1 - kWarmParkedFiles]->db());
+  if (parked.size() > kWarmParkedFiles) giveBackLargeCache(parked[parked.size() - 1 - kWarmParkedFiles]->db());
 }
 
 sqlite3* OpenSqliteDb(const std::string& path, int flags) {
