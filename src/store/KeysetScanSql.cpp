@@ -104,11 +104,12 @@ std::string KeysetScanSql::seekCondition(const RowKey& key, std::vector<Value>& 
   return leading + "(" + any + ")";
 }
 
-std::string KeysetScanSql::whereWith(const std::optional<RowKey>& from, std::vector<Value>& params) const {
+void KeysetScanSql::appendWhere(std::string& sql, const std::optional<RowKey>& from, std::vector<Value>& params) const {
   params = params_;
-  std::string where = where_;
-  if (from) addCondition(where, seekCondition(*from, params));
-  return where.empty() ? "" : " WHERE " + where;
+  if (where_.empty() && !from) return;
+  sql += " WHERE ";
+  sql += where_;
+  if (from) sql += (where_.empty() ? "" : " AND ") + seekCondition(*from, params);
 }
 
 std::string KeysetScanSql::columns(bool keysOnly) const {
@@ -119,10 +120,21 @@ std::string KeysetScanSql::columns(bool keysOnly) const {
   };
   if (keysOnly) {
     for (int f : order_.fields) add(f);
-  } else {
-    for (std::size_t i = 0; i < fields_.size(); ++i) add(static_cast<int>(i));
+    return list;
   }
-  return list;
+  // Every row-reading scan of a table names all its columns: the list of the last table's
+  // width is kept, as the text would come out the same.
+  struct AllColumns {
+    const ScanDialect* dialect = nullptr;
+    std::size_t count = 0;
+    std::string list;
+  };
+  thread_local AllColumns last;
+  if (last.dialect != &dialect_ || last.count != fields_.size()) {
+    for (std::size_t i = 0; i < fields_.size(); ++i) add(static_cast<int>(i));
+    last = {&dialect_, fields_.size(), list};
+  }
+  return last.list;
 }
 
 std::string KeysetScanSql::limitOf(const ScanWindow& window, std::vector<Value>& params) const {
@@ -143,11 +155,13 @@ std::string KeysetScanSql::limitOf(const ScanWindow& window, std::vector<Value>&
 
 std::string KeysetScanSql::Select(const std::optional<RowKey>& from, const ScanWindow& window,
                                   std::vector<Value>& params) const {
-  std::string sql = "SELECT ";
+  std::string sql;
+  sql.reserve(256);
+  sql += "SELECT ";
   sql += columns(window.keysOnly);
   sql += " FROM ";
   sql += table_;
-  sql += whereWith(from, params);
+  appendWhere(sql, from, params);
   sql += " ORDER BY ";
   const char* dir = ascending_ ? " ASC" : " DESC";
   for (int f : order_.fields) {
@@ -162,7 +176,9 @@ std::string KeysetScanSql::Select(const std::optional<RowKey>& from, const ScanW
 }
 
 std::string KeysetScanSql::CountAfter(const RowKey& from, std::vector<Value>& params) const {
-  return "SELECT COUNT(*) FROM " + table_ + whereWith(from, params);
+  std::string sql = "SELECT COUNT(*) FROM " + table_;
+  appendWhere(sql, from, params);
+  return sql;
 }
 
 }  // namespace ff

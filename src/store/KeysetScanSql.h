@@ -66,7 +66,7 @@ class KeysetScanSql {
   std::string equal(int f, const Value& v, std::vector<Value>& params) const;
   std::string leadingBound(const RowKey& key, std::vector<Value>& params) const;
   std::string seekCondition(const RowKey& key, std::vector<Value>& params) const;
-  std::string whereWith(const std::optional<RowKey>& from, std::vector<Value>& params) const;
+  void appendWhere(std::string& sql, const std::optional<RowKey>& from, std::vector<Value>& params) const;
   std::string columns(bool keysOnly) const;
   std::string limitOf(const ScanWindow& window, std::vector<Value>& params) const;
 

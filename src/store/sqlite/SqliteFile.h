@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -89,8 +88,8 @@ class SqliteFile {
   SqliteStatement statement(const std::string& sql);
   void keepStatement(std::string sql, SqliteStatement stmt);
 
-  void addCursor(SqliteCursor* c) { cursors_.insert(c); }
-  void removeCursor(SqliteCursor* c) { cursors_.erase(c); }
+  void addCursor(SqliteCursor* c) { cursors_.push_back(c); }
+  void removeCursor(SqliteCursor* c) { std::erase(cursors_, c); }
 
   // Statements still stepping would keep a write from committing: reset them first. They
   // notice the new generation and seek again from their last row.
@@ -124,7 +123,7 @@ class SqliteFile {
   SqliteStatement dataVersion_;  // asked at every reopen: kept apart from the others
   bool openingRead_ = false;     // dataVersion_ stepped and not yet reset
   std::uint64_t generation_ = 1;
-  std::set<SqliteCursor*> cursors_;
+  std::vector<SqliteCursor*> cursors_;  // few at a time: a set would cost each cursor an allocation
 };
 
 }  // namespace ff

@@ -35,7 +35,16 @@ void sortKeyOf(sqlite3_context* context, int, sqlite3_value** args) {
 
 }  // namespace
 
-std::string SqliteColumn(int i) { return "c" + std::to_string(i); }
+std::string SqliteColumn(int i) {
+  // Every scan's SQL names every column: the names of the first ones are made once.
+  static const std::vector<std::string> first = [] {
+    std::vector<std::string> names;
+    for (int n = 0; n < 128; ++n) names.push_back("c" + std::to_string(n));
+    return names;
+  }();
+  if (i >= 0 && static_cast<std::size_t>(i) < first.size()) return first[static_cast<std::size_t>(i)];
+  return "c" + std::to_string(i);
+}
 
 std::string SqliteSortKeyColumn(int i) { return "_ff_k" + std::to_string(i); }
 
