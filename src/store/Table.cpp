@@ -381,9 +381,8 @@ bool TffTable::fetchFirst(ScanDirection dir) {
   resetCursor();
   auto& cursor = dir == ScanDirection::Forward ? forward_ : backward_;
   cursor = storage_->Scan(selection(), order(), std::nullopt, dir);
-  Row row;
-  if (cursor->Next(row)) {
-    takeRow(row);
+  if (cursor->Next(spareRow_)) {
+    takeRow(spareRow_);
     eof_ = bof_ = false;
     return true;
   }
@@ -507,11 +506,12 @@ bool TffTable::FindKey(const std::vector<Value>& keys) {
     if (storageClassOf(t) == StorageClass::Text && !isNull(key)) key = Value{valueToString(key)};
     sel.equal.emplace_back(orderFields_[i], key);
   }
-  Row row;
-  if (!storage_->Scan(sel, order(), std::nullopt, ScanDirection::Forward)->Next(row)) return false;
+  if (!storage_->Scan(sel, order(), std::nullopt, ScanDirection::Forward)->Next(spareRow_)) return false;
+  Row row = std::move(spareRow_);  // a BeforeScroll handler stepping this table reads into spareRow_
   fire(BeforeScroll);
   resetCursor();
   takeRow(row);
+  spareRow_ = std::move(row);  // the row left lends its room to the next read
   eof_ = bof_ = false;
   scrolled();
   return true;

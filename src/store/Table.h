@@ -257,7 +257,7 @@ class TffTable {
 
   DataSetState state_ = DataSetState::Inactive;
   Row current_;                      // the current row's physical values
-  Row spareRow_;                     // read into by steps, so that they need not allocate
+  Row spareRow_;                     // read into by steps, finds and first rows: they need not allocate
   std::vector<Value> buffer_;        // data set field values of the current row
   std::vector<Value> savedBuffer_;   // values before Edit/Insert, for Cancel
   bool hasRow_ = false;
