@@ -125,14 +125,15 @@ std::string KeysetScanSql::columns(bool keysOnly) const {
   // Every row-reading scan of a table names all its columns: the list of the last table's
   // width is kept, as the text would come out the same.
   struct AllColumns {
-    const ScanDialect* dialect = nullptr;
+    std::string (*column)(int) = nullptr;
+    const char* rowId = nullptr;
     std::size_t count = 0;
     std::string list;
   };
   thread_local AllColumns last;
-  if (last.dialect != &dialect_ || last.count != fields_.size()) {
+  if (last.column != dialect_.column || last.rowId != dialect_.rowId || last.count != fields_.size()) {
     for (std::size_t i = 0; i < fields_.size(); ++i) add(static_cast<int>(i));
-    last = {&dialect_, fields_.size(), list};
+    last = {dialect_.column, dialect_.rowId, fields_.size(), list};
   }
   return last.list;
 }

@@ -41,6 +41,24 @@ TEST(KeysetScanSql, AscendingSeekIsLedByABoundOnTheFirstField) {
   EXPECT_EQ(params, (std::vector<Value>{n(5), n(5), n(5), n(7)}));
 }
 
+// The column list of the last table read is kept: another back end's scan, or a table of
+// another width, must not get it.
+TEST(KeysetScanSql, EachScanNamesTheColumnsOfItsOwnBackEndAndTable) {
+  const std::vector<ff::FieldDef> wider{kFields[0], kFields[1], {"DATO", ff::FieldType::DateTime}};
+  const auto start = [](const KeysetScanSql& scan) {
+    std::vector<Value> params;
+    const std::string sql = scan.Select(std::nullopt, {}, params);
+    return sql.substr(0, sql.find(" FROM"));
+  };
+  EXPECT_EQ(start(sqliteScan(byNr())), "SELECT rowid, c0, c1");
+  EXPECT_EQ(start(mariaDbScan(byNr())), "SELECT _ff_id, `c0`, `c1`");
+  EXPECT_EQ(start(KeysetScanSql(ff::MariaDbScanDialect(), "t", wider, {}, byNr(), ScanDirection::Forward)),
+            "SELECT _ff_id, `c0`, `c1`, `c2`");
+  EXPECT_EQ(start(KeysetScanSql(ff::SqliteScanDialect(), "rows", wider, {}, byNr(), ScanDirection::Forward)),
+            "SELECT rowid, c0, c1, c2");
+  EXPECT_EQ(start(sqliteScan(byNr())), "SELECT rowid, c0, c1");
+}
+
 TEST(KeysetScanSql, MariaDbQuotesColumnsAndBindsItsBatchSize) {
   std::vector<Value> params;
   const std::string sql = mariaDbScan(byNr()).Select(RowKey{{n(5)}, 7}, {50}, params);
