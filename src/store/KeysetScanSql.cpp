@@ -1,5 +1,7 @@
 #include "store/KeysetScanSql.h"
 
+#include <ranges>
+
 #include "store/KeysetSeek.h"
 #include "store/NorwegianOrder.h"
 
@@ -112,15 +114,18 @@ void KeysetScanSql::appendWhere(std::string& sql, const std::optional<RowKey>& f
   if (from) sql += (where_.empty() ? "" : " AND ") + seekCondition(*from, params);
 }
 
-std::string KeysetScanSql::columns(bool keysOnly) const {
-  std::string list = dialect_.rowId;
-  const auto add = [&](int f) {
-    list += ", ";
-    list += dialect_.column(f);
+void KeysetScanSql::appendColumns(std::string& sql, bool keysOnly) const {
+  const auto listOf = [&](auto&& fields) {
+    std::string list = dialect_.rowId;
+    for (int f : fields) {
+      list += ", ";
+      list += dialect_.column(f);
+    }
+    return list;
   };
   if (keysOnly) {
-    for (int f : order_.fields) add(f);
-    return list;
+    sql += listOf(order_.fields);
+    return;
   }
   // Every row-reading scan of a table names all its columns: the list of the last table's
   // width is kept, as the text would come out the same.
@@ -132,10 +137,9 @@ std::string KeysetScanSql::columns(bool keysOnly) const {
   };
   thread_local AllColumns last;
   if (last.column != dialect_.column || last.rowId != dialect_.rowId || last.count != fields_.size()) {
-    for (std::size_t i = 0; i < fields_.size(); ++i) add(static_cast<int>(i));
-    last = {dialect_.column, dialect_.rowId, fields_.size(), list};
+    last = {dialect_.column, dialect_.rowId, fields_.size(), listOf(std::views::iota(0, static_cast<int>(fields_.size())))};
   }
-  return last.list;
+  sql += last.list;
 }
 
 std::string KeysetScanSql::limitOf(const ScanWindow& window, std::vector<Value>& params) const {
@@ -159,7 +163,7 @@ std::string KeysetScanSql::Select(const std::optional<RowKey>& from, const ScanW
   std::string sql;
   sql.reserve(256);
   sql += "SELECT ";
-  sql += columns(window.keysOnly);
+  appendColumns(sql, window.keysOnly);
   sql += " FROM ";
   sql += table_;
   appendWhere(sql, from, params);

@@ -67,7 +67,7 @@ class KeysetScanSql {
   std::string leadingBound(const RowKey& key, std::vector<Value>& params) const;
   std::string seekCondition(const RowKey& key, std::vector<Value>& params) const;
   void appendWhere(std::string& sql, const std::optional<RowKey>& from, std::vector<Value>& params) const;
-  std::string columns(bool keysOnly) const;
+  void appendColumns(std::string& sql, bool keysOnly) const;
   std::string limitOf(const ScanWindow& window, std::vector<Value>& params) const;
 
   const ScanDialect& dialect_;
