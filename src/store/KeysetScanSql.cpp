@@ -1,7 +1,5 @@
 #include "store/KeysetScanSql.h"
 
-#include <ranges>
-
 #include "store/KeysetSeek.h"
 #include "store/NorwegianOrder.h"
 
@@ -115,16 +113,16 @@ void KeysetScanSql::appendWhere(std::string& sql, const std::optional<RowKey>& f
 }
 
 void KeysetScanSql::appendColumns(std::string& sql, bool keysOnly) const {
-  const auto listOf = [&](auto&& fields) {
+  const auto listOf = [&](std::size_t count, auto fieldAt) {
     std::string list = dialect_.rowId;
-    for (int f : fields) {
+    for (std::size_t i = 0; i < count; ++i) {
       list += ", ";
-      list += dialect_.column(f);
+      list += dialect_.column(fieldAt(i));
     }
     return list;
   };
   if (keysOnly) {
-    sql += listOf(order_.fields);
+    sql += listOf(order_.fields.size(), [&](std::size_t i) { return order_.fields[i]; });
     return;
   }
   // Every row-reading scan of a table names all its columns: the list of the last table's
@@ -137,7 +135,7 @@ void KeysetScanSql::appendColumns(std::string& sql, bool keysOnly) const {
   };
   thread_local AllColumns last;
   if (last.column != dialect_.column || last.rowId != dialect_.rowId || last.count != fields_.size()) {
-    last = {dialect_.column, dialect_.rowId, fields_.size(), listOf(std::views::iota(0, static_cast<int>(fields_.size())))};
+    last = {dialect_.column, dialect_.rowId, fields_.size(), listOf(fields_.size(), [](std::size_t i) { return static_cast<int>(i); })};
   }
   sql += last.list;
 }
