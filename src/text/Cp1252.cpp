@@ -49,6 +49,10 @@ std::string RepairUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t pos = 0; pos < text.size();) {
+    if (static_cast<unsigned char>(text[pos]) < 0x80) {  // ASCII is valid as it stands
+      out += text[pos++];
+      continue;
+    }
     const Utf8Char c = DecodeUtf8Char(text, pos);
     if (c.valid) {
       out.append(text.substr(pos, c.length));

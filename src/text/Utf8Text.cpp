@@ -113,6 +113,12 @@ std::string Utf8Upper(std::string_view text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t pos = 0; pos < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[pos]);
+    if (byte < 0x80) {  // most names: no decoding needed
+      out += static_cast<char>(UpperChar(byte));
+      ++pos;
+      continue;
+    }
     const Utf8Char c = DecodeUtf8Char(text, pos);
     if (c.valid) {
       AppendUtf8(out, UpperChar(c.code));
