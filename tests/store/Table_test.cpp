@@ -363,6 +363,11 @@ TEST_F(TableTest, UndeclaredTableGetsThePhysicalFieldListAndLosesItWhenClosed) {
   EXPECT_EQ(t.Fields(1).Size(), 10);
   t.Close();
   EXPECT_EQ(t.FieldCount(), 0);
+  EXPECT_EQ(t.FindField("NAVN"), nullptr);
+  // Reopened on another table, fields are found by its names, in any case, and not by the old.
+  openTable(t, "TIMER");
+  EXPECT_EQ(t.FindField("navn"), nullptr);
+  EXPECT_EQ(&t.FieldByName("systemNr"), &t.Fields(1));
 }
 
 TEST_F(TableTest, FieldValuesTextsAndLimits) {
