@@ -184,8 +184,9 @@ bool DataSetModel::isInsertRow(int row) const {
 // --- The model ---
 
 int DataSetModel::rowCount(const QModelIndex& parent) const {
-  if (parent.isValid() || !table()) return 0;
-  const std::int64_t rows = count_ + (table()->State() == ff::DataSetState::Insert ? 1 : 0);
+  const ff::TffTable* t = table();
+  if (parent.isValid() || !t) return 0;
+  const std::int64_t rows = count_ + (t->State() == ff::DataSetState::Insert ? 1 : 0);
   return static_cast<int>(std::min<std::int64_t>(rows, INT_MAX));
 }
 
@@ -193,8 +194,17 @@ int DataSetModel::columnCount(const QModelIndex& parent) const {
   return parent.isValid() || !table() ? 0 : static_cast<int>(columns_.size());
 }
 
+bool DataSetModel::holds(int row, int column) const {
+  return row >= 0 && column >= 0 && column < DataSetModel::columnCount() && row < DataSetModel::rowCount();
+}
+
+QModelIndex DataSetModel::index(int row, int column, const QModelIndex& parent) const {
+  return !parent.isValid() && holds(row, column) ? createIndex(row, column) : QModelIndex();
+}
+
 QVariant DataSetModel::data(const QModelIndex& index, int role) const {
-  if (!checkIndex(index, CheckIndexOption::IndexIsValid) || !table()) return {};
+  // What checkIndex(IndexIsValid) asks: an index of this model (so valid) within its rows.
+  if (index.model() != this || !holds(index.row(), index.column())) return {};
   const ff::TField& f = field(index.column());
   if (role == Qt::TextAlignmentRole) {
     const Qt::Alignment side = isNumeric(f.DataType()) ? Qt::AlignRight : Qt::AlignLeft;

@@ -41,6 +41,8 @@ class DataSetModel : public NavigableModel {
   // end while a row is being inserted; one column per visible field.
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
+  // As QAbstractTableModel's, without its virtual calls: asked for every cell painted.
+  QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
   // DisplayRole: the field's display text; EditRole: its edit text; numbers align right.
   // The current row shows the data set's own field values (edits in progress included).
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -87,6 +89,8 @@ class DataSetModel : public NavigableModel {
 
   ff::TffTable* table() const;
   bool isInsertRow(int row) const;
+  // Whether row and column lie within the model (at its top level).
+  bool holds(int row, int column) const;
   const std::vector<ff::Value>* cachedRow(std::int64_t row) const;
   const Window& window(std::int64_t index) const;
   std::list<Window>::iterator findWindow(std::int64_t index) const;

@@ -3,6 +3,7 @@
 #include "app/DataSetModel.h"
 
 #include <QAbstractItemModelTester>
+#include <QStandardItemModel>
 #include <QDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -91,7 +92,13 @@ TEST_F(DataSetModelTest, FollowsOpenAndCloseUnderTheModelTester) {
   EXPECT_EQ(rowText(*model, 299), "299|Rad 299|299,5|27.10.2003|True");
   EXPECT_EQ(model->data(model->index(0, 2), Qt::TextAlignmentRole).value<Qt::Alignment>() & Qt::AlignRight,
             Qt::AlignRight);
+  for (const auto& [row, column] : {std::pair{300, 0}, {0, 5}, {-1, 0}, {0, -1}}) {
+    EXPECT_FALSE(model->index(row, column).isValid()) << row << ", " << column;
+  }
+  QStandardItemModel other(400, 6);
+  EXPECT_FALSE(model->data(other.index(0, 0)).isValid()) << "another model's index shows nothing here";
   table.Close();
+  EXPECT_FALSE(model->index(0, 0).isValid());
   EXPECT_EQ(model->rowCount(), 0);
   EXPECT_EQ(model->columnCount(), 0);
 }
