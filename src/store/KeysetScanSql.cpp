@@ -1,5 +1,7 @@
 #include "store/KeysetScanSql.h"
 
+#include <cstring>
+
 #include "store/KeysetSeek.h"
 #include "store/NorwegianOrder.h"
 
@@ -113,31 +115,32 @@ void KeysetScanSql::appendWhere(std::string& sql, const std::optional<RowKey>& f
 }
 
 void KeysetScanSql::appendColumns(std::string& sql, bool keysOnly) const {
-  const auto listOf = [&](std::size_t count, auto fieldAt) {
-    std::string list = dialect_.rowId;
-    for (std::size_t i = 0; i < count; ++i) {
-      list += ", ";
-      list += dialect_.column(fieldAt(i));
-    }
-    return list;
-  };
   if (keysOnly) {
-    sql += listOf(order_.fields.size(), [&](std::size_t i) { return order_.fields[i]; });
+    sql += dialect_.rowId;
+    for (int f : order_.fields) {
+      sql += ", ";
+      sql += dialect_.column(f);
+    }
     return;
   }
-  // Every row-reading scan of a table names all its columns: the list of the last table's
-  // width is kept, as the text would come out the same.
+  // Every row-reading scan names all its table's columns, and a narrower table's list is the
+  // start of a wider one's: one list, as wide as the widest table yet, serves every table.
   struct AllColumns {
     std::string (*column)(int) = nullptr;
     const char* rowId = nullptr;
-    std::size_t count = 0;
     std::string list;
+    std::vector<std::size_t> ends;  // ends[n]: the length of the list's first n columns
   };
-  thread_local AllColumns last;
-  if (last.column != dialect_.column || last.rowId != dialect_.rowId || last.count != fields_.size()) {
-    last = {dialect_.column, dialect_.rowId, fields_.size(), listOf(fields_.size(), [](std::size_t i) { return static_cast<int>(i); })};
+  thread_local AllColumns kept;
+  if (kept.column != dialect_.column || kept.rowId != dialect_.rowId) {
+    kept = {dialect_.column, dialect_.rowId, dialect_.rowId, {std::strlen(dialect_.rowId)}};
   }
-  sql += last.list;
+  while (kept.ends.size() <= fields_.size()) {
+    kept.list += ", ";
+    kept.list += dialect_.column(static_cast<int>(kept.ends.size() - 1));
+    kept.ends.push_back(kept.list.size());
+  }
+  sql.append(kept.list, 0, kept.ends[fields_.size()]);
 }
 
 std::string KeysetScanSql::limitOf(const ScanWindow& window, std::vector<Value>& params) const {

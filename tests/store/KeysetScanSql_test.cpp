@@ -41,8 +41,8 @@ TEST(KeysetScanSql, AscendingSeekIsLedByABoundOnTheFirstField) {
   EXPECT_EQ(params, (std::vector<Value>{n(5), n(5), n(5), n(7)}));
 }
 
-// The column list of the last table read is kept: another back end's scan, or a table of
-// another width, must not get it.
+// A column list is kept as wide as the widest table read, and a narrower table takes its start:
+// another back end's scan must not get it, and no table more columns than it has.
 TEST(KeysetScanSql, EachScanNamesTheColumnsOfItsOwnBackEndAndTable) {
   const std::vector<ff::FieldDef> wider{kFields[0], kFields[1], {"DATO", ff::FieldType::DateTime}};
   const auto start = [](const KeysetScanSql& scan) {
