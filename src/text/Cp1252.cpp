@@ -46,13 +46,10 @@ std::string Utf8ToCp1252(std::string_view text) {
 }
 
 std::string RepairUtf8(std::string_view text) {
-  std::string out;
+  // The ASCII start (all of most texts) is valid as it stands.
+  std::string out(text.substr(0, AsciiPrefixLength(text)));
   out.reserve(text.size());
-  for (std::size_t pos = 0; pos < text.size();) {
-    if (static_cast<unsigned char>(text[pos]) < 0x80) {  // ASCII is valid as it stands
-      out += text[pos++];
-      continue;
-    }
+  for (std::size_t pos = out.size(); pos < text.size();) {
     const Utf8Char c = DecodeUtf8Char(text, pos);
     if (c.valid) {
       out.append(text.substr(pos, c.length));

@@ -109,16 +109,20 @@ std::string Utf8Left(std::string_view text, std::size_t maxChars) {
   return std::string(text.substr(0, pos));
 }
 
+std::size_t AsciiPrefixLength(std::string_view text) {
+  std::size_t length = 0;
+  while (length < text.size() && static_cast<unsigned char>(text[length]) < 0x80) ++length;
+  return length;
+}
+
 std::string Utf8Upper(std::string_view text) {
-  std::string out;
+  // The ASCII start (all of most names) is upper-cased as it is copied, without decoding.
+  std::string out(text.substr(0, AsciiPrefixLength(text)));
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
   out.reserve(text.size());
-  for (std::size_t pos = 0; pos < text.size();) {
-    const auto byte = static_cast<unsigned char>(text[pos]);
-    if (byte < 0x80) {  // most names: no decoding needed
-      out += static_cast<char>(UpperChar(byte));
-      ++pos;
-      continue;
-    }
+  for (std::size_t pos = out.size(); pos < text.size();) {
     const Utf8Char c = DecodeUtf8Char(text, pos);
     if (c.valid) {
       AppendUtf8(out, UpperChar(c.code));

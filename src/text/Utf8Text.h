@@ -34,3 +34,6 @@ std::size_t Utf8Length(std::string_view text);
 // Returns text upper-cased for the Latin letters (ASCII, Latin-1 and Latin Extended-A,
 // so æøå become ÆØÅ); other characters and stray bytes are kept.
 std::string Utf8Upper(std::string_view text);
+
+// The length of text's start whose bytes are all ASCII.
+std::size_t AsciiPrefixLength(std::string_view text);
