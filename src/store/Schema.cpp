@@ -2,9 +2,14 @@
 
 #include <strings.h>
 
+#include <algorithm>
+#include <cstring>
+
 namespace ff {
 
 namespace {
+
+char asciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 std::string trim(const std::string& s) {
   const auto b = s.find_first_not_of(" \t");
@@ -38,7 +43,10 @@ std::string joinFieldList(const std::vector<std::string>& fields) {
 }
 
 bool sameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+  if (a.size() != b.size() || strncasecmp(a.data(), b.data(), a.size()) != 0) return false;
+  // strncasecmp stops at a NUL: a name holding one is compared to its end.
+  if (std::memchr(a.data(), '\0', a.size()) == nullptr) return true;
+  return std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return asciiUpper(x) == asciiUpper(y); });
 }
 
 int physicalFieldIndex(const std::vector<FieldDef>& defs, const std::string& name) {
