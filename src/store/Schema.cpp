@@ -42,8 +42,10 @@ std::string joinFieldList(const std::vector<std::string>& fields) {
   return out;
 }
 
-bool sameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size() || strncasecmp(a.data(), b.data(), a.size()) != 0) return false;
+bool sameNameOfEqualLength(const std::string& a, const std::string& b) {
+  if (a.empty()) return true;
+  // Most names of one length differ at once: a call to strncasecmp costs more than that.
+  if (asciiUpper(a[0]) != asciiUpper(b[0]) || strncasecmp(a.data(), b.data(), a.size()) != 0) return false;
   // strncasecmp stops at a NUL: a name holding one is compared to its end.
   if (std::memchr(a.data(), '\0', a.size()) == nullptr) return true;
   return std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return asciiUpper(x) == asciiUpper(y); });

@@ -31,8 +31,14 @@ struct IndexDef {
 std::vector<std::string> splitFieldList(const std::string& list);
 std::string joinFieldList(const std::vector<std::string>& fields);
 
-// Case-insensitive (ASCII) name equality, as table, field and index names match.
-bool sameName(const std::string& a, const std::string& b);
+// REQUIRES: a.size() == b.size(). Whether they are the same name (see sameName).
+bool sameNameOfEqualLength(const std::string& a, const std::string& b);
+
+// Case-insensitive (ASCII) name equality, as table, field and index names match. Most names
+// differ in length, told here without a call.
+inline bool sameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && sameNameOfEqualLength(a, b);
+}
 
 // Index of the field named `name` in defs (compared as sameName does); -1 when there is none.
 int physicalFieldIndex(const std::vector<FieldDef>& defs, const std::string& name);
