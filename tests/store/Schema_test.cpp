@@ -16,4 +16,5 @@ TEST(SameName, IgnoresAsciiCaseOnly) {
   EXPECT_FALSE(sameName("[", "{")) << "differ by the case bit, but are no letters";
   EXPECT_FALSE(sameName("ÅR", "år")) << "only ASCII letters fold";
   EXPECT_FALSE(sameName(std::string("A\0B", 3), std::string("A\0C", 3)));
+  EXPECT_TRUE(sameName(std::string("a\0b", 3), std::string("A\0B", 3)));
 }
