@@ -602,6 +602,14 @@ TEST(Ff2Built, DamagedBlobChainsAreRefused) {
   }
 }
 
+// Block 0 is the file's header. A BLOB said to begin there, before any other BLOB was read,
+// is refused like any block that holds no BLOBs.
+TEST(Ff2Built, BlobInTheHeaderBlockIsRefused) {
+  Ff2TableBuilder t({field("Bin", FfType::Blob, 8)});
+  t.addRecord({le64(28)});
+  EXPECT_NE(refusal("t.ff2", t.build()).find("blokk 0 ligger utenfor"), std::string::npos);
+}
+
 TEST(Ff2Built, LookupSegmentLoopIsRefused) {
   const std::string good = tableWithBlob(std::string(6000, 'y'));
   const std::size_t header = 2 * 4096 + 28;
