@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <cstring>
 
+#include "text/Utf8Text.h"
+
 namespace ff {
 
 namespace {
-
-char asciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 std::string trim(const std::string& s) {
   const auto b = s.find_first_not_of(" \t");
@@ -45,10 +45,10 @@ std::string joinFieldList(const std::vector<std::string>& fields) {
 bool sameNameOfEqualLength(const std::string& a, const std::string& b) {
   if (a.empty()) return true;
   // Most names of one length differ at once: a call to strncasecmp costs more than that.
-  if (asciiUpper(a[0]) != asciiUpper(b[0]) || strncasecmp(a.data(), b.data(), a.size()) != 0) return false;
+  if (AsciiUpper(a[0]) != AsciiUpper(b[0]) || strncasecmp(a.data(), b.data(), a.size()) != 0) return false;
   // strncasecmp stops at a NUL: a name holding one is compared to its end.
   if (std::memchr(a.data(), '\0', a.size()) == nullptr) return true;
-  return std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return asciiUpper(x) == asciiUpper(y); });
+  return std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiUpper(x) == AsciiUpper(y); });
 }
 
 int physicalFieldIndex(const std::vector<FieldDef>& defs, const std::string& name) {

@@ -118,9 +118,7 @@ std::size_t AsciiPrefixLength(std::string_view text) {
 std::string Utf8Upper(std::string_view text) {
   // The ASCII start (all of most names) is upper-cased as it is copied, without decoding.
   std::string out(text.substr(0, AsciiPrefixLength(text)));
-  for (char& c : out) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  for (char& c : out) c = AsciiUpper(c);
   out.reserve(text.size());
   for (std::size_t pos = out.size(); pos < text.size();) {
     const Utf8Char c = DecodeUtf8Char(text, pos);

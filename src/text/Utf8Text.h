@@ -37,3 +37,6 @@ std::string Utf8Upper(std::string_view text);
 
 // The length of text's start whose bytes are all ASCII.
 std::size_t AsciiPrefixLength(std::string_view text);
+
+// c upper-cased if it is an ASCII letter; any other byte as it is.
+inline char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }

@@ -42,10 +42,8 @@ const std::uint8_t* BlobReader::blockHolding(std::uint64_t offset) {
   if (block >= blocks_.usedBlocks()) {
     throw FormatError("segmentet ved " + std::to_string(offset) + " ligger utenfor filen");
   }
-  // 0 means nothing cached, so a segment said to lie in block 0, the header, is read too: the
-  // read refuses it like any block that holds no BLOBs.
-  if (block == 0 || block != cachedBlock_) {
-    cachedBlock_ = 0;
+  if (block != cachedBlock_) {
+    cachedBlock_.reset();
     blocks_.read(static_cast<std::uint32_t>(block), BlockKind::Blob, block_);
     cachedBlock_ = static_cast<std::uint32_t>(block);
   }

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -34,7 +35,7 @@ class BlobReader {
 
   const BlockFile& blocks_;
   std::vector<std::uint8_t> block_;
-  std::uint32_t cachedBlock_ = 0;  // 0: nothing cached (block 0 is never a BLOB block)
+  std::optional<std::uint32_t> cachedBlock_;  // the block in block_, when one is
   std::vector<std::uint8_t> lookup_;
   std::unordered_set<std::uint64_t> visitedLookups_;
 };
